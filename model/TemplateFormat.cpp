@@ -44,6 +44,10 @@ TemplateChecksum templateChecksum(const ConfigImage& image) {
     const int term = (36 * i * s + 25) / 50;
     sum = (sum + term) % 65536;
   }
+  return splitTemplateSum(sum);
+}
+
+TemplateChecksum splitTemplateSum(int sum) {
   TemplateChecksum result;
   result.sum = sum;
   result.high = roundHalfEvenDiv256(sum);

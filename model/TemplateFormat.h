@@ -37,6 +37,9 @@ struct TemplateChecksum {
   int low = 0;
 };
 TemplateChecksum templateChecksum(const ConfigImage& image);
+// The two checksum lines for a sum of 0..65535: high is sum / 256 rounded,
+// an exact half going to the even neighbour.
+TemplateChecksum splitTemplateSum(int sum);
 
 // Merges the DeviceImage in place (FilterUserData), then produces the 1040
 // lines. The firmware texts are those of the two firmware displays.

@@ -1,0 +1,24 @@
+#pragma once
+// What an EEPROM image says about the device it came from: its type and
+// whether its firmware is one this tool can program.
+
+#include "model/ConfigImage.h"
+
+namespace lk24 {
+
+namespace devicetype {
+constexpr int kTransmitter = 10;
+constexpr int kReceiver = 20;
+}  // namespace devicetype
+
+// Firmware value = major * 256 + minor; this tool speaks to 1.0 up to 1.19.
+constexpr int kFirstSupportedFirmware = 256;
+constexpr int kLastSupportedFirmware = 275;
+
+int firmwareValue(const Table& image);
+bool firmwareSupported(const Table& image);
+
+enum class DeviceKind { Transmitter, Receiver, Unknown };
+DeviceKind deviceKind(const Table& image);
+
+}  // namespace lk24

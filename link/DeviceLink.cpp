@@ -1,0 +1,359 @@
+#include "link/DeviceLink.h"
+
+#include "link/DeviceIdentity.h"
+#include "link/LinkTexts.h"
+#include "link/QtLinkTimer.h"
+
+#include <exception>
+
+namespace lk24 {
+
+namespace {
+constexpr int kLastReadAddress = kImageSize - 1;  // a read pass fetches 0..255
+constexpr int kComCount = 4;
+
+std::unique_ptr<LinkTimer> orQtTimer(std::unique_ptr<LinkTimer> timer) {
+  return timer ? std::move(timer) : std::make_unique<QtLinkTimer>();
+}
+}  // namespace
+
+int gaugePercent(int pos, int last) {
+  // Nearest integer; with last 255 or 247 no value falls on a half.
+  return (200 * pos + last) / (2 * last);
+}
+
+DeviceLink::DeviceLink(ConfigImage& image, LinkView& view, SerialLine& line,
+                       std::unique_ptr<LinkTimer> responseTimer,
+                       std::unique_ptr<LinkTimer> closeTimer)
+    : image_(image),
+      view_(view),
+      line_(line),
+      responseTimer_(orQtTimer(std::move(responseTimer))),
+      closeTimer_(orQtTimer(std::move(closeTimer))) {
+  responseTimer_->setEnabled(false);
+  responseTimer_->setInterval(kResponseTimeoutMs);
+  responseTimer_->setHandler([this] { RStimeoutTimer(); });
+  closeTimer_->setEnabled(false);
+  closeTimer_->setInterval(kClosePortDelayMs);
+  closeTimer_->setHandler([this] { timercloseportTimer(); });
+  line_.setDataHandler([this](QObject* sender, std::int32_t count) { RS232RxChar(sender, count); });
+}
+
+DeviceLink::~DeviceLink() {
+  line_.setDataHandler({});
+  responseTimer_->setHandler({});
+  closeTimer_->setHandler({});
+}
+
+bool DeviceLink::comAvailable(int comNumber) const {
+  if (comNumber < 1 || comNumber > kComCount) return false;
+  return comAvailable_[comNumber - 1];
+}
+
+// ---- log entries -----------------------------------------------------------
+
+void DeviceLink::errorEntry(const QString& text) {
+  view_.showinfo(text, LogColour::Red, entrystyle::kError);
+}
+
+void DeviceLink::successEntry(const QString& text) {
+  view_.showinfo(text, LogColour::Black, entrystyle::kSuccess);
+}
+
+void DeviceLink::noteEntry(const QString& text) {
+  view_.showinfo(text, LogColour::Red, entrystyle::kNote);
+}
+
+// ---- requests --------------------------------------------------------------
+
+void DeviceLink::LeseButtonClick() {
+  if (transferRunning()) return;
+  if (!openForRequest()) return;
+  startFirstRead();
+  state_.ReadMode = true;
+  state_.ProgramMode = false;
+  state_.VerifyMode = false;
+  closeTimer_->setEnabled(false);
+}
+
+void DeviceLink::ProgButtonClick() {
+  if (transferRunning()) return;
+  view_.showdata();
+  image_.FilterUserData();
+  for (int a = 0; a <= addr::kLastWritten; ++a) image_.WriteImage[a] = image_.DeviceImage[a];
+  if (!view_.confirm(linktext::confirmOverwrite())) {
+    errorEntry(linktext::programCancelled());
+    return;
+  }
+  if (!openForRequest()) return;
+  startFirstRead();
+  // VerifyMode is already clear: it is only ever set while a transfer runs.
+  state_.ReadMode = true;
+  state_.ProgramMode = true;
+  closeTimer_->setEnabled(false);
+}
+
+bool DeviceLink::openForRequest() {
+  if (setupport(line_.ComNumber())) return true;
+  view_.beep();
+  errorEntry(linktext::portOpenFailed());
+  return false;
+}
+
+void DeviceLink::startFirstRead() {
+  view_.setGaugeVisible(true);
+  view_.setGaugeProgress(0);
+  state_.BytePos = 0;
+  try {
+    for (int i = 0; i < command::kWakeUpLength; ++i) line_.WriteChar(0x00);
+    // Whatever the wake-up run stirred up is not an answer.
+    line_.PurgeRx();
+    transmit(command::kRead, 0);
+  } catch (...) {
+    // No command is on its way, so no time-out would ever give the buttons
+    // back: end the request here and let the error be shown.
+    closeport();
+    throw;
+  }
+}
+
+void DeviceLink::choosePort(std::uint16_t number) {
+  // Reassigning the number reopens an open port, which would cut a transfer off.
+  if (transferRunning()) return;
+  line_.setComNumber(number);
+  view_.showdata();
+}
+
+void DeviceLink::MKommunikationClick() {
+  // The port belongs to the transfer; its COM items stay disabled until it ends.
+  if (transferRunning()) return;
+  const std::uint16_t remembered = line_.ComNumber();
+  for (int n = 1; n <= kComCount; ++n) {
+    bool opened = true;
+    try {
+      line_.Close();
+      line_.setComNumber(static_cast<std::uint16_t>(n));
+      line_.Open();
+      line_.Close();
+    } catch (const std::exception&) {
+      opened = false;
+    }
+    comAvailable_[n - 1] = opened;
+    view_.setComItemEnabled(n, opened);
+  }
+  line_.setComNumber(remembered);
+}
+
+// ---- port and commands -----------------------------------------------------
+
+bool DeviceLink::setupport(std::uint16_t Number) {
+  try {
+    line_.setComNumber(Number);
+    line_.Close();
+    line_.Open();
+    line_.PurgeRx();
+    line_.PurgeTx();
+  } catch (const std::exception&) {
+    return false;
+  }
+  state_.BytePos = 0;
+  setRequestControlsEnabled(false);
+  return true;
+}
+
+void DeviceLink::setRequestControlsEnabled(bool enabled) {
+  view_.setLeseButtonEnabled(enabled);
+  view_.setProgButtonEnabled(enabled);
+  view_.setTransferMenuEnabled(enabled);
+  for (int n = 1; n <= kComCount; ++n) view_.setComItemEnabled(n, enabled && comAvailable_[n - 1]);
+}
+
+void DeviceLink::transmit(std::uint8_t commandByte, std::uint8_t address, std::uint8_t data) {
+  view_.setProgressPanelVisible(true);
+  line_.WriteChar(commandByte);
+  line_.WriteChar(address);
+  if (commandByte == command::kWrite) line_.WriteChar(data);
+  responseTimer_->setEnabled(false);
+  responseTimer_->setInterval(kResponseTimeoutMs);
+  responseTimer_->setEnabled(true);
+}
+
+void DeviceLink::closeport() {
+  state_.ReadMode = false;
+  state_.ProgramMode = false;
+  state_.VerifyMode = false;
+  view_.setGaugeVisible(false);
+  responseTimer_->setEnabled(false);
+  setRequestControlsEnabled(true);
+  view_.setActionText(QString());
+  view_.setProgressPanelVisible(false);
+}
+
+// ---- receiving -------------------------------------------------------------
+
+void DeviceLink::RS232RxChar(QObject* /*Sender*/, std::int32_t Count) {
+  // Nothing waiting (the bytes were purged after the event was raised):
+  // reading would only fail.
+  if (Count <= 0) return;
+  closeTimer_->setEnabled(false);
+  closeTimer_->setEnabled(true);
+  line_.PurgeTx();
+  const std::uint8_t byte = line_.ReadChar();
+  if (state_.VerifyMode) {
+    onVerifyByte(byte);
+  } else if (state_.ReadMode) {
+    onReadByte(byte);
+  } else if (state_.ProgramMode) {
+    onWriteEcho(byte);
+  }
+  // Idle: the byte is dropped.
+}
+
+void DeviceLink::onReadByte(std::uint8_t byte) {
+  transmitterDetected_ = false;
+  receiverDetected_ = false;
+  view_.setActionText(linktext::actionRead());
+  view_.setGaugeProgress(gaugePercent(state_.BytePos, kLastReadAddress));
+  image_.ReadBuffer[state_.BytePos] = byte;
+  ++state_.BytePos;
+  if (state_.BytePos <= kLastReadAddress) {
+    transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
+    return;
+  }
+  state_.ReadMode = false;
+  image_.DeviceImage = image_.ReadBuffer;
+  if (state_.ProgramMode) {
+    finishPreRead();
+  } else {
+    finishRead();
+  }
+}
+
+void DeviceLink::finishRead() {
+  if (calculatechecksum(image_.DeviceImage) == image_.DeviceImage[addr::kChecksum]) {
+    successEntry(linktext::readDone());
+    geraetdetect();
+  } else {
+    errorEntry(linktext::checksumWrong());
+  }
+  if (!checkfirmware()) errorEntry(linktext::firmwareMismatch());
+  closeport();
+  view_.showdata();
+  view_.setLeseButtonEnabled(true);
+  view_.focusLeseButton();
+}
+
+void DeviceLink::finishPreRead() {
+  // Both checks are made so that the user learns every reason at once.
+  bool refused = false;
+  if (!checkfirmware()) {
+    errorEntry(linktext::firmwareMismatch());
+    refused = true;
+  }
+  if (image_.DeviceImage[addr::kWriteProtect] & 0x01) {
+    errorEntry(linktext::writeProtected());
+    refused = true;
+  }
+  if (refused) {
+    view_.beep();
+    closeport();
+    return;
+  }
+  // The serial numbers are the device's own, whatever the user's image says.
+  for (int a : {addr::kReceiverSerialHigh, addr::kReceiverSerialLow, addr::kTransmitterSerialHigh,
+                addr::kTransmitterSerialLow}) {
+    image_.WriteImage[a] = image_.DeviceImage[a];
+  }
+  image_.WriteImage[addr::kChecksum] = calculatechecksum(image_.WriteImage);
+  state_.BytePos = 0;
+  transmit(command::kWrite, 0, image_.WriteImage[0]);
+}
+
+void DeviceLink::onWriteEcho(std::uint8_t byte) {
+  // A wrong echo is not answered; a right one may still follow before the time-out.
+  if (byte != image_.WriteImage[state_.BytePos]) return;
+  view_.setActionText(linktext::actionWrite());
+  view_.setGaugeProgress(gaugePercent(state_.BytePos, addr::kLastWritten));
+  ++state_.BytePos;
+  if (state_.BytePos <= addr::kLastWritten) {
+    transmit(command::kWrite, static_cast<std::uint8_t>(state_.BytePos),
+             image_.WriteImage[state_.BytePos]);
+    return;
+  }
+  state_.BytePos = 0;
+  transmit(command::kRead, 0);
+  state_.ReadMode = false;
+  state_.ProgramMode = false;
+  state_.VerifyMode = true;
+}
+
+void DeviceLink::onVerifyByte(std::uint8_t byte) {
+  view_.setActionText(linktext::actionVerify());
+  view_.setGaugeProgress(gaugePercent(state_.BytePos, kLastReadAddress));
+  image_.DeviceImage[state_.BytePos] = byte;
+  ++state_.BytePos;
+  if (state_.BytePos <= kLastReadAddress) {
+    transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
+    return;
+  }
+  int differences = 0;
+  for (int a = 0; a <= addr::kLastCompared; ++a) {
+    if (image_.DeviceImage[a] != image_.WriteImage[a]) {
+      errorEntry(linktext::verifyDifference());
+      ++differences;
+    }
+  }
+  if (differences > 0) {
+    view_.beep();
+  } else {
+    successEntry(linktext::programDone());
+    geraetdetect();
+    view_.setProgButtonEnabled(true);
+    view_.focusProgButton();
+  }
+  closeport();
+  view_.showdata();
+}
+
+// ---- timers ----------------------------------------------------------------
+
+void DeviceLink::RStimeoutTimer() {
+  closeport();
+  errorEntry(linktext::transferError(state_.BytePos));
+  if (state_.BytePos == 0) noteEntry(linktext::checkConnection());
+}
+
+void DeviceLink::timercloseportTimer() {
+  closeTimer_->setEnabled(false);
+  try {
+    line_.Close();
+  } catch (const std::exception&) {
+    // The line is going away anyway; nothing the user could act on.
+  }
+}
+
+// ---- device identity -------------------------------------------------------
+
+bool DeviceLink::checkfirmware() const { return firmwareSupported(image_.DeviceImage); }
+
+void DeviceLink::geraetdetect() {
+  switch (deviceKind(image_.DeviceImage)) {
+    case DeviceKind::Transmitter:
+      view_.appendPlainLine(linktext::transmitterRecognised());
+      transmitterDetected_ = true;
+      view_.setDeviceHighlight(DeviceHighlight::Transmitter);
+      break;
+    case DeviceKind::Receiver:
+      view_.appendPlainLine(linktext::receiverRecognised());
+      receiverDetected_ = true;
+      view_.setDeviceHighlight(DeviceHighlight::Receiver);
+      break;
+    case DeviceKind::Unknown:
+      view_.setDeviceHighlight(DeviceHighlight::None);
+      break;
+  }
+  view_.appendPlainLine(QString());
+  view_.scrollLogToEnd();
+}
+
+}  // namespace lk24

@@ -1,0 +1,110 @@
+#pragma once
+// The conversation with one device on the serial line: the read request, the
+// program run with its pre-read, write and verify passes, the two timers that
+// bound it, and the port selection, probe and device recognition around it.
+//
+// Stop-and-wait: one command goes out, the device answers one byte, and only
+// the handling of that byte sends the next command. Everything here runs on
+// the main thread (requests, timers and the port's data event alike), so the
+// class takes no locks and none of its operations may be called from another
+// thread.
+
+#include "link/LinkTimer.h"
+#include "link/LinkView.h"
+#include "link/SerialLine.h"
+#include "link/TransferState.h"
+#include "model/ConfigImage.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class QObject;
+
+namespace lk24 {
+
+namespace command {
+constexpr std::uint8_t kRead = 0xE6;   // E6 A          -> EEPROM[A]
+constexpr std::uint8_t kWrite = 0xE9;  // E9 A D        -> echo of D
+constexpr int kWakeUpLength = 25;      // zero bytes before the first command of a request
+}  // namespace command
+
+constexpr int kResponseTimeoutMs = 500;  // RStimeout, restarted by every command
+constexpr int kClosePortDelayMs = 200;   // timercloseport, restarted by every byte
+
+class DeviceLink {
+ public:
+  // The image, the view and the line must outlive the link. Missing timers
+  // are made as QtLinkTimer. The link takes the line's data event.
+  DeviceLink(ConfigImage& image, LinkView& view, SerialLine& line,
+             std::unique_ptr<LinkTimer> responseTimer = nullptr,
+             std::unique_ptr<LinkTimer> closeTimer = nullptr);
+  ~DeviceLink();
+
+  DeviceLink(const DeviceLink&) = delete;
+  DeviceLink& operator=(const DeviceLink&) = delete;
+
+  // Requests from the window (button or menu). While a transfer runs they are
+  // refused without effect: a second request would reopen the port and leave
+  // the device half-written.
+  void LeseButtonClick();
+  void ProgButtonClick();
+  void COM11Click() { choosePort(1); }
+  void COM21Click() { choosePort(2); }
+  void COM31Click() { choosePort(3); }
+  void COM41Click() { choosePort(4); }
+  // The availability probe, each time the "Kommunikation" menu opens.
+  void MKommunikationClick();
+
+  // The port's data event: consumes one byte per call, none when none waits.
+  void RS232RxChar(QObject* Sender, std::int32_t Count);
+  // Timer expiries (the timers call them; public for the window's own use).
+  void RStimeoutTimer();
+  void timercloseportTimer();
+
+  // Building blocks, public because the window and tests name them.
+  void transmit(std::uint8_t commandByte, std::uint8_t address, std::uint8_t data = 0);
+  void closeport();
+  bool setupport(std::uint16_t Number);
+  bool checkfirmware() const;
+  void geraetdetect();
+
+  const TransferState& state() const { return state_; }
+  bool transferRunning() const { return state_.running(); }
+  bool TransmitterDetected() const { return transmitterDetected_; }
+  bool ReceiverDetected() const { return receiverDetected_; }
+  // Whether the last probe could open COM n (1..4); true before any probe.
+  bool comAvailable(int comNumber) const;
+
+  LinkTimer& RStimeout() { return *responseTimer_; }
+  LinkTimer& timercloseport() { return *closeTimer_; }
+
+ private:
+  void choosePort(std::uint16_t number);
+  bool openForRequest();
+  void startFirstRead();
+  void onReadByte(std::uint8_t byte);
+  void finishRead();
+  void finishPreRead();
+  void onWriteEcho(std::uint8_t byte);
+  void onVerifyByte(std::uint8_t byte);
+  void setRequestControlsEnabled(bool enabled);
+  void errorEntry(const QString& text);
+  void successEntry(const QString& text);
+  void noteEntry(const QString& text);
+
+  ConfigImage& image_;
+  LinkView& view_;
+  SerialLine& line_;
+  std::unique_ptr<LinkTimer> responseTimer_;
+  std::unique_ptr<LinkTimer> closeTimer_;
+  TransferState state_;
+  bool transmitterDetected_ = false;
+  bool receiverDetected_ = false;
+  std::array<bool, 4> comAvailable_{true, true, true, true};
+};
+
+// Gauge percentage for the byte at pos of a pass whose last address is last.
+int gaugePercent(int pos, int last);
+
+}  // namespace lk24

@@ -1,0 +1,66 @@
+#pragma once
+// What the device link needs from the main window. The window implements it
+// by forwarding to its controls; tests implement it by recording. Every call
+// comes from the main thread.
+
+#include <QString>
+
+namespace lk24 {
+
+enum class LogColour { Black, Red };
+
+// Style bits of a log entry: a time-stamp line before the text, an empty
+// line after it.
+namespace entrystyle {
+constexpr int kTimeStamp = 1;
+constexpr int kEmptyLineAfter = 2;
+constexpr int kError = kTimeStamp | kEmptyLineAfter;  // red
+constexpr int kSuccess = kTimeStamp;                  // black
+constexpr int kNote = kEmptyLineAfter;                // red
+}  // namespace entrystyle
+
+// Which half of the window carries the lime frame of a recognised device.
+enum class DeviceHighlight { None, Transmitter, Receiver };
+
+class LinkView {
+ public:
+  virtual ~LinkView() = default;
+
+  // Message log: one entry in the given colour and style (showinfo), a plain
+  // line without colour or time stamp, and scrolling the newest line into view.
+  virtual void showinfo(const QString& text, LogColour colour, int style) = 0;
+  virtual void appendPlainLine(const QString& text) = 0;
+  virtual void scrollLogToEnd() = 0;
+
+  // The system's default beep.
+  virtual void beep() = 0;
+
+  // Progress display: the panel, the pie gauge in it (0..100) and the name of
+  // the current pass beside it.
+  virtual void setProgressPanelVisible(bool visible) = 0;
+  virtual void setGaugeVisible(bool visible) = 0;
+  virtual void setGaugeProgress(int percent) = 0;
+  virtual void setActionText(const QString& text) = 0;
+
+  // The read and program buttons.
+  virtual void setLeseButtonEnabled(bool enabled) = 0;
+  virtual void setProgButtonEnabled(bool enabled) = 0;
+  virtual void focusLeseButton() = 0;
+  virtual void focusProgButton() = 0;
+
+  // Menu entries a running transfer must not be interrupted by: the send and
+  // receive entries together, and each COM item (1..4) on its own.
+  virtual void setTransferMenuEnabled(bool enabled) = 0;
+  virtual void setComItemEnabled(int comNumber, bool enabled) = 0;
+
+  virtual void setDeviceHighlight(DeviceHighlight highlight) = 0;
+
+  // Yes/No question; true only for Yes.
+  virtual bool confirm(const QString& question) = 0;
+
+  // Rewrites every control from the DeviceImage (and applies the image
+  // corrections that go with it).
+  virtual void showdata() = 0;
+};
+
+}  // namespace lk24

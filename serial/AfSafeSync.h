@@ -1,0 +1,33 @@
+#pragma once
+// Runs registered handlers on the main thread for worker threads that wait
+// for them with a time-out. A hidden object "AfSafeSyncObjWnd" on the main
+// thread receives one posted event per call; the call's payload travels in
+// that event, so a late handler never sees another call's data.
+
+#include <any>
+#include <cstdint>
+#include <functional>
+
+using TAfSafeSyncHandler = std::function<void(const std::any& payload)>;
+
+inline constexpr int AfSafeSyncSlotCount = 64;
+// Event type of a hand-over to the main thread (QEvent::User + 257).
+inline constexpr int AfSafeSyncEventType = 1000 + 257;
+
+// Takes the first free slot, disabled, and returns its id, or 0 when all 64
+// slots are in use. The first call creates the hidden object on the
+// application's main thread. Any thread; takes the table lock.
+std::uint32_t SafeSyncRegister(TAfSafeSyncHandler handler);
+
+// Frees the slot; calls in flight for it return False at once. Any thread.
+bool SafeSyncUnregister(std::uint32_t id);
+
+// Enables or disables a registered slot; disabling makes calls in flight
+// for it return False at once. Any thread.
+bool SafeSyncEnable(std::uint32_t id, bool enabled);
+
+// Runs the slot's handler with `payload` on the main thread and waits at most
+// `timeoutMs` for it. True unless the slot is unknown, disabled or freed
+// (before or during the wait); a main thread that does not answer in time
+// still gives True. Any thread; never holds the table lock while waiting.
+bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload = {});

@@ -20,8 +20,9 @@ struct Options {
   DeviceType type = DeviceType::Receiver;
   std::optional<std::string> imageFile;        // --image: EEPROM from lines 256..511 of a .lk2
   std::optional<std::string> saveFile;         // --save: EEPROM written as a .lk2 at stop
-  bool silent = false;                         // --silent: never answers
+  bool silent = false;                         // --silent: never answers, stores nothing
   std::optional<int> stopAfter;                // --stop-after N: answers N commands, then none
+                                               //   (a command that gets no answer is not carried out)
   std::optional<int> wrongEchoAt;              // --wrong-echo-at A: the write to A echoes D xor 0xFF
   bool badChecksum = false;                    // --bad-checksum: byte 239 off by one
   std::optional<std::pair<int, int>> firmware; // --firmware M.N: bytes 254, 255
@@ -38,6 +39,9 @@ struct Options {
 // The device's factory image: firmware 1.05, a serial number of its own,
 // plausible settings, writable, correct checksum at 239.
 std::array<std::uint8_t, 256> defaultImage(DeviceType type);
+
+// Why the options cannot work (a value out of range), or empty.
+std::string checkOptions(const Options& options);
 
 // Thread safety: every member may be called from any thread, except that
 // start() and stop() must not run concurrently with each other or with the
@@ -65,6 +69,9 @@ class DeviceSimulator {
   // Idempotent. Ends the serving thread, writes --save, removes --link,
   // writes the trace summary.
   void stop();
+  // Why the last start() or stop() failed (a file that could not be
+  // written, for instance); empty when it did not.
+  std::string lastError() const;
 
   std::array<std::uint8_t, 256> eeprom() const;  // a snapshot; takes the image lock
   void setEeprom(const std::array<std::uint8_t, 256>& image);  // takes the image lock

@@ -1,0 +1,67 @@
+// Firmware range and device recognition from the image.
+
+#include "LinkHarness.h"
+#include "link/DeviceIdentity.h"
+#include "link/LinkTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace lk24::test {
+namespace {
+
+TEST(DeviceIdentity, FirmwareRangeIsOnePointZeroToOnePointNineteen) {
+  struct Case {
+    int major, minor;
+    bool supported;
+  };
+  for (const Case c : {Case{1, 0, true}, Case{1, 19, true}, Case{1, 20, false}, Case{0, 255, false},
+                       Case{2, 0, false}, Case{0, 0, false}, Case{255, 255, false}}) {
+    Table image{};
+    image[addr::kFirmwareMajor] = static_cast<std::uint8_t>(c.major);
+    image[addr::kFirmwareMinor] = static_cast<std::uint8_t>(c.minor);
+    EXPECT_EQ(firmwareSupported(image), c.supported) << c.major << "." << c.minor;
+  }
+}
+
+TEST(DeviceIdentity, ReadRecognisesTransmitterReceiverOrNeither) {
+  struct Case {
+    int type;
+    std::vector<QString> lines;
+    DeviceHighlight highlight;
+    bool transmitter, receiver;
+  };
+  const std::vector<Case> cases{
+      {10, {linktext::transmitterRecognised(), QString()}, DeviceHighlight::Transmitter, true, false},
+      {20, {linktext::receiverRecognised(), QString()}, DeviceHighlight::Receiver, false, true},
+      {30, {QString()}, DeviceHighlight::None, false, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.type);
+    LinkHarness h;
+    h.read();  // a receiver first, so that a later read must clear its flag and frame
+    ASSERT_TRUE(h.link->ReceiverDetected());
+    h.view.clearLog();
+    h.device.eeprom = deviceImage(c.type);
+    h.read();
+    EXPECT_EQ(h.view.plainLines, c.lines);
+    EXPECT_EQ(h.view.highlight, c.highlight);
+    EXPECT_EQ(h.link->TransmitterDetected(), c.transmitter);
+    EXPECT_EQ(h.link->ReceiverDetected(), c.receiver);
+    EXPECT_EQ(h.view.scrolls, 2);
+  }
+}
+
+TEST(DeviceIdentity, ReadPassClearsTheFlagsFromItsFirstByte) {
+  LinkHarness h;
+  h.read();
+  ASSERT_TRUE(h.link->ReceiverDetected());
+  h.device.stopAfter = h.device.answered + 1;
+  h.read();
+  EXPECT_FALSE(h.link->ReceiverDetected());
+  EXPECT_FALSE(h.link->TransmitterDetected());
+}
+
+}  // namespace
+}  // namespace lk24::test

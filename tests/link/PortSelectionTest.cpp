@@ -1,0 +1,155 @@
+// Opening the port for a request, choosing a COM port, the availability
+// probe, and keeping a running transfer safe from menu clicks and empty
+// data events.
+
+#include "LinkHarness.h"
+#include "link/LinkTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+#include <vector>
+
+namespace lk24::test {
+namespace {
+
+using Op = FakeSerialLine::Op;
+
+TEST(PortSelection, SetupportReopensPurgesAndLocksTheRequestControls) {
+  LinkHarness h;
+  ASSERT_TRUE(h.link->setupport(2));
+  EXPECT_EQ(h.line.ops, (std::vector<FakeSerialLine::Record>{
+                            {Op::SetCom, 2}, {Op::Close, 2}, {Op::Open, 2}, {Op::PurgeRx, 0}, {Op::PurgeTx, 0}}));
+  EXPECT_EQ(h.link->state().BytePos, 0);
+  EXPECT_FALSE(h.view.leseEnabled);
+  EXPECT_FALSE(h.view.progEnabled);
+  EXPECT_FALSE(h.view.menuEnabled);
+  for (int n = 1; n <= 4; ++n) EXPECT_FALSE(h.view.comEnabled[n]) << n;
+
+  LinkHarness failing;
+  failing.line.unavailable = {3};
+  EXPECT_FALSE(failing.link->setupport(3));
+  EXPECT_TRUE(failing.view.leseEnabled && failing.view.progEnabled && failing.view.menuEnabled);
+  EXPECT_TRUE(failing.view.entries.empty());  // the caller reports it
+  EXPECT_EQ(failing.view.beeps, 0);
+}
+
+TEST(PortSelection, ProbeGreysOutMissingPortsAndKeepsTheChosenOne) {
+  LinkHarness h;
+  h.line.unavailable = {2, 4};
+  h.link->MKommunikationClick();
+  EXPECT_TRUE(h.view.comEnabled[1]);
+  EXPECT_FALSE(h.view.comEnabled[2]);
+  EXPECT_TRUE(h.view.comEnabled[3]);
+  EXPECT_FALSE(h.view.comEnabled[4]);
+  EXPECT_EQ(h.line.ComNumber(), 1);
+  EXPECT_FALSE(h.line.isOpen);
+  EXPECT_EQ(h.view.showdataCalls, 0);
+
+  h.line.ops.clear();
+  h.read();
+  EXPECT_EQ(h.line.ops.front(), (FakeSerialLine::Record{Op::SetCom, 1}));
+  EXPECT_EQ(h.view.entryTexts().front(), linktext::readDone());
+  // After the transfer the items are as the probe left them.
+  EXPECT_TRUE(h.view.comEnabled[1] && h.view.comEnabled[3]);
+  EXPECT_FALSE(h.view.comEnabled[2] || h.view.comEnabled[4]);
+}
+
+TEST(PortSelection, ChoosingAPortStoresItAndRefreshes) {
+  LinkHarness h;
+  h.link->COM21Click();
+  EXPECT_EQ(h.line.ComNumber(), 2);
+  EXPECT_EQ(h.view.showdataCalls, 1);
+  h.link->COM41Click();
+  EXPECT_EQ(h.line.ComNumber(), 4);
+  h.link->COM31Click();
+  EXPECT_EQ(h.line.ComNumber(), 3);
+  h.link->COM11Click();
+  EXPECT_EQ(h.line.ComNumber(), 1);
+  EXPECT_FALSE(h.line.isOpen);
+}
+
+TEST(PortSelection, RequestsAndMenuClicksDuringATransferAreRefused) {
+  LinkHarness h;
+  h.link->ProgButtonClick();
+  h.device.stopAfter = 0;  // hold the run in its pre-read
+  h.device.pump();
+  ASSERT_TRUE(h.link->transferRunning());
+  EXPECT_FALSE(h.view.menuEnabled);
+  for (int n = 1; n <= 4; ++n) EXPECT_FALSE(h.view.comEnabled[n]) << n;
+
+  const auto opsBefore = h.line.ops;
+  const auto stateBefore = h.link->state();
+  const int questions = static_cast<int>(h.view.questions.size());
+  const int refreshes = h.view.showdataCalls;
+  h.link->LeseButtonClick();
+  h.link->ProgButtonClick();
+  h.link->COM31Click();
+  h.link->MKommunikationClick();
+  EXPECT_EQ(h.line.ops, opsBefore);
+  EXPECT_TRUE(h.line.isOpen);
+  EXPECT_EQ(h.line.ComNumber(), 1);
+  EXPECT_EQ(h.view.questions.size(), static_cast<size_t>(questions));
+  EXPECT_EQ(h.view.showdataCalls, refreshes);
+  EXPECT_EQ(h.link->state().BytePos, stateBefore.BytePos);
+  EXPECT_TRUE(h.link->state().ReadMode && h.link->state().ProgramMode);
+
+  h.rsTimeout->fire();
+  EXPECT_TRUE(h.view.menuEnabled);
+  for (int n = 1; n <= 4; ++n) EXPECT_TRUE(h.view.comEnabled[n]) << n;
+  h.link->COM31Click();
+  EXPECT_EQ(h.line.ComNumber(), 3);
+}
+
+TEST(PortSelection, EmptyDataEventDoesNothing) {
+  LinkHarness h;
+  h.link->LeseButtonClick();
+  const auto opsBefore = h.line.ops;
+  const int closeStarts = h.closeTimer->starts();
+  EXPECT_NO_THROW(h.line.raiseDataEvent(0));
+  EXPECT_EQ(h.line.ops, opsBefore);
+  EXPECT_EQ(h.closeTimer->starts(), closeStarts);
+  EXPECT_EQ(h.link->state().BytePos, 0);
+  // The transfer goes on undisturbed.
+  h.device.pump();
+  EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::readDone()});
+}
+
+TEST(PortSelection, DataWhileIdleDropsOneByteAndRestartsTheCloseTimer) {
+  LinkHarness h;
+  ASSERT_TRUE(h.link->setupport(1));
+  h.link->closeport();
+  const Table shown = h.image.DeviceImage;
+  h.line.ops.clear();
+  h.line.rx = {0x11, 0x22};
+  h.line.raiseDataEvent(2);
+  EXPECT_EQ(h.line.ops, (std::vector<FakeSerialLine::Record>{{Op::PurgeTx, 0}, {Op::Read, 0x11}}));
+  EXPECT_EQ(h.line.rx.size(), 1u);
+  EXPECT_TRUE(h.closeTimer->isEnabled());
+  EXPECT_EQ(h.closeTimer->starts(), 1);
+  EXPECT_EQ(h.image.DeviceImage, shown);
+  EXPECT_TRUE(h.line.written.empty());
+  EXPECT_TRUE(h.view.entries.empty());
+}
+
+TEST(PortSelection, ClosingTimerSwallowsCloseErrors) {
+  LinkHarness h;
+  h.read();
+  h.line.failCloseAlways = true;
+  EXPECT_NO_THROW(h.closeTimer->fire());
+  EXPECT_FALSE(h.closeTimer->isEnabled());
+}
+
+TEST(PortSelection, PortErrorBeforeTheFirstCommandStillGivesTheButtonsBack) {
+  LinkHarness h;
+  h.line.failWrites = true;
+  EXPECT_THROW(h.link->LeseButtonClick(), std::runtime_error);
+  EXPECT_FALSE(h.link->transferRunning());
+  EXPECT_TRUE(h.view.looksIdle());
+  h.line.failWrites = false;
+  h.read();
+  EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::readDone()});
+}
+
+}  // namespace
+}  // namespace lk24::test

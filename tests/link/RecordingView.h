@@ -1,0 +1,99 @@
+#pragma once
+// A LinkView that remembers everything the link shows, in order.
+
+#include "link/LinkView.h"
+
+#include <QString>
+#include <array>
+#include <string>
+#include <vector>
+
+namespace lk24::test {
+
+struct LogEntry {
+  QString text;
+  LogColour colour;
+  int style;
+  bool operator==(const LogEntry&) const = default;
+};
+
+class RecordingView : public LinkView {
+ public:
+  // Everything visible in the order it happened: "beep", "info:<text>",
+  // "plain:<text>", "showdata", "focus:Lese", "focus:Prog", "confirm".
+  std::vector<std::string> events;
+  std::vector<LogEntry> entries;
+  std::vector<QString> plainLines;
+  std::vector<int> gaugeHistory;
+  int beeps = 0;
+  int showdataCalls = 0;
+  int scrolls = 0;
+  bool panelVisible = false;
+  bool gaugeVisible = false;
+  int gauge = -1;
+  QString action = QStringLiteral("---");
+  bool leseEnabled = true;
+  bool progEnabled = true;
+  bool menuEnabled = true;
+  std::array<bool, 5> comEnabled{true, true, true, true, true};  // index 1..4
+  DeviceHighlight highlight = DeviceHighlight::None;
+  bool confirmAnswer = true;
+  std::vector<QString> questions;
+
+  void showinfo(const QString& text, LogColour colour, int style) override {
+    entries.push_back({text, colour, style});
+    events.push_back("info:" + text.toStdString());
+  }
+  void appendPlainLine(const QString& text) override {
+    plainLines.push_back(text);
+    events.push_back("plain:" + text.toStdString());
+  }
+  void scrollLogToEnd() override { ++scrolls; }
+  void beep() override {
+    ++beeps;
+    events.push_back("beep");
+  }
+  void setProgressPanelVisible(bool visible) override { panelVisible = visible; }
+  void setGaugeVisible(bool visible) override { gaugeVisible = visible; }
+  void setGaugeProgress(int percent) override {
+    gauge = percent;
+    gaugeHistory.push_back(percent);
+  }
+  void setActionText(const QString& text) override { action = text; }
+  void setLeseButtonEnabled(bool enabled) override { leseEnabled = enabled; }
+  void setProgButtonEnabled(bool enabled) override { progEnabled = enabled; }
+  void focusLeseButton() override { events.push_back("focus:Lese"); }
+  void focusProgButton() override { events.push_back("focus:Prog"); }
+  void setTransferMenuEnabled(bool enabled) override { menuEnabled = enabled; }
+  void setComItemEnabled(int comNumber, bool enabled) override { comEnabled.at(comNumber) = enabled; }
+  void setDeviceHighlight(DeviceHighlight h) override { highlight = h; }
+  bool confirm(const QString& question) override {
+    questions.push_back(question);
+    events.push_back("confirm");
+    return confirmAnswer;
+  }
+  void showdata() override {
+    ++showdataCalls;
+    events.push_back("showdata");
+  }
+
+  // Idle as the user sees it: both buttons and every menu entry usable
+  // again, progress display gone.
+  bool looksIdle() const {
+    return leseEnabled && progEnabled && menuEnabled && !panelVisible && !gaugeVisible &&
+           action.isEmpty();
+  }
+  std::vector<QString> entryTexts() const {
+    std::vector<QString> texts;
+    for (const auto& e : entries) texts.push_back(e.text);
+    return texts;
+  }
+  void clearLog() {
+    events.clear();
+    entries.clear();
+    plainLines.clear();
+    beeps = 0;
+  }
+};
+
+}  // namespace lk24::test

@@ -1,0 +1,73 @@
+#pragma once
+// The device's side of the protocol over a FakeSerialLine: it decodes the
+// commands the link has written and answers each with one byte, delivered
+// only when the test pumps, so that every exchange is one step.
+
+#include "FakeSerialLine.h"
+#include "model/ConfigImage.h"
+
+#include <cstddef>
+#include <deque>
+#include <optional>
+#include <set>
+
+namespace lk24::test {
+
+class ScriptedDevice {
+ public:
+  explicit ScriptedDevice(FakeSerialLine& line) : line_(line) {}
+
+  Table eeprom{};
+  std::optional<int> stopAfter;    // answers this many commands, then none
+  std::optional<int> wrongEchoAt;  // the write to this address echoes D xor 0xFF
+  std::set<int> stuckAddresses;    // writes here are echoed but not stored
+  int answered = 0;
+
+  // Delivers answers one at a time until the link sends nothing new.
+  // Returns the number of bytes delivered.
+  int pump() {
+    int delivered = 0;
+    decode();
+    while (!pending_.empty()) {
+      const std::uint8_t byte = pending_.front();
+      pending_.pop_front();
+      line_.receive(byte);
+      ++delivered;
+      decode();
+    }
+    return delivered;
+  }
+
+ private:
+  void decode() {
+    while (cursor_ < line_.written.size()) {
+      const std::uint8_t byte = line_.written[cursor_++];
+      command_.push_back(byte);
+      if (command_[0] == 0x00) {  // wake-up byte outside a command
+        command_.clear();
+      } else if (command_[0] == 0xE6 && command_.size() == 2) {
+        answer(eeprom[command_[1]]);
+      } else if (command_[0] == 0xE9 && command_.size() == 3) {
+        const int address = command_[1];
+        const std::uint8_t data = command_[2];
+        if (!stuckAddresses.count(address)) eeprom[address] = data;
+        answer(wrongEchoAt == address ? static_cast<std::uint8_t>(data ^ 0xFF) : data);
+      } else if (command_[0] != 0xE6 && command_[0] != 0xE9) {
+        command_.clear();
+      }
+    }
+  }
+  void answer(std::uint8_t byte) {
+    command_.clear();
+    if (stopAfter && answered >= *stopAfter) return;
+    ++answered;
+    pending_.push_back(byte);
+  }
+
+  FakeSerialLine& line_;
+  std::size_t cursor_ = 0;
+  std::deque<std::uint8_t> command_;
+  std::deque<std::uint8_t> pending_;
+};
+
+}  // namespace lk24::test

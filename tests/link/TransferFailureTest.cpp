@@ -1,0 +1,212 @@
+// Every way a request can fail or be refused: what the log shows, when it
+// beeps, and that the window is idle and usable afterwards.
+
+#include "LinkHarness.h"
+#include "link/LinkTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace lk24::test {
+namespace {
+
+using Op = FakeSerialLine::Op;
+
+const LogEntry errorEntry(const QString& text) { return {text, LogColour::Red, 3}; }
+
+bool wroteAnyWriteCommand(const FakeSerialLine& line) {
+  // Write commands only follow the 25 + 512 bytes of wake-up and pre-read.
+  return line.written.size() > 25 + 512;
+}
+
+TEST(TransferFailure, PortThatCannotBeOpenedBeepsFirstAndChangesNothing) {
+  for (bool program : {false, true}) {
+    SCOPED_TRACE(program ? "program" : "read");
+    LinkHarness h;
+    h.line.unavailable = {1};
+    const Table shown = h.image.DeviceImage;
+    if (program) {
+      h.link->ProgButtonClick();
+    } else {
+      h.link->LeseButtonClick();
+    }
+    const auto last2 = std::vector<std::string>(h.view.events.end() - 2, h.view.events.end());
+    EXPECT_EQ(last2, (std::vector<std::string>{"beep", "info:Fehler beim Öffnen COM-Port"}));
+    EXPECT_EQ(h.view.entries, std::vector<LogEntry>{errorEntry(linktext::portOpenFailed())});
+    EXPECT_EQ(h.view.beeps, 1);
+    EXPECT_TRUE(h.line.written.empty());
+    EXPECT_FALSE(h.link->transferRunning());
+    EXPECT_TRUE(h.view.leseEnabled && h.view.progEnabled && h.view.menuEnabled);
+    EXPECT_FALSE(h.rsTimeout->isEnabled());
+    if (!program) {
+      EXPECT_EQ(h.image.DeviceImage, shown);
+    }
+  }
+}
+
+TEST(TransferFailure, UnconfirmedProgramRunTouchesNoPort) {
+  LinkHarness h;
+  h.view.confirmAnswer = false;
+  h.link->ProgButtonClick();
+  EXPECT_EQ(h.view.entries,
+            std::vector<LogEntry>{errorEntry(QStringLiteral("\"Gerät programmieren\" vom Anwender abgebrochen!"))});
+  EXPECT_EQ(h.view.beeps, 0);
+  EXPECT_TRUE(h.line.ops.empty());
+  EXPECT_FALSE(h.link->transferRunning());
+}
+
+TEST(TransferFailure, ReadWithWrongChecksumKeepsImageButSkipsRecognition) {
+  LinkHarness h;
+  h.device.eeprom[addr::kChecksum] ^= 0x01;
+  h.read();
+  EXPECT_EQ(h.view.entries, std::vector<LogEntry>{errorEntry(linktext::checksumWrong())});
+  EXPECT_EQ(h.view.beeps, 0);
+  EXPECT_TRUE(h.view.plainLines.empty());
+  EXPECT_FALSE(h.link->ReceiverDetected());
+  EXPECT_EQ(h.image.DeviceImage, h.device.eeprom);
+  EXPECT_EQ(h.view.showdataCalls, 1);
+  EXPECT_TRUE(h.view.looksIdle());
+}
+
+TEST(TransferFailure, ReadOfUnsupportedFirmwareReportsButKeepsImage) {
+  LinkHarness h;
+  h.device.eeprom[addr::kFirmwareMinor] = 20;  // 1.20: one past the range
+  h.read();
+  EXPECT_EQ(h.view.entryTexts(), (std::vector<QString>{linktext::readDone(), linktext::firmwareMismatch()}));
+  EXPECT_EQ(h.view.entries[1], errorEntry(linktext::firmwareMismatch()));
+  EXPECT_EQ(h.view.beeps, 0);
+  EXPECT_EQ(h.image.DeviceImage, h.device.eeprom);
+  EXPECT_EQ(h.view.showdataCalls, 1);
+}
+
+struct Refusal {
+  bool wrongFirmware;
+  bool writeProtected;
+  std::vector<QString> entries;
+};
+
+TEST(TransferFailure, ProgramRunIsRefusedForWrongFirmwareOrWriteProtection) {
+  const std::vector<Refusal> cases{
+      {true, false, {linktext::firmwareMismatch()}},
+      {false, true, {linktext::writeProtected()}},
+      {true, true, {linktext::firmwareMismatch(), linktext::writeProtected()}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.entries.size());
+    LinkHarness h;
+    if (c.wrongFirmware) h.device.eeprom[addr::kFirmwareMajor] = 2;
+    if (c.writeProtected) h.device.eeprom[addr::kWriteProtect] |= 0x01;
+    const Table device = h.device.eeprom;
+    h.program();
+    EXPECT_EQ(h.view.entryTexts(), c.entries);
+    for (const auto& e : h.view.entries) EXPECT_EQ(e, errorEntry(e.text));
+    EXPECT_EQ(h.view.beeps, 1);
+    EXPECT_EQ(h.view.events.back(), "beep");
+    EXPECT_FALSE(wroteAnyWriteCommand(h.line));
+    EXPECT_EQ(h.device.eeprom, device);
+    EXPECT_EQ(h.image.DeviceImage, device);  // what was read, not refreshed
+    EXPECT_EQ(h.view.showdataCalls, 1);      // only the refresh before the question
+    EXPECT_TRUE(h.view.looksIdle());
+    EXPECT_FALSE(h.rsTimeout->isEnabled());
+  }
+}
+
+TEST(TransferFailure, VerifyReportsEachDifferenceAmongTheComparedBytesWithOneBeep) {
+  LinkHarness h;
+  Table user = deviceImage();
+  for (int a : {10, 20, 30, 243}) user[a] ^= 0x5A;
+  h.image.DeviceImage = user;
+  h.device.stuckAddresses = {10, 20, 30, 243};  // 243 is written but never compared
+  h.program();
+  EXPECT_EQ(h.view.entries, std::vector<LogEntry>(3, errorEntry(QStringLiteral("! FEHLER Verify !"))));
+  EXPECT_EQ(h.view.beeps, 1);
+  EXPECT_EQ(std::count(h.view.events.begin(), h.view.events.end(), "focus:Prog"), 0);
+  EXPECT_TRUE(h.view.plainLines.empty());
+  EXPECT_EQ(h.view.events.back(), "showdata");
+  EXPECT_EQ(h.image.DeviceImage[10], h.device.eeprom[10]);  // the window shows the read-back
+  EXPECT_NE(h.image.DeviceImage[10], user[10]);
+  EXPECT_TRUE(h.view.looksIdle());
+}
+
+TEST(TransferFailure, SilentDeviceTimesOutAtByteZeroAndLeavesThePortOpen) {
+  LinkHarness h;
+  h.device.stopAfter = 0;
+  h.read();
+  EXPECT_TRUE(h.link->transferRunning());
+  EXPECT_FALSE(h.view.leseEnabled);
+  EXPECT_TRUE(h.rsTimeout->fire());
+  EXPECT_EQ(h.view.entries,
+            (std::vector<LogEntry>{errorEntry(QStringLiteral("Übertragungsfehler bei Byte 0")),
+                                   {QStringLiteral("    ! Verbindung prüfen !"), LogColour::Red, 2}}));
+  EXPECT_EQ(h.view.beeps, 0);
+  EXPECT_TRUE(h.view.looksIdle());
+  EXPECT_FALSE(h.link->transferRunning());
+  EXPECT_TRUE(h.line.isOpen);
+  EXPECT_FALSE(h.closeTimer->isEnabled());
+  EXPECT_FALSE(h.rsTimeout->isEnabled());
+}
+
+TEST(TransferFailure, DeviceStoppingAfterTenAnswersClosesThePortThenTimesOutAtByteTen) {
+  LinkHarness h;
+  h.device.stopAfter = 10;
+  h.read();
+  EXPECT_EQ(h.link->state().BytePos, 10);
+  h.closeTimer->fire();  // 200 ms after the tenth byte
+  EXPECT_FALSE(h.line.isOpen);
+  h.rsTimeout->fire();   // 500 ms after the eleventh command
+  EXPECT_EQ(h.view.entries, std::vector<LogEntry>{errorEntry(linktext::transferError(10))});
+  EXPECT_TRUE(h.view.looksIdle());
+
+  // The next request reopens the port and starts again from byte 0.
+  h.device.stopAfter.reset();
+  h.view.clearLog();
+  h.read();
+  EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::readDone()});
+  EXPECT_EQ(h.image.DeviceImage, h.device.eeprom);
+}
+
+TEST(TransferFailure, WrongEchoStopsTheRunUntilARightEchoOrTheTimeout) {
+  LinkHarness h;
+  h.device.wrongEchoAt = 7;
+  h.program();
+  const std::vector<std::uint8_t> lastCommand{0xE9, 0x07, h.image.WriteImage[7]};
+  EXPECT_TRUE(std::equal(lastCommand.rbegin(), lastCommand.rend(), h.line.written.rbegin()));
+  EXPECT_EQ(h.link->state().BytePos, 7);
+  EXPECT_TRUE(h.link->state().ProgramMode);
+
+  // A right echo still in time carries on with address 8.
+  h.line.receive(h.image.WriteImage[7]);
+  EXPECT_EQ(h.link->state().BytePos, 8);
+  EXPECT_EQ(h.line.written[h.line.written.size() - 2], 0x08);
+
+  LinkHarness late;
+  late.device.wrongEchoAt = 7;
+  late.program();
+  late.rsTimeout->fire();
+  EXPECT_EQ(late.view.entries, std::vector<LogEntry>{errorEntry(linktext::transferError(7))});
+  EXPECT_EQ(late.view.beeps, 0);
+  EXPECT_TRUE(late.view.looksIdle());
+}
+
+TEST(TransferFailure, TimeoutDuringVerifyKeepsTheReadBackSoFarWithoutRefresh) {
+  LinkHarness h;
+  Table user = deviceImage();
+  user[5] = 0xEE;
+  user[1] = 0xDD;
+  h.image.DeviceImage = user;
+  const Table original = h.device.eeprom;
+  h.device.stopAfter = 256 + 248 + 3;  // three bytes of the read-back
+  h.program();
+  EXPECT_TRUE(h.link->state().VerifyMode);
+  h.rsTimeout->fire();
+  EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::transferError(3)});
+  EXPECT_EQ(h.image.DeviceImage[1], 0xDD);         // read back
+  EXPECT_EQ(h.image.DeviceImage[5], original[5]);  // still the pre-read
+  EXPECT_EQ(h.view.showdataCalls, 1);
+  EXPECT_TRUE(h.view.looksIdle());
+}
+
+}  // namespace
+}  // namespace lk24::test

@@ -1,0 +1,41 @@
+#pragma once
+// The message log: a read-only rich-text box in which every character keeps
+// its own colour. All messages to the user end up here. Main thread only.
+
+#include <QColor>
+#include <QString>
+
+#include <cstdint>
+
+class QTextEdit;
+
+namespace lk24 {
+
+inline const QColor clBlack(0, 0, 0);
+inline const QColor clRed(255, 0, 0);
+
+// Bits of a log entry's style.
+namespace entry {
+constexpr std::uint8_t kTimeLine = 1;   // a time-of-day line before the text
+constexpr std::uint8_t kEmptyLine = 2;  // an empty line after the text
+
+// The four kinds of entry the window writes.
+constexpr std::uint8_t kError = kTimeLine | kEmptyLine;    // red
+constexpr std::uint8_t kSuccess = kTimeLine;               // black
+constexpr std::uint8_t kInfo = kTimeLine | kEmptyLine;     // black
+constexpr std::uint8_t kNote = kEmptyLine;                 // red
+}  // namespace entry
+
+// Appends text in colour at the very end of the box, whatever the caret did.
+void AddColoredString(QTextEdit* edit, const QString& text, const QColor& colour);
+// Drops any selection with the caret at the end; with scroll, brings it into view.
+void SetCaretToEnd(QTextEdit* edit, bool scroll);
+// Appends one uncoloured line (text and a line end) at the end of the box.
+void AppendPlainLine(QTextEdit* edit, const QString& text);
+// One log entry: optional time line, the text, optional empty line, then
+// the view follows the end.
+void AppendLogEntry(QTextEdit* edit, const QString& text, const QColor& colour, std::uint8_t style);
+// The time of day as the time line shows it (the system's long time format).
+QString LogTimeText();
+
+}  // namespace lk24

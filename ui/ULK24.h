@@ -1,0 +1,165 @@
+#pragma once
+// The main window: the transmitter and receiver halves, the control column
+// with the two big buttons, the progress panel and the message log, the
+// menu and the status bar. It owns the configuration image for the whole
+// run, loads the template LK24.ini when it is created and writes it back
+// when it closes. Everything here runs on the main thread.
+
+#include "model/ConfigImage.h"
+#include "model/LineList.h"
+#include "ui/FileDialogs.h"
+
+#include <QColor>
+#include <QMainWindow>
+#include <QString>
+
+#include <cstdint>
+
+class QAction;
+class QActionGroup;
+class QCloseEvent;
+class QFrame;
+class QLabel;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTextEdit;
+class QTimer;
+
+namespace lk24 {
+
+class PieGauge;
+class StatusPanels;
+class TFinfo;
+class TFhilfe;
+
+class TForm1 : public QMainWindow {
+  Q_OBJECT
+ public:
+  static constexpr int kClientWidth = 849;
+  static constexpr int kClientHeight = 634;
+
+  // Builds the window and runs FormCreate: the template is loaded from the
+  // current directory before the constructor returns.
+  explicit TForm1(QWidget* parent = nullptr);
+  ~TForm1() override;
+
+  // The windows the "Hilfe" menu shows; the window does not own them.
+  void setSecondaryWindows(TFinfo* info, TFhilfe* help);
+
+  ConfigImage& image() { return image_; }
+  const ConfigImage& image() const { return image_; }
+
+  std::uint16_t comNumber() const { return comNumber_; }
+  void setComNumber(std::uint16_t number) { comNumber_ = number; }
+
+  // The message log. Sender is not used; it is kept for the callers' sake.
+  void showinfo(QObject* Sender, const QString& Text, const QColor& Colour, std::uint8_t Style);
+  void appendLogLine(const QString& text);
+
+  // Rewrites the window from the DeviceImage.
+  void showdata();
+
+  bool TemplateInvalid = false;
+  bool TransmitterDetected = false;
+  bool ReceiverDetected = false;
+  bool ReadMode = false;
+  bool ProgramMode = false;
+
+  // The line buffer in which template and configuration files are built.
+  LineList Memo1;
+
+  FileDialog OpenDialog1;
+  FileDialog SaveDialog1;
+
+  // Controls, named as the rest of the program refers to them.
+  QWidget* Client = nullptr;
+  QFrame* PSender = nullptr;
+  QFrame* Pempfang = nullptr;
+  QFrame* PTaktiv = nullptr;
+  QFrame* PRaktiv = nullptr;
+  QLabel* Label153 = nullptr;
+  QLabel* Lwerksversion = nullptr;
+  QLabel* Image1 = nullptr;
+  QLabel* Image2 = nullptr;
+  QPushButton* LeseButton = nullptr;
+  QPushButton* ProgButton = nullptr;
+  QFrame* Panel32 = nullptr;
+  QFrame* PanProg = nullptr;
+  PieGauge* Gauge = nullptr;
+  QLabel* Laction = nullptr;
+  QTextEdit* MInfo = nullptr;
+  QPushButton* ButClear = nullptr;
+  StatusPanels* SB1 = nullptr;
+  QPlainTextEdit* werkmemo = nullptr;
+  QPlainTextEdit* datamemo = nullptr;
+  QPlainTextEdit* andmemo = nullptr;
+  QPlainTextEdit* ormemo = nullptr;
+
+  QMenu* Datei1 = nullptr;
+  QAction* Laden1 = nullptr;
+  QAction* Speichern1 = nullptr;
+  QAction* N1 = nullptr;
+  QAction* Exit1 = nullptr;
+  QMenu* MKommunikation = nullptr;
+  QAction* Datensenden1 = nullptr;
+  QAction* Datenempfangen1 = nullptr;
+  QActionGroup* ComGroup = nullptr;
+  QAction* COM11 = nullptr;
+  QAction* COM21 = nullptr;
+  QAction* COM31 = nullptr;
+  QAction* COM41 = nullptr;
+  QMenu* MTyp = nullptr;
+  QAction* MTyp_normal = nullptr;
+  QAction* MTyp_RS232 = nullptr;
+  QAction* N2 = nullptr;
+  QMenu* MHilfeTop = nullptr;
+  QAction* Mhilfe = nullptr;
+  QAction* M_info = nullptr;
+
+  QTimer* inittimer = nullptr;
+
+ public slots:
+  void inittimerTimer();
+  void ButClearClick();
+  void Exit1Click();
+  void M_infoClick();
+  void MhilfeClick();
+
+  // The device link and the file commands attach here.
+  void LeseButtonClick();
+  void ProgButtonClick();
+  void COM11Click();
+  void COM21Click();
+  void COM31Click();
+  void COM41Click();
+  void MKommunikationClick();
+  void Speichern1Click();
+  void Laden1Click();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void buildClientArea();
+  void buildControlColumn();
+  void buildDiagnosticLists();
+  void buildMenu();
+
+  void FormCreate();
+  void FormClose();
+  void loadTemplate();
+  void fillDiagnosticLists();
+  void enterReducedState(const QString& message);
+  void setTwoLineCaptions();
+
+  QString transmitterFirmwareText() const;
+  QString receiverFirmwareText() const;
+
+  ConfigImage image_;
+  std::uint16_t comNumber_ = 1;
+  TFinfo* info_ = nullptr;
+  TFhilfe* help_ = nullptr;
+};
+
+}  // namespace lk24

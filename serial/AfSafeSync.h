@@ -31,3 +31,6 @@ bool SafeSyncEnable(std::uint32_t id, bool enabled);
 // (before or during the wait); a main thread that does not answer in time
 // still gives True. Any thread; never holds the table lock while waiting.
 bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload = {});
+
+// Advances the id counter: 1, 2, 3, ... skipping 0 when it wraps.
+std::uint32_t AfSafeSyncNextId(std::uint32_t& counter);

@@ -1,0 +1,215 @@
+#include "serial/AfSafeSync.h"
+
+#include "serial/AfUtils.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QObject>
+#include <QThread>
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// Shared between a waiting caller and the event that carries its call; the
+// side that finishes last frees it, so a late handler never touches a caller
+// that gave up.
+struct HandOver {
+  std::mutex lock;
+  std::condition_variable changed;
+  bool finished = false;
+  bool cancelled = false;
+
+  void Mark(bool HandOver::*flag) {
+    {
+      std::lock_guard guard(lock);
+      this->*flag = true;
+    }
+    changed.notify_all();
+  }
+};
+
+struct Slot {
+  bool enabled = false;
+  TAfSafeSyncHandler handler;
+  std::uint32_t id = 0;
+  std::vector<std::weak_ptr<HandOver>> inFlight;
+
+  void CancelCalls() {
+    for (auto& weak : inFlight) {
+      if (auto record = weak.lock()) record->Mark(&HandOver::cancelled);
+    }
+    inFlight.clear();
+  }
+};
+
+std::mutex tableLock;
+std::uint32_t idCounter = 0;
+bool initialised = false;
+QObject* syncWindow = nullptr;
+std::unique_ptr<std::array<Slot, AfSafeSyncSlotCount>> table;
+
+Slot* FindSlot(std::uint32_t id) {
+  if (!table || id == 0) return nullptr;
+  for (Slot& slot : *table) {
+    if (slot.id == id) return &slot;
+  }
+  return nullptr;
+}
+
+class SyncCallEvent : public QEvent {
+ public:
+  SyncCallEvent(std::uint32_t id, std::any payload, std::shared_ptr<HandOver> record)
+      : QEvent(QEvent::Type(AfSafeSyncEventType)),
+        id(id),
+        payload(std::move(payload)),
+        record(std::move(record)) {}
+  // Also runs when the event is discarded undelivered, so no caller waits on.
+  ~SyncCallEvent() override {
+    if (record) record->Mark(&HandOver::finished);
+  }
+
+  std::uint32_t id;
+  std::any payload;
+  std::shared_ptr<HandOver> record;
+};
+
+void Deliver(std::uint32_t id, const std::any& payload) {
+  TAfSafeSyncHandler handler;
+  {
+    std::lock_guard guard(tableLock);
+    if (!initialised) return;
+    Slot* slot = FindSlot(id);
+    if (slot == nullptr || !slot->enabled || !slot->handler) return;
+    handler = slot->handler;
+  }
+  try {
+    handler(payload);
+  } catch (const std::exception& e) {
+    ShowStandardError(e.what());
+  } catch (...) {
+    ShowStandardError("Unknown exception");
+  }
+}
+
+class SyncWindow : public QObject {
+ public:
+  bool event(QEvent* e) override {
+    if (e->type() != QEvent::Type(AfSafeSyncEventType)) return QObject::event(e);
+    auto* call = static_cast<SyncCallEvent*>(e);
+    Deliver(call->id, call->payload);
+    return true;
+  }
+};
+
+// Runs when the application object goes away: the window cannot outlive it.
+void Finalise() {
+  QObject* window = nullptr;
+  {
+    std::lock_guard guard(tableLock);
+    if (!initialised) return;
+    initialised = false;
+    window = syncWindow;
+    syncWindow = nullptr;
+    for (Slot& slot : *table) slot.CancelCalls();
+    table.reset();
+  }
+  delete window;
+}
+
+void InitialiseLocked() {
+  auto* window = new SyncWindow;
+  window->setObjectName("AfSafeSyncObjWnd");
+  if (QCoreApplication* app = QCoreApplication::instance()) {
+    // Handlers must run on the main thread whoever registers first.
+    if (window->thread() != app->thread()) window->moveToThread(app->thread());
+    qAddPostRoutine(Finalise);
+  }
+  syncWindow = window;
+  table = std::make_unique<std::array<Slot, AfSafeSyncSlotCount>>();
+  initialised = true;
+}
+
+}  // namespace
+
+std::uint32_t AfSafeSyncNextId(std::uint32_t& counter) {
+  ++counter;
+  if (counter == 0) ++counter;
+  return counter;
+}
+
+std::uint32_t SafeSyncRegister(TAfSafeSyncHandler handler) {
+  std::lock_guard guard(tableLock);
+  if (!initialised) InitialiseLocked();
+  for (Slot& slot : *table) {
+    if (slot.handler) continue;
+    slot.enabled = false;
+    slot.handler = handler ? std::move(handler) : [](const std::any&) {};
+    slot.id = AfSafeSyncNextId(idCounter);
+    return slot.id;
+  }
+  return 0;
+}
+
+bool SafeSyncUnregister(std::uint32_t id) {
+  std::lock_guard guard(tableLock);
+  Slot* slot = FindSlot(id);
+  if (slot == nullptr) return false;
+  slot->handler = nullptr;
+  slot->id = 0;
+  slot->enabled = false;
+  slot->CancelCalls();
+  return true;
+}
+
+bool SafeSyncEnable(std::uint32_t id, bool enabled) {
+  std::lock_guard guard(tableLock);
+  Slot* slot = FindSlot(id);
+  if (slot == nullptr || !slot->handler) return false;
+  slot->enabled = enabled;
+  if (!enabled) slot->CancelCalls();
+  return true;
+}
+
+bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
+  auto record = std::make_shared<HandOver>();
+  QObject* window = nullptr;
+  {
+    std::lock_guard guard(tableLock);
+    Slot* slot = FindSlot(id);
+    if (slot == nullptr || !slot->handler || !slot->enabled) return false;
+    window = syncWindow;
+    std::erase_if(slot->inFlight, [](const auto& weak) { return weak.expired(); });
+    slot->inFlight.push_back(record);
+  }
+
+  bool cancelled = false;
+  if (QThread::currentThread() == window->thread()) {
+    // The main thread calling itself runs the handler directly.
+    Deliver(id, payload);
+  } else {
+    QCoreApplication::postEvent(window, new SyncCallEvent(id, std::move(payload), record));
+    std::unique_lock wait(record->lock);
+    record->changed.wait_for(wait, std::chrono::milliseconds(timeoutMs),
+                             [&] { return record->finished || record->cancelled; });
+    cancelled = record->cancelled;
+  }
+
+  std::lock_guard guard(tableLock);
+  Slot* slot = FindSlot(id);
+  // A slot disabled during the wait counts as disabled even if it was
+  // enabled again since: the call belonged to the earlier session.
+  if (cancelled || !initialised || slot == nullptr || !slot->handler || !slot->enabled) {
+    return false;
+  }
+  std::erase_if(slot->inFlight, [&](const auto& weak) {
+    auto held = weak.lock();
+    return !held || held == record;
+  });
+  return true;
+}

@@ -79,11 +79,17 @@ class SyncCallEvent : public QEvent {
   std::shared_ptr<HandOver> record;
 };
 
-void Deliver(std::uint32_t id, const std::any& payload) {
+void Deliver(std::uint32_t id, const std::any& payload, HandOver* record) {
   TAfSafeSyncHandler handler;
   {
     std::lock_guard guard(tableLock);
     if (!initialised) return;
+    // A call dropped by disabling its slot stays dropped, also when the
+    // slot has been enabled again since (a port closed and reopened).
+    if (record != nullptr) {
+      std::lock_guard recordGuard(record->lock);
+      if (record->cancelled) return;
+    }
     Slot* slot = FindSlot(id);
     if (slot == nullptr || !slot->enabled || !slot->handler) return;
     handler = slot->handler;
@@ -102,7 +108,7 @@ class SyncWindow : public QObject {
   bool event(QEvent* e) override {
     if (e->type() != QEvent::Type(AfSafeSyncEventType)) return QObject::event(e);
     auto* call = static_cast<SyncCallEvent*>(e);
-    Deliver(call->id, call->payload);
+    Deliver(call->id, call->payload, call->record.get());
     return true;
   }
 };
@@ -191,7 +197,7 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
   bool cancelled = false;
   if (QThread::currentThread() == window->thread()) {
     // The main thread calling itself runs the handler directly.
-    Deliver(id, payload);
+    Deliver(id, payload, nullptr);
   } else {
     QCoreApplication::postEvent(window, new SyncCallEvent(id, std::move(payload), record));
     std::unique_lock wait(record->lock);

@@ -1,19 +1,19 @@
 // Program entry: the application object, the main window (which loads the
 // template while it is created), the two secondary windows, the event loop.
 
+#include "ui/ErrorReportingApplication.h"
 #include "ui/QtTranslations.h"
 #include "ui/UHilfe.h"
 #include "ui/ULK24.h"
 #include "ui/Uinfo.h"
 
-#include <QApplication>
-
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
+  lk24::ErrorReportingApplication app(argc, argv);
   // The name the desktop shows for the program; unlike a display name it is
   // not appended to the window's caption.
   QApplication::setApplicationName(QStringLiteral("LK24 -config-"));
   lk24::InstallGermanQtTranslations(app);
+  lk24::InstallStandardErrorBox();
 
   lk24::TForm1 form;
   auto* info = new lk24::TFinfo(&form);

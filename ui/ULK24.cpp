@@ -2,6 +2,7 @@
 
 #include "model/NumberText.h"
 #include "model/TemplateFormat.h"
+#include "serial/AfComPort.h"
 #include "ui/Artwork.h"
 #include "ui/DesignFont.h"
 #include "ui/MessageLog.h"
@@ -103,6 +104,13 @@ TForm1::TForm1(QWidget* parent)
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   SaveDialog1.setFileName(QStringLiteral("default.lk2"));
+
+  RS232 = new TAfComPort(this);
+  RS232->setObjectName(QStringLiteral("RS232"));
+  RS232->setBaudRate(br19200);
+  // One exchange per byte: every hop the engine threads wait adds to a transfer.
+  RS232->setEventThreadPriority(tpTimeCritical);
+  RS232->setWriteThreadPriority(tpTimeCritical);
 
   buildClientArea();
   buildMenu();
@@ -410,6 +418,12 @@ void TForm1::closeEvent(QCloseEvent* event) {
 }
 
 void TForm1::FormClose() {
+  // The engine threads stop before the image is written; a port that will
+  // not close must not keep the window open.
+  try {
+    RS232->Close();
+  } catch (const std::exception&) {
+  }
   if (TemplateInvalid) return;
   // A failed write leaves the old template in place; closing goes on regardless.
   try {
@@ -421,6 +435,10 @@ void TForm1::FormClose() {
 }
 
 void TForm1::Exit1Click() { close(); }
+
+std::uint16_t TForm1::comNumber() const { return RS232->ComNumber(); }
+
+void TForm1::setComNumber(std::uint16_t number) { RS232->setComNumber(number); }
 
 // ------------------------------------------------------------- the refresh
 

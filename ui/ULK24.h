@@ -25,6 +25,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTextEdit;
 class QTimer;
+class TAfComPort;
 
 namespace lk24 {
 
@@ -50,8 +51,9 @@ class TForm1 : public QMainWindow {
   ConfigImage& image() { return image_; }
   const ConfigImage& image() const { return image_; }
 
-  std::uint16_t comNumber() const { return comNumber_; }
-  void setComNumber(std::uint16_t number) { comNumber_ = number; }
+  // The port number of RS232.
+  std::uint16_t comNumber() const;
+  void setComNumber(std::uint16_t number);
 
   // The message log. Sender is not used; it is kept for the callers' sake.
   void showinfo(QObject* Sender, const QString& Text, const QColor& Colour, std::uint8_t Style);
@@ -119,6 +121,9 @@ class TForm1 : public QMainWindow {
 
   QTimer* inittimer = nullptr;
 
+  // The serial port to the device; closed when the window closes.
+  TAfComPort* RS232 = nullptr;
+
  public slots:
   void inittimerTimer();
   void ButClearClick();
@@ -157,7 +162,6 @@ class TForm1 : public QMainWindow {
   QString receiverFirmwareText() const;
 
   ConfigImage image_;
-  std::uint16_t comNumber_ = 1;
   TFinfo* info_ = nullptr;
   TFhilfe* help_ = nullptr;
 };

@@ -1,0 +1,545 @@
+#include "ui/SettingsView.h"
+
+#include "editor/DerivedTexts.h"
+#include "editor/FieldMap.h"
+#include "editor/ImageCorrections.h"
+#include "editor/NumberCodecs.h"
+#include "editor/PageLayout.h"
+#include "editor/SwitchMap.h"
+#include "model/TemplateFormat.h"
+#include "ui/SettingsWidgets.h"
+#include "ui/SystemBeep.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFrame>
+#include <QLabel>
+#include <QRadioButton>
+#include <QTabWidget>
+
+#include <algorithm>
+
+#include <utility>
+
+namespace lk24 {
+
+namespace {
+
+using Handler = void (SettingsView::*)();
+
+// Which handler a click on each switch control runs.
+const std::pair<std::string_view, Handler> kClickHandlers[] = {
+    {"CB_T_Notruf", &SettingsView::CB_T_NotrufClick},
+    {"CB_T_Intevall", &SettingsView::CB_T_IntevallClick},
+    {"CBTonTest", &SettingsView::CBTonTestClick},
+    {"CBRelaisTest", &SettingsView::CBRelaisTestClick},
+    {"CBResetTon", &SettingsView::CBResetTonClick},
+    {"CBalarmDistance", &SettingsView::CBalarmDistanceClick},
+    {"CBAlarmNotruf", &SettingsView::CBAlarmNotrufClick},
+    {"CBdistanceTon", &SettingsView::CBdistanceTonClick},
+    {"CBnotrufton", &SettingsView::CBnotruftonClick},
+    {"CBselfclear", &SettingsView::CBselfclearClick},
+    {"CBpreset", &SettingsView::CBpresetClick},
+    {"CBarbitupdate", &SettingsView::CBarbitupdateClick},
+    {"CBwriteallow", &SettingsView::CBwriteallowClick},
+    {"RBfern", &SettingsView::RBfernClick},
+    {"RBnah", &SettingsView::RBnahClick},
+    {"RBpoti", &SettingsView::RBpotiClick},
+    {"RBfest", &SettingsView::RBfestClick},
+    {"RBrelalaoff", &SettingsView::RBrelalaoffClick},
+    {"RBrelalaon", &SettingsView::RBrelalaonClick},
+    {"RXB868", &SettingsView::RXB868Click},
+    {"RXB433", &SettingsView::RXB433Click},
+    {"RB868", &SettingsView::RB868Click},
+    {"RB433", &SettingsView::RB433Click},
+    {"LNotruf", &SettingsView::LNotrufClick},
+    {"Lintervall", &SettingsView::LintervallClick},
+};
+
+Handler clickHandler(std::string_view control) {
+  for (const auto& [name, handler] : kClickHandlers) {
+    if (name == control) return handler;
+  }
+  return nullptr;
+}
+
+constexpr int kFieldHeight = 19;
+constexpr int kLineHeight = 13;
+
+// The settings pages are dense; one small sans face keeps them inside the
+// 257 x 473 page controls whatever the desktop's default font is.
+QFont settingsFont(int pixelSize = 11, bool bold = false) {
+  QFont font(QStringLiteral("Nimbus Sans"));
+  font.setStyleHint(QFont::SansSerif);
+  font.setPixelSize(pixelSize);
+  font.setBold(bold);
+  return font;
+}
+
+int fieldPixelWidth(int maxLength) { return 10 + 8 * maxLength; }
+
+QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+QLabel* placeCaption(QLabel* label, std::string_view text, int x, int y, bool bold = false) {
+  label->setText(qs(text));
+  if (bold) label->setFont(settingsFont(11, true));
+  const int lines = 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  label->adjustSize();
+  // Centre the caption's lines on the row of the control beside it.
+  label->move(x, y + (kFieldHeight - lines * kLineHeight) / 2 - 1);
+  return label;
+}
+
+QLabel* addCaption(QWidget* container, std::string_view text, int x, int y, bool bold = false) {
+  return placeCaption(new QLabel(container), text, x, y, bold);
+}
+
+// A one-line edit's own caption after it starts a few pixels right of it.
+int afterFieldX(int x, int maxLength) { return x + fieldPixelWidth(maxLength) + 4; }
+
+class RefreshGuard {
+ public:
+  explicit RefreshGuard(bool& flag) : flag_(flag), previous_(flag) { flag_ = true; }
+  ~RefreshGuard() { flag_ = previous_; }
+  RefreshGuard(const RefreshGuard&) = delete;
+  RefreshGuard& operator=(const RefreshGuard&) = delete;
+
+ private:
+  bool& flag_;
+  bool previous_;
+};
+
+bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+}  // namespace
+
+SettingsView::SettingsView(QWidget* pSender, QWidget* pEmpfang, ConfigImage& image, std::function<void()> showdata,
+                           QObject* parent)
+    : QObject(parent), image_(image), showdata_(std::move(showdata)), sender_(pSender), empfang_(pEmpfang) {
+  named_.emplace("PSender", pSender);
+  named_.emplace("Pempfang", pEmpfang);
+  buildHalf(pSender, "PSender");
+  buildHalf(pEmpfang, "Pempfang");
+  buildPanels();
+  for (const PageSpec& page : pages()) buildContents(widget(page.name), page.name, BuildMode::Live);
+  applyTooltips();
+}
+
+SettingsView::~SettingsView() {
+  // The widgets may outlive the view; they must not call into it then.
+  for (auto& [field, spec] : fieldOf_) {
+    if (auto* settingsEdit = dynamic_cast<SettingsEdit*>(field)) {
+      settingsEdit->onClick = nullptr;
+      settingsEdit->onExit = nullptr;
+      settingsEdit->onKeyUp = nullptr;
+    }
+  }
+  for (std::string_view name : {"LNotruf", "Lintervall"}) {
+    if (auto* clickable = dynamic_cast<ClickableLabel*>(widget(name))) clickable->onClick = nullptr;
+  }
+}
+
+// ---- building ----------------------------------------------------------
+
+void SettingsView::buildHalf(QWidget* half, std::string_view halfName) {
+  const PageControlSpec* control = nullptr;
+  for (const PageControlSpec& candidate : pageControls()) {
+    if (candidate.half == halfName) control = &candidate;
+  }
+  if (control == nullptr) return;
+
+  auto* title = new QLabel(qs(control->title), half);
+  title->setFont(settingsFont(16, true));
+  title->setAlignment(Qt::AlignCenter);
+  title->setGeometry(0, 8, 267, 26);
+
+  for (const IdentitySpec& display : identityDisplays()) {
+    if (display.container != halfName) continue;
+    addCaption(half, display.caption, 12, display.y)->setFont(settingsFont());
+    auto* field = new QLineEdit(half);
+    field->setObjectName(qs(display.control));
+    field->setFont(settingsFont());
+    field->setText(QString::fromLatin1(kUnknownText));
+    field->setGeometry(104, display.y, 52, kFieldHeight);
+    field->setEnabled(false);
+    named_.emplace(std::string(display.control), field);
+    addCaption(half, kReadOnlyText, 164, display.y)->setFont(settingsFont());
+  }
+
+  auto* tabs = new QTabWidget(half);
+  tabs->setObjectName(qs(control->name));
+  tabs->setFont(settingsFont());
+  tabs->setGeometry(5, 104, 257, 473);
+  named_.emplace(std::string(control->name), tabs);
+  for (const PageSpec& spec : pages()) {
+    if (spec.pageControl != control->name) continue;
+    auto* page = new QWidget;
+    page->setObjectName(qs(spec.name));
+    page->setToolTip(qs(spec.hint));
+    const int index = tabs->addTab(page, qs(spec.caption));
+    tabs->setTabToolTip(index, qs(spec.hint));
+    named_.emplace(std::string(spec.name), page);
+    if (!spec.cover.empty()) {
+      auto* cover = new QLabel(qs(kCoverText), page);
+      cover->setObjectName(qs(spec.cover));
+      cover->setFont(settingsFont(15, true));
+      cover->setAlignment(Qt::AlignCenter);
+      cover->setAutoFillBackground(true);
+      QPalette palette = cover->palette();
+      palette.setColor(QPalette::WindowText, Qt::red);
+      cover->setPalette(palette);
+      cover->setGeometry(0, 0, 257, 473);
+      cover->hide();
+      named_.emplace(std::string(spec.cover), cover);
+    }
+  }
+}
+
+void SettingsView::buildPanels() {
+  for (const PanelSpec& spec : panels()) {
+    QWidget* container = widget(spec.container);
+    if (!spec.placeholder.empty()) {
+      // Built first so the live panel lies above it and hides it while shown.
+      auto* copy = new QFrame(container);
+      copy->setObjectName(qs(spec.placeholder));
+      copy->setGeometry(spec.x, spec.y, spec.width, spec.height);
+      copy->setToolTip(qs(spec.hint));
+      named_.emplace(std::string(spec.placeholder), copy);
+      buildContents(copy, spec.name, BuildMode::Placeholder);
+      copy->setEnabled(false);
+    }
+    auto* panel = new QFrame(container);
+    panel->setObjectName(qs(spec.name));
+    panel->setGeometry(spec.x, spec.y, spec.width, spec.height);
+    panel->setAutoFillBackground(true);
+    panel->setToolTip(qs(spec.hint));
+    named_.emplace(std::string(spec.name), panel);
+  }
+  for (const PanelSpec& spec : panels()) buildContents(widget(spec.name), spec.name, BuildMode::Live);
+}
+
+void SettingsView::buildContents(QWidget* container, std::string_view containerName, BuildMode mode) {
+  const bool live = mode == BuildMode::Live;
+  auto remember = [this, live](QWidget* created, std::string_view name) {
+    if (!live || name.empty()) return;
+    created->setObjectName(qs(name));
+    named_.emplace(std::string(name), created);
+  };
+
+  for (const CaptionSpec& caption : captions()) {
+    if (caption.container != containerName) continue;
+    const std::string_view text =
+        !live && !caption.placeholderText.empty() ? caption.placeholderText : caption.text;
+    remember(addCaption(container, text, caption.x, caption.y, caption.role == CaptionRole::Heading), caption.name);
+  }
+
+  for (const FieldSpec& field : allFields()) {
+    if (field.container != containerName) continue;
+    if (field.captionX >= 0) addCaption(container, field.captionBefore, field.captionX, field.y);
+    if (!field.captionAfter.empty()) {
+      addCaption(container, field.captionAfter, afterFieldX(field.x, field.maxLength), field.y);
+    }
+    QLineEdit* edit = live ? new SettingsEdit(container) : new QLineEdit(container);
+    edit->setGeometry(field.x, field.y, fieldPixelWidth(field.maxLength), kFieldHeight);
+    // Not QLineEdit's own limit: that one also cuts what the refresh shows.
+    edit->setValidator(new TypedLengthValidator(field.maxLength, edit));
+    remember(edit, field.control);
+    if (!live) continue;
+    if (field.address >= 0) edit->setProperty("tag", field.address);
+    fieldOf_.emplace(edit, &field);
+    wireField(static_cast<SettingsEdit*>(edit), field);
+  }
+
+  for (const SwitchSpec& spec : switchMap()) {
+    if (spec.container != containerName) continue;
+    if (spec.kind == SwitchKind::CheckBox) {
+      auto* box = new QCheckBox(qs(spec.controlText), container);
+      box->move(spec.x, spec.y);
+      box->adjustSize();
+      box->resize(box->width(), kFieldHeight);
+      remember(box, spec.control);
+      if (live) {
+        connect(box, &QCheckBox::clicked, this, [this, handler = clickHandler(spec.control)] { (this->*handler)(); });
+      }
+    } else {
+      auto* group = live ? new QButtonGroup(container) : nullptr;
+      const std::pair<std::string_view, std::pair<std::string_view, QPoint>> buttons[] = {
+          {spec.control, {spec.controlText, QPoint(spec.x, spec.y)}},
+          {spec.clearControl, {spec.clearText, QPoint(spec.clearX, spec.clearY)}},
+      };
+      for (const auto& [name, textAndPlace] : buttons) {
+        auto* button = new QRadioButton(qs(textAndPlace.first), container);
+        button->setAutoExclusive(false);
+        button->move(textAndPlace.second);
+        button->adjustSize();
+        button->resize(button->width(), kFieldHeight);
+        remember(button, name);
+        if (group != nullptr) {
+          group->addButton(button);
+          connect(button, &QRadioButton::clicked, this, [this, handler = clickHandler(name)] { (this->*handler)(); });
+        }
+      }
+    }
+    if (!spec.statusLabel.empty()) {
+      QLabel* status = nullptr;
+      if (live && spec.statusClickable) {
+        auto* clickable = new ClickableLabel(container);
+        clickable->setCursor(Qt::PointingHandCursor);
+        clickable->onClick = [this, handler = clickHandler(spec.statusLabel)] { (this->*handler)(); };
+        status = clickable;
+      } else {
+        status = new QLabel(container);
+      }
+      // A greyed copy shows its group as if switched on, only greyed.
+      placeCaption(status, live ? spec.textClear : spec.textSet, spec.statusX, spec.statusY);
+      status->resize(std::max(status->width(), 150), status->height());
+      remember(status, spec.statusLabel);
+    }
+  }
+}
+
+void SettingsView::wireField(SettingsEdit* edit, const FieldSpec& field) {
+  switch (field.kind) {
+    case FieldKind::Word:
+      edit->onClick = [this, edit] { WordDataClick(edit); };
+      edit->onExit = [this, edit] { WordDataExit(edit); };
+      edit->onKeyUp = [this, edit](int key) { WordDataKeyUp(edit, key); };
+      break;
+    case FieldKind::Byte:
+    case FieldKind::TableByte:
+      edit->onClick = [this, edit] { WordDataClick(edit); };
+      edit->onExit = [this, edit] { ByteDataExit(edit); };
+      edit->onKeyUp = [this, edit](int key) { ByteDataKeyUp(edit, key); };
+      break;
+    case FieldKind::Capacity:
+      edit->setText(QStringLiteral("0800"));
+      edit->onClick = [this] { KapazitaetClick(); };
+      edit->onExit = [this] { KapazitaetExit(); };
+      edit->onKeyUp = [this](int key) { KapazitaetKeyUp(key); };
+      break;
+    case FieldKind::Days: {
+      // Drawn like a red caption and passed over by the Tab key.
+      edit->setFrame(false);
+      edit->setReadOnly(true);
+      edit->setFocusPolicy(Qt::ClickFocus);
+      QPalette palette = edit->palette();
+      palette.setColor(QPalette::Text, Qt::red);
+      palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+      edit->setPalette(palette);
+      break;
+    }
+  }
+  if (field.displayOnly && field.kind != FieldKind::Days) edit->setEnabled(false);
+}
+
+void SettingsView::applyTooltips() {
+  auto inherited = [](QWidget* control) {
+    for (QWidget* up = control->parentWidget(); up != nullptr; up = up->parentWidget()) {
+      if (!up->toolTip().isEmpty()) return up->toolTip();
+    }
+    return QString();
+  };
+  auto apply = [&](std::string_view name, std::string_view hint) {
+    QWidget* control = widget(name);
+    if (control != nullptr) control->setToolTip(hint.empty() ? inherited(control) : qs(hint));
+  };
+  for (const FieldSpec& field : allFields()) apply(field.control, field.hint);
+  for (const SwitchSpec& spec : switchMap()) {
+    apply(spec.control, spec.hint);
+    if (!spec.clearControl.empty()) apply(spec.clearControl, spec.clearHint);
+    if (spec.statusClickable) apply(spec.statusLabel, spec.hint);
+  }
+}
+
+// ---- refresh -----------------------------------------------------------
+
+void SettingsView::refresh(bool transmitterDetected, bool receiverDetected) {
+  RefreshGuard guard(refreshing_);
+  Table& image = image_.DeviceImage;
+  // No correction reads a byte another one writes, so applying them all up
+  // front leaves image and texts as applying each one at its control would.
+  const bool intervalRaised = applyImageCorrections(image);
+
+  for (const SwitchSpec& spec : switchMap()) refreshSwitch(spec);
+
+  for (const FieldSpec& field : allFields()) {
+    if (field.address < 0 || field.refresh != FieldRefresh::Always) continue;
+    if (QLineEdit* control = edit(field.control)) control->setText(qs(fieldText(field, image)));
+  }
+  auto word = [&image](int address) { return image[address] * 256 + image[address + 1]; };
+  label("LMinuten")->setText(qs(minutesText(word(24))));
+  label("Lfreq")->setText(qs(frequencyText(image[addr::kAlarmTonePeriod])));
+  label("LTmin")->setText(qs(minutesText(word(addr::kTransmitIntervalHigh))));
+
+  setIdentityTexts("Pempfang", receiverDetected);
+  if (receiverDetected) {
+    edit("R_SerNum")->setText(qs(fieldText(*findField("R_SerNum"), image)));
+    // Firmware 1.00 has a fixed relay state.
+    const bool firmware100 = image[addr::kFirmwareMajor] == 1 && image[addr::kFirmwareMinor] == 0;
+    widget("PRelaiszustand")->setVisible(!firmware100);
+  }
+  setIdentityTexts("PSender", transmitterDetected);
+  if (transmitterDetected) edit("T_sernum")->setText(qs(fieldText(*findField("T_sernum"), image)));
+
+  if (intervalRaised) SystemBeep();
+
+  edit("Tage")->setText(qs(batteryLifeText(image[addr::kLedBrightness], word(addr::kTransmitIntervalHigh),
+                                           edit("Kapazitaet")->text().toStdString())));
+}
+
+void SettingsView::refreshSwitch(const SwitchSpec& spec) {
+  const bool bit = switchBit(spec, image_.DeviceImage);
+  if (spec.kind == SwitchKind::CheckBox) {
+    static_cast<QCheckBox*>(widget(spec.control))->setChecked(checkedForBit(spec, bit));
+  } else {
+    static_cast<QRadioButton*>(widget(bit ? spec.control : spec.clearControl))->setChecked(true);
+  }
+  if (!spec.statusLabel.empty()) label(spec.statusLabel)->setText(qs(statusText(spec, bit)));
+  for (std::string_view panel : spec.visibleWhileSet) {
+    if (!panel.empty()) widget(panel)->setVisible(bit);
+  }
+  for (std::string_view control : spec.enabledWhileClear) {
+    if (!control.empty()) widget(control)->setEnabled(!bit);
+  }
+}
+
+void SettingsView::setIdentityTexts(std::string_view half, bool detected) {
+  for (const IdentitySpec& display : identityDisplays()) {
+    if (display.container != half) continue;
+    const std::string text = detected ? identityText(display, image_.DeviceImage) : std::string(kUnknownText);
+    edit(display.control)->setText(qs(text));
+  }
+}
+
+void SettingsView::showFactoryCovers() {
+  for (const PageSpec& page : pages()) {
+    if (page.cover.empty()) continue;
+    QWidget* cover = widget(page.cover);
+    cover->show();
+    cover->raise();
+  }
+}
+
+std::string SettingsView::transmitterFirmwareText() const { return edit("LTFirm")->text().toStdString(); }
+
+std::string SettingsView::receiverFirmwareText() const { return edit("LRFirm")->text().toStdString(); }
+
+void SettingsView::setInputEnabled(bool enabled) {
+  if (sender_) sender_->setEnabled(enabled);
+  if (empfang_) empfang_->setEnabled(enabled);
+}
+
+// ---- edit fields -------------------------------------------------------
+
+void SettingsView::WordDataClick(QLineEdit* field) { field->selectAll(); }
+
+void SettingsView::WordDataExit(QLineEdit* field) { storeAndRefresh(field); }
+
+void SettingsView::ByteDataExit(QLineEdit* field) { storeAndRefresh(field); }
+
+void SettingsView::storeAndRefresh(QLineEdit* field) {
+  // A field the refresh disables or hides loses the focus in the middle of
+  // it; its text is the image's value by then and must not start another.
+  if (refreshing_) return;
+  const auto found = fieldOf_.find(field);
+  if (found == fieldOf_.end()) return;
+  storeFieldText(*found->second, field->text().toStdString(), image_.DeviceImage);
+  runShowdata();
+}
+
+void SettingsView::WordDataKeyUp(QLineEdit* field, int key) { enterPressed(field, key); }
+
+void SettingsView::ByteDataKeyUp(QLineEdit* field, int key) { enterPressed(field, key); }
+
+void SettingsView::enterPressed(QLineEdit* field, int key) {
+  if (!isEnter(key)) return;
+  storeAndRefresh(field);
+  field->selectAll();
+}
+
+void SettingsView::KapazitaetClick() { edit("Kapazitaet")->selectAll(); }
+
+void SettingsView::KapazitaetExit() {
+  if (refreshing_) return;
+  QLineEdit* capacity = edit("Kapazitaet");
+  const std::int64_t value = checkin(capacity->text().toStdString(), fieldMaximum(FieldKind::Capacity));
+  capacity->setText(qs(fillString(4, '0', value)));
+  runShowdata();
+}
+
+void SettingsView::KapazitaetKeyUp(int key) {
+  if (!isEnter(key)) return;
+  KapazitaetExit();
+  edit("Kapazitaet")->selectAll();
+}
+
+void SettingsView::runShowdata() {
+  if (showdata_) showdata_();
+}
+
+// ---- switches ----------------------------------------------------------
+
+void SettingsView::checkBoxClicked(std::string_view control) {
+  if (refreshing_) return;
+  const SwitchSpec& spec = *findSwitch(control);
+  const bool checked = static_cast<QCheckBox*>(widget(control))->isChecked();
+  setSwitchBit(spec, bitForChecked(spec, checked), image_.DeviceImage);
+  if (spec.refreshesAfterClick) runShowdata();
+}
+
+void SettingsView::radioClicked(std::string_view control) {
+  if (refreshing_) return;
+  const SwitchSpec& spec = *findSwitch(control);
+  if (static_cast<QRadioButton*>(widget(control))->isChecked()) {
+    setSwitchBit(spec, control == spec.control, image_.DeviceImage);
+  }
+  runShowdata();
+}
+
+void SettingsView::toggleFromStatus(std::string_view checkBox) {
+  if (refreshing_) return;
+  auto* box = static_cast<QCheckBox*>(widget(checkBox));
+  box->setChecked(!box->isChecked());
+  checkBoxClicked(checkBox);
+}
+
+void SettingsView::CB_T_NotrufClick() { checkBoxClicked("CB_T_Notruf"); }
+void SettingsView::CB_T_IntevallClick() { checkBoxClicked("CB_T_Intevall"); }
+void SettingsView::CBTonTestClick() { checkBoxClicked("CBTonTest"); }
+void SettingsView::CBRelaisTestClick() { checkBoxClicked("CBRelaisTest"); }
+void SettingsView::CBResetTonClick() { checkBoxClicked("CBResetTon"); }
+void SettingsView::CBalarmDistanceClick() { checkBoxClicked("CBalarmDistance"); }
+void SettingsView::CBAlarmNotrufClick() { checkBoxClicked("CBAlarmNotruf"); }
+void SettingsView::CBdistanceTonClick() { checkBoxClicked("CBdistanceTon"); }
+void SettingsView::CBnotruftonClick() { checkBoxClicked("CBnotrufton"); }
+void SettingsView::CBselfclearClick() { checkBoxClicked("CBselfclear"); }
+void SettingsView::CBpresetClick() { checkBoxClicked("CBpreset"); }
+void SettingsView::CBarbitupdateClick() { checkBoxClicked("CBarbitupdate"); }
+void SettingsView::CBwriteallowClick() { checkBoxClicked("CBwriteallow"); }
+
+void SettingsView::RBfernClick() { radioClicked("RBfern"); }
+void SettingsView::RBnahClick() { radioClicked("RBnah"); }
+void SettingsView::RBpotiClick() { radioClicked("RBpoti"); }
+void SettingsView::RBfestClick() { radioClicked("RBfest"); }
+void SettingsView::RBrelalaoffClick() { radioClicked("RBrelalaoff"); }
+void SettingsView::RBrelalaonClick() { radioClicked("RBrelalaon"); }
+void SettingsView::RXB868Click() { radioClicked("RXB868"); }
+void SettingsView::RXB433Click() { radioClicked("RXB433"); }
+void SettingsView::RB868Click() { radioClicked("RB868"); }
+void SettingsView::RB433Click() { radioClicked("RB433"); }
+
+void SettingsView::LNotrufClick() { toggleFromStatus("CB_T_Notruf"); }
+void SettingsView::LintervallClick() { toggleFromStatus("CB_T_Intevall"); }
+
+// ---- lookup ------------------------------------------------------------
+
+QWidget* SettingsView::widget(std::string_view name) const {
+  const auto found = named_.find(name);
+  return found == named_.end() ? nullptr : found->second;
+}
+
+QLineEdit* SettingsView::edit(std::string_view name) const { return qobject_cast<QLineEdit*>(widget(name)); }
+
+QLabel* SettingsView::label(std::string_view name) const { return qobject_cast<QLabel*>(widget(name)); }
+
+}  // namespace lk24

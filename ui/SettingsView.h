@@ -1,0 +1,132 @@
+#pragma once
+// Everything inside the transmitter and receiver halves of the main window:
+// built from the editor's field, switch and page tables, rewritten from the
+// device image by refresh(), and written back by the handlers below, which
+// keep the names the window's handlers have always had.
+// Main thread only, like every widget; no operation takes a lock.
+
+#include "model/ConfigImage.h"
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QTabWidget;
+class QWidget;
+
+namespace lk24 {
+
+struct FieldSpec;
+struct SwitchSpec;
+class SettingsEdit;
+
+class SettingsView : public QObject {
+  Q_OBJECT
+
+ public:
+  // pSender / pEmpfang: the two empty halves (267 x 585, hints set) the
+  // settings are built into. showdata: the window's full refresh, which the
+  // handlers run after storing a value.
+  SettingsView(QWidget* pSender, QWidget* pEmpfang, ConfigImage& image, std::function<void()> showdata,
+               QObject* parent = nullptr);
+  ~SettingsView() override;
+
+  // Rewrites every control of both halves from the image after applying the
+  // image corrections; beeps once when the transmit interval was raised.
+  // The identity displays follow only a recognised device. Never runs a
+  // handler and never changes a bit.
+  void refresh(bool transmitterDetected, bool receiverDetected);
+
+  // Covers the two factory pages ("- kein Zugriff -").
+  void showFactoryCovers();
+
+  std::string transmitterFirmwareText() const;  // current text of LTFirm
+  std::string receiverFirmwareText() const;     // current text of LRFirm
+
+  // The reduced state: both halves stop taking input.
+  void setInputEnabled(bool enabled);
+
+  // Edit fields: field is the control that raised the event; key a Qt key code.
+  void WordDataClick(QLineEdit* field);
+  void WordDataExit(QLineEdit* field);
+  void ByteDataExit(QLineEdit* field);
+  void WordDataKeyUp(QLineEdit* field, int key);
+  void ByteDataKeyUp(QLineEdit* field, int key);
+  void KapazitaetClick();
+  void KapazitaetExit();
+  void KapazitaetKeyUp(int key);
+
+  // Check boxes: the box's new state sets or clears its bit, then showdata.
+  void CB_T_NotrufClick();
+  void CB_T_IntevallClick();
+  void CBTonTestClick();
+  void CBRelaisTestClick();
+  void CBResetTonClick();
+  void CBalarmDistanceClick();
+  void CBAlarmNotrufClick();
+  void CBdistanceTonClick();
+  void CBnotruftonClick();
+  void CBselfclearClick();
+  void CBpresetClick();
+  void CBarbitupdateClick();
+  // Checked allows overwriting (clears byte 3 bit 0); no refresh.
+  void CBwriteallowClick();
+
+  // Radio buttons: act only when their button is chosen, then showdata.
+  void RBfernClick();
+  void RBnahClick();
+  void RBpotiClick();
+  void RBfestClick();
+  void RBrelalaoffClick();
+  void RBrelalaonClick();
+  void RXB868Click();
+  void RXB433Click();
+  void RB868Click();
+  void RB433Click();
+
+  // Status texts that toggle their check box.
+  void LNotrufClick();
+  void LintervallClick();
+
+ private:
+  enum class BuildMode { Live, Placeholder };
+
+  void buildHalf(QWidget* half, std::string_view halfName);
+  void buildContents(QWidget* container, std::string_view containerName, BuildMode mode);
+  void buildPanels();
+  void wireField(SettingsEdit* edit, const FieldSpec& field);
+  void applyTooltips();
+
+  void checkBoxClicked(std::string_view control);
+  void radioClicked(std::string_view control);
+  void toggleFromStatus(std::string_view checkBox);
+  void storeAndRefresh(QLineEdit* field);
+  void enterPressed(QLineEdit* field, int key);
+  void runShowdata();
+
+  void refreshSwitch(const SwitchSpec& spec);
+  void setIdentityTexts(std::string_view half, bool detected);
+
+  QWidget* widget(std::string_view name) const;
+  QLineEdit* edit(std::string_view name) const;
+  QLabel* label(std::string_view name) const;
+
+  ConfigImage& image_;
+  std::function<void()> showdata_;
+  QPointer<QWidget> sender_;
+  QPointer<QWidget> empfang_;
+  bool refreshing_ = false;
+
+  std::map<std::string, QWidget*, std::less<>> named_;  // live controls, panels and pages by name
+  std::map<QLineEdit*, const FieldSpec*> fieldOf_;
+};
+
+}  // namespace lk24

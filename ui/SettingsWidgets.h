@@ -1,0 +1,51 @@
+#pragma once
+// Small widgets of the settings pages: an edit field that reports click,
+// focus, leaving and key release as the settings handlers expect them, and
+// a caption that can be clicked. Main thread only.
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QValidator>
+
+#include <functional>
+
+namespace lk24 {
+
+// Limits what the user may type to a number of characters without cutting
+// what the program shows: a value wider than the typing limit stays whole.
+class TypedLengthValidator : public QValidator {
+ public:
+  TypedLengthValidator(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
+  State validate(QString& input, int& position) const override;
+  int limit() const { return limit_; }
+
+ private:
+  int limit_;
+};
+
+class SettingsEdit : public QLineEdit {
+ public:
+  explicit SettingsEdit(QWidget* parent) : QLineEdit(parent) {}
+
+  std::function<void()> onClick;       // click into the field, or focus received
+  std::function<void()> onExit;        // focus moved elsewhere inside the window
+  std::function<void(int)> onKeyUp;    // Qt key code of a released key
+
+ protected:
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyReleaseEvent(QKeyEvent* event) override;
+};
+
+class ClickableLabel : public QLabel {
+ public:
+  explicit ClickableLabel(QWidget* parent) : QLabel(parent) {}
+
+  std::function<void()> onClick;
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override;
+};
+
+}  // namespace lk24

@@ -2,6 +2,7 @@
 #include "serial/AfEvent.h"
 #include "serial/AfPlatform.h"
 #include "serial/AfPosixBaud.h"
+#include "serial/AfTermiosSettings.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
@@ -29,134 +30,10 @@ std::string AfComPortPath(int number) {
 
 namespace {
 
-// --- one helper per line setting; each edits a termios and refuses what the
-// --- platform cannot do
-
-struct BaudEntry {
-  std::uint32_t rate;
-  speed_t code;
-};
-constexpr BaudEntry standardRates[] = {
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},
-    {150, B150},       {200, B200},       {300, B300},       {600, B600},
-    {1200, B1200},     {1800, B1800},     {2400, B2400},     {4800, B4800},
-    {9600, B9600},     {19200, B19200},   {38400, B38400},   {57600, B57600},
-    {115200, B115200}, {230400, B230400}, {460800, B460800}, {921600, B921600},
-};
-
-// False when the rate has no constant and must go through termios2.
-bool ApplyBaud(termios& t, std::uint32_t rate) {
-  for (const BaudEntry& entry : standardRates) {
-    if (entry.rate == rate) {
-      cfsetispeed(&t, entry.code);
-      cfsetospeed(&t, entry.code);
-      return true;
-    }
-  }
-  return false;
-}
-
-bool ApplyByteSize(termios& t, std::uint8_t size) {
-  static constexpr tcflag_t sizes[] = {CS5, CS6, CS7, CS8};
-  if (size < 5 || size > 8) return false;
-  t.c_cflag = (t.c_cflag & ~tcflag_t(CSIZE)) | sizes[size - 5];
-  return true;
-}
-
-bool ApplyParity(termios& t, std::uint8_t parity, bool check) {
-  static constexpr tcflag_t modes[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD,
-                                       PARENB | CMSPAR};
-  if (parity > SPACEPARITY) return false;
-  t.c_cflag = (t.c_cflag & ~tcflag_t(PARENB | PARODD | CMSPAR)) | modes[parity];
-  t.c_iflag &= ~tcflag_t(INPCK | IGNPAR | PARMRK);
-  if (check) t.c_iflag |= INPCK;
-  return true;
-}
-
-// One and a half stop bits exist only with 5 data bits, two only with more.
-bool ApplyStopBits(termios& t, std::uint8_t stopBits, std::uint8_t size) {
-  if (stopBits > TWOSTOPBITS) return false;
-  if (stopBits == ONE5STOPBITS && size != 5) return false;
-  if (stopBits == TWOSTOPBITS && size == 5) return false;
-  t.c_cflag &= ~tcflag_t(CSTOPB);
-  if (stopBits != ONESTOPBIT) t.c_cflag |= CSTOPB;
-  return true;
-}
-
-// DSR handshaking has no termios counterpart, so a record asking for it is
-// refused rather than silently run without it.
-bool ApplyFlowControl(termios& t, const DCB& dcb) {
-  if ((dcb.Flags & dcb_OutxDsrFlow) != 0 ||
-      (dcb.Flags & dcb_DtrControlMask) == dcb_DtrControlHandshake) {
-    return false;
-  }
-  t.c_iflag &= ~tcflag_t(IXON | IXOFF | IXANY);
-  if ((dcb.Flags & dcb_OutX) != 0) t.c_iflag |= IXON;
-  if ((dcb.Flags & dcb_InX) != 0) t.c_iflag |= IXOFF;
-  t.c_cc[VSTART] = cc_t(dcb.XonChar);
-  t.c_cc[VSTOP] = cc_t(dcb.XoffChar);
-  t.c_cflag &= ~tcflag_t(CRTSCTS);
-  if ((dcb.Flags & dcb_OutxCtsFlow) != 0 ||
-      (dcb.Flags & dcb_RtsControlMask) == dcb_RtsControlHandshake) {
-    t.c_cflag |= CRTSCTS;
-  }
-  return true;
-}
-
-void MakeRaw(termios& t) {
-  cfmakeraw(&t);
-  t.c_cflag |= CLOCAL | CREAD;
-  t.c_cc[VMIN] = 0;
-  t.c_cc[VTIME] = 0;
-}
-
-std::uint32_t BaudOf(const termios& t) {
-  const speed_t code = cfgetospeed(&t);
-  for (const BaudEntry& entry : standardRates) {
-    if (entry.code == code) return entry.rate;
-  }
-  return 0;
-}
-
-// Reads back into `dcb` every field termios holds; the others keep the values
-// of the record last applied.
+// Every field termios holds, with the rate from termios2 when it has one.
 void ReadBack(const termios& t, int fd, DCB& dcb) {
-  std::uint32_t rate = BaudOf(t);
-  if (std::uint32_t any = 0; AfGetAnyBaud(fd, any) && any != 0) rate = any;
-  dcb.DCBlength = sizeof(DCB);
-  dcb.BaudRate = rate;
-  static constexpr std::uint8_t sizes[] = {5, 6, 7, 8};
-  dcb.ByteSize = sizes[(t.c_cflag & CSIZE) == CS5   ? 0
-                       : (t.c_cflag & CSIZE) == CS6 ? 1
-                       : (t.c_cflag & CSIZE) == CS7 ? 2
-                                                    : 3];
-  if ((t.c_cflag & PARENB) == 0) {
-    dcb.Parity = NOPARITY;
-  } else if ((t.c_cflag & CMSPAR) != 0) {
-    dcb.Parity = (t.c_cflag & PARODD) != 0 ? MARKPARITY : SPACEPARITY;
-  } else {
-    dcb.Parity = (t.c_cflag & PARODD) != 0 ? ODDPARITY : EVENPARITY;
-  }
-  if ((t.c_cflag & CSTOPB) == 0) {
-    dcb.StopBits = ONESTOPBIT;
-  } else {
-    dcb.StopBits = dcb.ByteSize == 5 ? ONE5STOPBITS : TWOSTOPBITS;
-  }
-  auto setFlag = [&dcb](std::uint32_t flag, bool on) {
-    dcb.Flags = on ? (dcb.Flags | flag) : (dcb.Flags & ~flag);
-  };
-  setFlag(dcb_OutX, (t.c_iflag & IXON) != 0);
-  setFlag(dcb_InX, (t.c_iflag & IXOFF) != 0);
-  setFlag(dcb_Parity, (t.c_iflag & INPCK) != 0);
-  const bool cts = (t.c_cflag & CRTSCTS) != 0;
-  setFlag(dcb_OutxCtsFlow, cts);
-  if (cts) {
-    dcb.Flags = (dcb.Flags & ~dcb_RtsControlMask) | dcb_RtsControlHandshake;
-  } else if ((dcb.Flags & dcb_RtsControlMask) == dcb_RtsControlHandshake) {
-    dcb.Flags &= ~dcb_RtsControlMask;
-  }
-  dcb.XonChar = char(t.c_cc[VSTART]);
-  dcb.XoffChar = char(t.c_cc[VSTOP]);
+  AfTermiosToDCB(t, dcb);
+  if (std::uint32_t any = 0; AfGetAnyBaud(fd, any) && any != 0) dcb.BaudRate = any;
 }
 
 // A device without modem lines (a pseudo-terminal) answers these ioctls with
@@ -228,20 +105,30 @@ class PosixSerialDevice final : public TAfSerialDevice {
   bool SetCommState(const DCB& dcb) override {
     termios t{};
     if (tcgetattr(fd_, &t) != 0) return false;
-    MakeRaw(t);
+    AfMakeRaw(t);
     if (dcb.BaudRate == 0) return false;
-    const bool standardRate = ApplyBaud(t, dcb.BaudRate);
+    const bool standardRate = AfApplyBaud(t, dcb.BaudRate);
     if (!standardRate) {
       cfsetispeed(&t, B38400);
       cfsetospeed(&t, B38400);
     }
-    if (!ApplyByteSize(t, dcb.ByteSize) ||
-        !ApplyParity(t, dcb.Parity, (dcb.Flags & dcb_Parity) != 0) ||
-        !ApplyStopBits(t, dcb.StopBits, dcb.ByteSize) || !ApplyFlowControl(t, dcb)) {
+    if (!AfApplyByteSize(t, dcb.ByteSize) ||
+        !AfApplyParity(t, dcb.Parity, (dcb.Flags & dcb_Parity) != 0) ||
+        !AfApplyStopBits(t, dcb.StopBits, dcb.ByteSize) || !AfApplyFlowControl(t, dcb)) {
       return false;
     }
-    if (tcsetattr(fd_, TCSANOW, &t) != 0) return false;
-    if (!standardRate && !AfSetAnyBaud(fd_, dcb.BaudRate)) return false;
+    termios before{};
+    if (tcgetattr(fd_, &before) != 0) return false;
+    // tcsetattr succeeds when any part is taken; a driver may drop the rest
+    // silently (a pseudo-terminal keeps 8 bits and no parity), so compare.
+    termios now{};
+    if (tcsetattr(fd_, TCSANOW, &t) != 0 || tcgetattr(fd_, &now) != 0 ||
+        (now.c_cflag & AfCheckedCflags) != (t.c_cflag & AfCheckedCflags) ||
+        (now.c_iflag & AfCheckedIflags) != (t.c_iflag & AfCheckedIflags) ||
+        (!standardRate && !AfSetAnyBaud(fd_, dcb.BaudRate))) {
+      tcsetattr(fd_, TCSANOW, &before);
+      return false;
+    }
     {
       std::lock_guard guard(settingsLock_);
       applied_ = dcb;

@@ -127,11 +127,13 @@ TEST_F(PtyEngine, CloseDiscardsOutputStillQueued) {
   // The master reads nothing, so the terminal fills and output backs up.
   const std::vector<std::uint8_t> chunk(1024, 0xA5);
   std::size_t queued = 0;
-  for (int i = 0; i < 2000; ++i) {
+  for (int stuck = 0; stuck < 100;) {
     if (core.OutBufFree() >= 1024) {
       ASSERT_TRUE(core.WriteData(chunk.data(), 1024));
       queued += 1024;
+      stuck = 0;
     } else {
+      ++stuck;
       std::this_thread::sleep_for(1ms);
     }
   }

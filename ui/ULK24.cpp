@@ -8,6 +8,7 @@
 #include "ui/MessageLog.h"
 #include "ui/ModalDialog.h"
 #include "ui/PieGauge.h"
+#include "ui/SettingsView.h"
 #include "ui/StatusPanels.h"
 #include "ui/SystemBeep.h"
 #include "ui/UHilfe.h"
@@ -113,6 +114,9 @@ TForm1::TForm1(QWidget* parent)
   RS232->setWriteThreadPriority(tpTimeCritical);
 
   buildClientArea();
+  // Not a child: it must go before the widgets it built (see the destructor).
+  Settings = new SettingsView(PSender, Pempfang, image_, [this] { showdata(); });
+  setTabOrder();
   buildMenu();
   // The window keeps the size of its client area plus the menu bar.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -127,7 +131,11 @@ TForm1::TForm1(QWidget* parent)
   FormCreate();
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The view unhooks its fields when it goes, so it goes while they exist.
+  delete Settings;
+  Settings = nullptr;
+}
 
 void TForm1::setSecondaryWindows(TFinfo* info, TFhilfe* help) {
   info_ = info;
@@ -163,6 +171,8 @@ void TForm1::buildClientArea() {
   SB1 = new StatusPanels({50, 50}, Client);
   SB1->setObjectName(QStringLiteral("SB1"));
   SB1->setGeometry(0, 614, kClientWidth, 20);
+  // A status bar speaks in the smaller system font, not the window's.
+  SB1->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 12));
   fillBackground(SB1, face);
 }
 
@@ -257,6 +267,20 @@ void TForm1::buildDiagnosticLists() {
   }
 }
 
+// Tab goes through the two halves, the two big buttons and "clear info",
+// then the listings; the log is left out.
+void TForm1::setTabOrder() {
+  QWidget* previous = nullptr;
+  for (QWidget* next : {static_cast<QWidget*>(PSender), static_cast<QWidget*>(Pempfang),
+                        static_cast<QWidget*>(LeseButton), static_cast<QWidget*>(ProgButton),
+                        static_cast<QWidget*>(ButClear), static_cast<QWidget*>(werkmemo),
+                        static_cast<QWidget*>(datamemo), static_cast<QWidget*>(andmemo),
+                        static_cast<QWidget*>(ormemo)}) {
+    if (previous) QWidget::setTabOrder(previous, next);
+    previous = next;
+  }
+}
+
 void TForm1::buildMenu() {
   QMenuBar* bar = menuBar();
   bar->setObjectName(QStringLiteral("MainMenu1"));
@@ -344,6 +368,7 @@ void TForm1::FormCreate() {
 
   setTwoLineCaptions();
   Lwerksversion->hide();
+  Settings->showFactoryCovers();
   ReadMode = false;
   ProgramMode = false;
   OpenDialog1.setFileName(QStringLiteral("neue datei.lk2"));
@@ -389,11 +414,8 @@ void TForm1::fillDiagnosticLists() {
 void TForm1::enterReducedState(const QString& message) {
   SystemBeep();
   showinfo(this, message, clRed, entry::kError);
-  for (QWidget* widget : {static_cast<QWidget*>(PSender), static_cast<QWidget*>(Pempfang),
-                          static_cast<QWidget*>(LeseButton), static_cast<QWidget*>(ProgButton),
-                          static_cast<QWidget*>(ButClear)}) {
-    widget->setEnabled(false);
-  }
+  Settings->setInputEnabled(false);
+  for (QPushButton* button : {LeseButton, ProgButton, ButClear}) button->setEnabled(false);
   MKommunikation->menuAction()->setEnabled(false);
   for (QAction* action : {Datensenden1, Datenempfangen1, COM11, COM21, COM31, COM41, Speichern1, Laden1}) {
     action->setEnabled(false);
@@ -427,8 +449,7 @@ void TForm1::FormClose() {
   if (TemplateInvalid) return;
   // A failed write leaves the old template in place; closing goes on regardless.
   try {
-    Memo1 = BuildFile(image_, comNumber(), transmitterFirmwareText().toStdString(),
-                      receiverFirmwareText().toStdString());
+    Memo1 = BuildFile(image_, comNumber(), transmitterFirmwareText(), receiverFirmwareText());
     (void)Memo1.saveToFile(kTemplateFileName);
   } catch (const std::exception&) {
   }
@@ -443,6 +464,7 @@ void TForm1::setComNumber(std::uint16_t number) { RS232->setComNumber(number); }
 // ------------------------------------------------------------- the refresh
 
 void TForm1::showdata() {
+  Settings->refresh(TransmitterDetected, ReceiverDetected);
   SB1->setPanelText(1, OpenDialog1.FileName());
   SB1->setPanelText(0, QStringLiteral("COM") + QString::number(comNumber()));
   COM11->setChecked(true);
@@ -461,9 +483,9 @@ void TForm1::showdata() {
   }
 }
 
-QString TForm1::transmitterFirmwareText() const { return QString::fromLatin1(kUnknownText); }
+std::string TForm1::transmitterFirmwareText() const { return Settings->transmitterFirmwareText(); }
 
-QString TForm1::receiverFirmwareText() const { return QString::fromLatin1(kUnknownText); }
+std::string TForm1::receiverFirmwareText() const { return Settings->receiverFirmwareText(); }
 
 // ---------------------------------------------------------------- the log
 

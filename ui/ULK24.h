@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <string>
 
 class QAction;
 class QActionGroup;
@@ -30,6 +31,7 @@ class TAfComPort;
 namespace lk24 {
 
 class PieGauge;
+class SettingsView;
 class StatusPanels;
 class TFinfo;
 class TFhilfe;
@@ -121,6 +123,9 @@ class TForm1 : public QMainWindow {
 
   QTimer* inittimer = nullptr;
 
+  // The fields, switches and pages inside PSender and Pempfang.
+  SettingsView* Settings = nullptr;
+
   // The serial port to the device; closed when the window closes.
   TAfComPort* RS232 = nullptr;
 
@@ -150,6 +155,7 @@ class TForm1 : public QMainWindow {
   void buildControlColumn();
   void buildDiagnosticLists();
   void buildMenu();
+  void setTabOrder();
 
   void FormCreate();
   void FormClose();
@@ -158,8 +164,8 @@ class TForm1 : public QMainWindow {
   void enterReducedState(const QString& message);
   void setTwoLineCaptions();
 
-  QString transmitterFirmwareText() const;
-  QString receiverFirmwareText() const;
+  std::string transmitterFirmwareText() const;
+  std::string receiverFirmwareText() const;
 
   ConfigImage image_;
   TFinfo* info_ = nullptr;

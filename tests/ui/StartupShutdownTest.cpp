@@ -147,6 +147,7 @@ TEST_F(StartupTest, ChangedByteIsMergedIntoTheTemplateAndBackAtTheNextStart) {
   {
     TForm1 form;
     ASSERT_FALSE(form.TemplateInvalid);
+    form.inittimerTimer();
     form.image().DeviceImage[20] = 0x5C;
     form.close();
   }
@@ -162,6 +163,9 @@ TEST_F(StartupTest, ChangedByteIsMergedIntoTheTemplateAndBackAtTheNextStart) {
   EXPECT_EQ(reread.line(256 + 20), "172");  // 0xA0 | 0x0C
   EXPECT_EQ(reread.line(1027), "[+][01]");
   EXPECT_EQ(reread.line(1029), "3");
+  // No device has been read: both firmware lines carry the unknown text.
+  EXPECT_EQ(reread.line(1031), kUnknownText);
+  EXPECT_EQ(reread.line(1033), kUnknownText);
   ConfigImage check;
   EXPECT_EQ(loadTemplateTables(reread, check), TemplateLoad::Valid);
 

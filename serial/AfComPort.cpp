@@ -207,6 +207,12 @@ void TAfCustomSerialPort::ProcessEvent(TAfCoreEvent kind, std::uint32_t data,
         core_->ComStatus(status);
         if (OnDataRecived) OnDataRecived(this, std::int32_t(status.cbInQue));
       }
+      if ((data & EV_ERR) != 0) {
+        // Gather the errors behind this very event, not only those an
+        // earlier status read happened to see.
+        COMSTAT status{};
+        core_->ComStatus(status);
+      }
       const std::uint32_t errors = core_->TakeLineErrors();
       if ((data & EV_ERR) != 0 && OnLineError) OnLineError(this, errors);
       if ((data & EV_CTS) != 0 && OnCTSChanged) OnCTSChanged(this);

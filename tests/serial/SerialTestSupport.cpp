@@ -74,13 +74,14 @@ void PtyPair::Send(const std::vector<std::uint8_t>& bytes) const {
 std::vector<std::uint8_t> PtyPair::Receive(std::size_t count, int timeoutMs) const {
   std::vector<std::uint8_t> bytes;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (bytes.size() < count) {
+  for (bool first = true; bytes.size() < count; first = false) {
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) break;
+    if (left <= 0 && !first) break;
     pollfd p{master_, POLLIN, 0};
-    if (poll(&p, 1, int(left)) <= 0) break;
+    if (poll(&p, 1, left > 0 ? int(left) : 0) <= 0) break;
     if ((p.revents & POLLIN) == 0) {
+      if (left <= 0) break;
       // Nobody holds the slave side open yet: wait a little.
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
       continue;

@@ -22,6 +22,14 @@ namespace {
 
 using MainWindowTest = ShellTest;
 
+// The widget Tab moves to from `from`.
+QWidget* nextTabStop(QWidget* from) {
+  for (QWidget* next = from->nextInFocusChain(); next && next != from; next = next->nextInFocusChain()) {
+    if ((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() && next->isVisibleTo(from->window())) return next;
+  }
+  return nullptr;
+}
+
 TEST_F(MainWindowTest, ClientAreaIsFixedBelowTheMenuBar) {
   writeTemplate(templateLines(sampleImage(), 1));
   TForm1 form;
@@ -101,6 +109,24 @@ TEST_F(MainWindowTest, ControlsSitAtTheirPlacesWithTheirHints) {
   EXPECT_EQ(form.LeseButton->text(), QStringLiteral(" Konfiguration\n AUSLESEN            "));
   EXPECT_EQ(form.ProgButton->text(), QStringLiteral("Konfiguration\nPROGRAMMIEREN"));
   EXPECT_EQ(form.SB1->panelCount(), 2);
+
+  // Tab runs from the buttons to "clear info" and on to the listings,
+  // passing over the log.
+  EXPECT_EQ(nextTabStop(form.LeseButton), form.ProgButton);
+  EXPECT_EQ(nextTabStop(form.ProgButton), form.ButClear);
+  EXPECT_EQ(nextTabStop(form.ButClear), form.werkmemo);
+  EXPECT_EQ(nextTabStop(form.werkmemo), form.datamemo);
+  // From the listings Tab goes round to the settings of the two halves,
+  // and from them to the read button.
+  int settingsStops = 0;
+  QWidget* stop = nextTabStop(form.ormemo);
+  EXPECT_TRUE(stop && form.PSender->isAncestorOf(stop));
+  for (; stop && stop != form.LeseButton && settingsStops < 1000; stop = nextTabStop(stop), ++settingsStops) {
+    EXPECT_TRUE(form.PSender->isAncestorOf(stop) || form.Pempfang->isAncestorOf(stop))
+        << stop->objectName().toStdString();
+  }
+  EXPECT_EQ(stop, form.LeseButton);
+  EXPECT_GT(settingsStops, 0);
 }
 
 TEST_F(MainWindowTest, MenuCaptionsNamesAndRadioGroups) {

@@ -82,14 +82,14 @@ const std::array kSwitches = {
               .statusX = 116}),
 
     checkBox({.byte = 27, .bit = 0, .container = "TabSheet5", .control = "CBTonTest", .text = "",
-              .hint = "wenn selektiert, dann piepst auch der Alarmton beim Einschalten", .x = 134, .y = 298}),
+              .hint = "wenn selektiert, dann piepst auch der Alarmton beim Einschalten", .x = 142, .y = 298}),
     checkBox({.byte = 27, .bit = 1, .container = "TabSheet5", .control = "CBRelaisTest", .text = "",
-              .hint = "wenn selektiert, dann zieht das Relais beim Einschalten kurz an", .x = 134, .y = 322}),
+              .hint = "wenn selektiert, dann zieht das Relais beim Einschalten kurz an", .x = 142, .y = 322}),
     checkBox({.byte = 27, .bit = 2, .container = "TabSheet5", .control = "CBResetTon", .text = "",
               .hint = "wenn selektiert, dann wird der Taster-Reset nach Ausführung durch einen kurzen Piepston "
                       "bestätigt!",
-              .x = 134, .y = 248, .statusLabel = "LResetTon", .textSet = "ja", .textClear = "nein",
-              .statusX = 154}),
+              .x = 142, .y = 248, .statusLabel = "LResetTon", .textSet = "ja", .textClear = "nein",
+              .statusX = 162}),
     radioPair({.byte = 27, .bit = 3, .container = "PRelaiszustand", .setControl = "RBrelalaoff",
                .setText = "abgefallen", .setHint = "", .setX = 124, .setY = 22, .clearControl = "RBrelalaon",
                .clearText = "angezogen", .clearHint = "", .clearX = 8, .clearY = 22, .enabledWhileClear = {},

@@ -15,6 +15,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 #include <algorithm>
@@ -76,7 +77,7 @@ QFont settingsFont(int pixelSize = 11, bool bold = false) {
   return font;
 }
 
-int fieldPixelWidth(int maxLength) { return 10 + 8 * maxLength; }
+int fieldPixelWidth(int maxLength) { return 8 + 7 * maxLength; }
 
 QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
@@ -170,6 +171,8 @@ void SettingsView::buildHalf(QWidget* half, std::string_view halfName) {
   tabs->setObjectName(qs(control->name));
   tabs->setFont(settingsFont());
   tabs->setGeometry(5, 104, 257, 473);
+  // Narrow tabs, so the receiver's three captions fit side by side.
+  tabs->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 7px; }"));
   named_.emplace(std::string(control->name), tabs);
   for (const PageSpec& spec : pages()) {
     if (spec.pageControl != control->name) continue;
@@ -230,7 +233,13 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
     if (caption.container != containerName) continue;
     const std::string_view text =
         !live && !caption.placeholderText.empty() ? caption.placeholderText : caption.text;
-    remember(addCaption(container, text, caption.x, caption.y, caption.role == CaptionRole::Heading), caption.name);
+    QLabel* created = addCaption(container, text, caption.x, caption.y, caption.role == CaptionRole::Heading);
+    if (caption.role == CaptionRole::Derived) {
+      // Room for the widest text the refresh can write.
+      const std::string widest = caption.name == "Lfreq" ? frequencyText(1) : minutesText(65535);
+      created->resize(QFontMetrics(settingsFont()).horizontalAdvance(qs(widest)) + 4, created->height());
+    }
+    remember(created, caption.name);
   }
 
   for (const FieldSpec& field : allFields()) {
@@ -292,7 +301,11 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
       }
       // A greyed copy shows its group as if switched on, only greyed.
       placeCaption(status, live ? spec.textClear : spec.textSet, spec.statusX, spec.statusY);
-      status->resize(std::max(status->width(), 150), status->height());
+      // Wide enough for either text, so switching never clips it.
+      const QFontMetrics metrics(settingsFont());
+      const int widest = std::max(metrics.horizontalAdvance(qs(spec.textSet)),
+                                  metrics.horizontalAdvance(qs(spec.textClear)));
+      status->resize(widest + 4, status->height());
       remember(status, spec.statusLabel);
     }
   }

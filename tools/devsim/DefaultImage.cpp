@@ -63,7 +63,6 @@ constexpr Setting kFactorySettings[] = {
     byteAt(180, 32),    // bits per string
     wordAt(181, 250),   // bit segment, us
     wordAt(183, 5000),  // pause between strings, us
-    wordAt(185, 25 + 4 * (kTransmitterSerial % 16)),  // as the automatic pause calculation sets it
     byteAt(187, 3),     // strings per burst
     wordAt(188, 100), wordAt(190, 100),  // red and green LED, ms
     byteAt(192, 16),    // preamble oscillations
@@ -73,7 +72,6 @@ constexpr Setting kFactorySettings[] = {
     byteAt(200, 76), byteAt(201, 75), byteAt(202, 50), byteAt(203, 52),  // preset data
     byteAt(204, 0), byteAt(205, 0), byteAt(206, 0), byteAt(207, 0),
     wordAt(208, 2500),  // emergency pause, us
-    wordAt(210, 200 + 8 * (kTransmitterSerial % 16)),
     byteAt(212, 6),     // emergency strings per burst
     byteAt(233, 0x04),  // 433,92 MHz, all data sent, automatic pause calculation
     // firmware 1.05
@@ -98,6 +96,11 @@ std::array<std::uint8_t, 256> defaultImage(DeviceType type) {
   put(image, wordAt(addr::kReceiverSerialHigh, receiver ? kReceiverSerial : 0));
   put(image, wordAt(addr::kTransmitterSerialHigh, receiver ? 0 : kTransmitterSerial));
   put(image, byteAt(addr::kDeviceType, receiver ? kReceiverTypeCode : kTransmitterTypeCode));
+  // The pauses as the automatic calculation derives them from the serial
+  // number, so the tool's refresh finds nothing to correct.
+  const int n = image[addr::kTransmitterSerialLow] % 16;
+  put(image, wordAt(185, 25 + 4 * n));
+  put(image, wordAt(210, 200 + 8 * n));
   image[addr::kChecksum] = calculatechecksum(image);
   return image;
 }

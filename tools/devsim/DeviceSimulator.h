@@ -18,22 +18,22 @@ enum class DeviceType { Receiver, Transmitter };
 
 struct Options {
   DeviceType type = DeviceType::Receiver;
-  std::optional<std::string> imageFile;        // --image: EEPROM from lines 256..511 of a .lk2
-  std::optional<std::string> saveFile;         // --save: EEPROM written as a .lk2 at stop
-  bool silent = false;                         // --silent: never answers, stores nothing
-  std::optional<int> stopAfter;                // --stop-after N: answers N commands, then none
-                                               //   (a command that gets no answer is not carried out)
-  std::optional<int> wrongEchoAt;              // --wrong-echo-at A: the write to A echoes D xor 0xFF
-  bool badChecksum = false;                    // --bad-checksum: byte 239 off by one
-  std::optional<std::pair<int, int>> firmware; // --firmware M.N: bytes 254, 255
-  std::optional<int> typeCode;                 // --type-code N: byte 253
-  bool writeProtected = false;                 // --write-protected: byte 3 bit 0 set
-  int garbage = 0;                             // --garbage N: N random bytes before each answer
-  int latencyMs = 0;                           // --latency-ms X: delay before each answer
-  int baud = 0;                                // --baud B: wire time of 10 bits a byte (0 = none)
-  std::optional<std::string> traceFile;        // --trace FILE: one line per byte, summary at stop
-  std::optional<std::string> linkPath;         // --link PATH: symlink to the slave, removed at stop
-  unsigned seed = 1;                           // --seed S: for the garbage bytes
+  std::optional<std::string> imageFile{};        // --image: EEPROM from lines 256..511 of a .lk2
+  std::optional<std::string> saveFile{};         // --save: EEPROM written as a .lk2 at stop
+  bool silent = false;                           // --silent: never answers, stores nothing
+  std::optional<int> stopAfter{};                // --stop-after N: answers N commands, then none
+                                                 //   (a command that gets no answer is not carried out)
+  std::optional<int> wrongEchoAt{};              // --wrong-echo-at A: the write to A echoes D xor 0xFF
+  bool badChecksum = false;                      // --bad-checksum: byte 239 off by one
+  std::optional<std::pair<int, int>> firmware{}; // --firmware M.N: bytes 254, 255
+  std::optional<int> typeCode{};                 // --type-code N: byte 253
+  bool writeProtected = false;                   // --write-protected: byte 3 bit 0 set
+  int garbage = 0;                               // --garbage N: N random bytes before each answer
+  int latencyMs = 0;                             // --latency-ms X: delay before each answer
+  int baud = 0;                                  // --baud B: wire time of 10 bits a byte (0 = none)
+  std::optional<std::string> traceFile{};        // --trace FILE: one line per byte, summary at stop
+  std::optional<std::string> linkPath{};         // --link PATH: symlink to the slave, removed at stop
+  unsigned seed = 1;                             // --seed S: for the garbage bytes
 };
 
 // The device's factory image: firmware 1.05, a serial number of its own,

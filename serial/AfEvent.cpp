@@ -4,10 +4,10 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <chrono>
 #include <system_error>
-#include <vector>
 
 TAfEvent::TAfEvent(Reset mode) : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), mode_(mode) {
   if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
@@ -43,10 +43,13 @@ bool TAfEvent::Wait(int timeoutMs) {
 int AfWaitAny(std::span<TAfEvent* const> events, int timeoutMs, int extraFd) {
   using Clock = std::chrono::steady_clock;
   const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
-  std::vector<pollfd> fds;
-  fds.reserve(events.size() + 1);
-  for (TAfEvent* e : events) fds.push_back(pollfd{e->fd(), POLLIN, 0});
-  if (extraFd >= 0) fds.push_back(pollfd{extraFd, POLLIN, 0});
+  // The engine waits on at most a handful of events; no allocation per wait.
+  constexpr std::size_t maxEvents = 8;
+  if (events.size() > maxEvents) return -1;
+  std::array<pollfd, maxEvents + 1> fds{};
+  std::size_t used = 0;
+  for (TAfEvent* e : events) fds[used++] = pollfd{e->fd(), POLLIN, 0};
+  if (extraFd >= 0) fds[used++] = pollfd{extraFd, POLLIN, 0};
   for (;;) {
     int wait = -1;
     if (timeoutMs >= 0) {
@@ -54,7 +57,7 @@ int AfWaitAny(std::span<TAfEvent* const> events, int timeoutMs, int extraFd) {
           std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
       wait = left > 0 ? int(left) : 0;
     }
-    const int n = poll(fds.data(), fds.size(), wait);
+    const int n = poll(fds.data(), used, wait);
     if (n < 0) {
       if (errno == EINTR) continue;
       return -1;
@@ -64,7 +67,7 @@ int AfWaitAny(std::span<TAfEvent* const> events, int timeoutMs, int extraFd) {
       // Another waiter may have taken an auto-reset event first; then wait on.
       if ((fds[i].revents & POLLIN) != 0 && events[i]->TryTake()) return int(i);
     }
-    if (extraFd >= 0 && fds.back().revents != 0) return int(events.size());
+    if (extraFd >= 0 && fds[used - 1].revents != 0) return int(events.size());
     if (timeoutMs >= 0 && Clock::now() >= deadline) return -1;
   }
 }

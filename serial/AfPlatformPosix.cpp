@@ -13,6 +13,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <chrono>
@@ -51,6 +52,9 @@ constexpr std::uint32_t modemEventMask = EV_CTS | EV_DSR | EV_RING | EV_RLSD;
 // Modem lines and error counters have no wake-up of their own; while the
 // mask asks for them they are compared at this interval.
 constexpr int lineSampleMs = 20;
+
+// The engine waits on two events of its own beside the line.
+constexpr std::size_t maxWaitEvents = 6;
 
 class PosixSerialDevice final : public TAfSerialDevice {
  public:
@@ -158,14 +162,15 @@ class PosixSerialDevice final : public TAfSerialDevice {
   TAfWaitResult WaitCommEvent(std::span<TAfEvent* const> events, int timeoutMs) override {
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    // Only a mask change after this point ends the wait; an older one leaves
+    // a stale signal that is drained on the way.
     const std::uint64_t generation = maskGeneration_.load();
-    maskChanged_.ResetEvent();
-    if (maskGeneration_.load() != generation) return LineEvent(0);
-
-    std::vector<pollfd> fds;
-    for (TAfEvent* e : events) fds.push_back(pollfd{e->fd(), POLLIN, 0});
-    fds.push_back(pollfd{maskChanged_.fd(), POLLIN, 0});
-    fds.push_back(pollfd{epoll_, POLLIN, 0});
+    if (events.size() > maxWaitEvents) return TAfWaitResult{TAfWaitResult::Failed, 0, -1};
+    std::array<pollfd, maxWaitEvents + 2> fds{};
+    std::size_t used = 0;
+    for (TAfEvent* e : events) fds[used++] = pollfd{e->fd(), POLLIN, 0};
+    fds[used++] = pollfd{maskChanged_.fd(), POLLIN, 0};
+    fds[used++] = pollfd{epoll_, POLLIN, 0};
     const std::size_t maskIndex = events.size();
     const std::size_t lineIndex = events.size() + 1;
 
@@ -178,7 +183,7 @@ class PosixSerialDevice final : public TAfSerialDevice {
           std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
       int wait = left > 0 ? int(left) : 0;
       if (sampling && wait > lineSampleMs) wait = lineSampleMs;
-      const int ready = poll(fds.data(), fds.size(), wait);
+      const int ready = poll(fds.data(), used, wait);
       if (ready < 0 && errno != EINTR) return TAfWaitResult{TAfWaitResult::Failed, 0, -1};
       if (ready > 0) {
         for (std::size_t i = 0; i < events.size(); ++i) {

@@ -1,0 +1,126 @@
+// One command and its answer, through the port component on a pseudo-terminal
+// against a minimal peer, next to a bare blocking termios loop on the same
+// kind of terminal. Prints microseconds per exchange for both and the ratio.
+#include "serial/AfComPort.h"
+
+#include <QCoreApplication>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr int kExchanges = 20000;
+constexpr int kRounds = 3;
+
+struct Pty {
+  int master = -1;
+  std::string slave;
+  Pty() {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    grantpt(master);
+    unlockpt(master);
+    slave = ptsname(master);
+  }
+  ~Pty() { close(master); }
+};
+
+void MakeRaw(int fd) {
+  termios t{};
+  tcgetattr(fd, &t);
+  cfmakeraw(&t);
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  tcsetattr(fd, TCSANOW, &t);
+}
+
+// The device: answers every byte with the next value, `count` times.
+std::thread Peer(int master, int count) {
+  return std::thread([master, count] {
+    for (int i = 0; i < count; ++i) {
+      std::uint8_t byte;
+      while (read(master, &byte, 1) != 1) {
+      }
+      const std::uint8_t answer = std::uint8_t(byte + 1);
+      while (write(master, &answer, 1) != 1) {
+      }
+    }
+  });
+}
+
+double BareLoop() {
+  Pty pty;
+  MakeRaw(pty.master);
+  const int slave = open(pty.slave.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  MakeRaw(slave);
+  std::thread peer = Peer(pty.master, kExchanges);
+  std::uint8_t byte = 0;
+  const auto start = Clock::now();
+  for (int i = 0; i < kExchanges; ++i) {
+    (void)!write(slave, &byte, 1);
+    while (read(slave, &byte, 1) != 1) {
+    }
+  }
+  const auto elapsed = Clock::now() - start;
+  peer.join();
+  close(slave);
+  return std::chrono::duration<double, std::micro>(elapsed).count() / kExchanges;
+}
+
+double ThroughComponent() {
+  Pty pty;
+  MakeRaw(pty.master);
+  setenv("LK24_COM9", pty.slave.c_str(), 1);
+  TAfComPort port;
+  port.setObjectName("RS232");
+  port.setBaudRate(br19200);
+  port.setComNumber(9);
+  port.setEventThreadPriority(tpTimeCritical);
+  port.setWriteThreadPriority(tpTimeCritical);
+  int answers = 0;
+  Clock::time_point end;
+  // As the main window's receive handler: purge, read one byte, send the next.
+  port.OnDataRecived = [&](QObject*, std::int32_t count) {
+    if (count == 0) return;
+    port.PurgeTx();
+    const std::uint8_t byte = port.ReadChar();
+    if (++answers == kExchanges) {
+      end = Clock::now();
+      QCoreApplication::quit();
+      return;
+    }
+    port.WriteChar(byte);
+  };
+  port.Open();
+  std::thread peer = Peer(pty.master, kExchanges);
+  const auto start = Clock::now();
+  port.WriteChar(0);
+  QCoreApplication::exec();
+  peer.join();
+  port.Close();
+  return std::chrono::duration<double, std::micro>(end - start).count() / kExchanges;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  double bare = 1e9;
+  double component = 1e9;
+  for (int round = 0; round < kRounds; ++round) {
+    bare = std::min(bare, BareLoop());
+    component = std::min(component, ThroughComponent());
+  }
+  std::printf("exchanges per run:      %d (best of %d runs)\n", kExchanges, kRounds);
+  std::printf("bare termios loop:      %.1f us/exchange\n", bare);
+  std::printf("through TAfComPort:     %.1f us/exchange\n", component);
+  std::printf("ratio:                  %.2f x (target <= 4 x)\n", component / bare);
+  return 0;
+}

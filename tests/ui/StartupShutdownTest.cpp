@@ -83,6 +83,9 @@ TEST_F(StartupTest, NoTemplateGivesReducedStateAndWritesNothing) {
     EXPECT_TRUE(form.datamemo->toPlainText().isEmpty());
 
     form.inittimerTimer();
+    // The first refresh shows the preset image and stamps the tool's version.
+    EXPECT_EQ(form.image().DeviceImage[2], 0x00);
+    EXPECT_EQ(form.image().DeviceImage[200], 0x01);
     EXPECT_EQ(form.SB1->panelText(0), QStringLiteral("COM1"));
     EXPECT_EQ(form.SB1->panelText(1), QStringLiteral("neue datei.lk2"));
     EXPECT_TRUE(form.COM11->isChecked());
@@ -144,17 +147,27 @@ TEST_F(StartupTest, ChangedByteIsMergedIntoTheTemplateAndBackAtTheNextStart) {
   image.FactoryImage[20] = 0xA5;
   writeTemplate(templateLines(image, 3));
 
+  ConfigImage edited;
   {
     TForm1 form;
     ASSERT_FALSE(form.TemplateInvalid);
     form.inittimerTimer();
+    form.image().DeviceImage.fill(0xFF);
     form.image().DeviceImage[20] = 0x5C;
+    edited = form.image();
     form.close();
   }
   const std::string text = readFile(kTemplateFileName);
   LineList reread;
   reread.setText(text);
   ASSERT_EQ(reread.count(), 1040);
+  // Every image line is the edited byte after the merge: the user's bits
+  // kept, the protected ones from the factory image where the or-mask says so.
+  for (int i = 0; i < kImageSize; ++i) {
+    const int merged = (edited.DeviceImage[i] & edited.AndMask[i]) |
+                       (~edited.AndMask[i] & edited.OrMask[i] & edited.FactoryImage[i] & 0xFF);
+    ASSERT_EQ(reread.line(256 + i), std::to_string(merged)) << "address " << i;
+  }
   std::size_t crlf = 0;
   for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++crlf;
   EXPECT_EQ(crlf, 1040u);

@@ -201,7 +201,7 @@ TEST_F(StartupTest, ShippedTemplateStartsValidAndSurvivesARoundTrip) {
   expectNormalState(again, beeps_);
 }
 
-// Part of the checksum: the weight of address 0 is zero, and at address 1 a
+// The checksum's weights: address 0 weighs nothing, and at address 1 a
 // sum of 1 and of 2 both weigh 1, while 0 weighs 0.
 TEST_F(StartupTest, ChecksumEdgesOnWholeFiles) {
   ConfigImage image = sampleImage();

@@ -236,9 +236,18 @@ TEST_F(PtyPort, AFailedOpenLeavesThePortClosedAndReusable) {
   EXPECT_TRUE(port.Active());
   port.Close();
 
+  port.setOutBufSize(-1);
+  EXPECT_EQ(ErrorOf([&] { port.Open(); }), "Error initializing buffers");
+  EXPECT_FALSE(port.Active());
+  port.setOutBufSize(2048);
+
   port.setDatabits(db7);  // a pseudo-terminal keeps 8 bits only
   EXPECT_EQ(ErrorOf([&] { port.Open(); }), "Error setting parameters from DCB");
   EXPECT_FALSE(port.Active());
+  EXPECT_EQ(port.LineSettings().ByteSize, 7) << "a closed port keeps the record it built";
+  port.setDatabits(db8);
+  port.Open();
+  EXPECT_TRUE(port.Active());
 }
 
 TEST_F(PtyPort, HandlerErrorsGoToTheErrorDisplayAndThePortGoesOn) {

@@ -250,10 +250,9 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
     }
     QLineEdit* edit = live ? new SettingsEdit(container) : new QLineEdit(container);
     edit->setGeometry(field.x, field.y, fieldPixelWidth(field.maxLength), kFieldHeight);
-    // Not QLineEdit's own limit: that one also cuts what the refresh shows.
-    edit->setValidator(new TypedLengthValidator(field.maxLength, edit));
     remember(edit, field.control);
     if (!live) continue;
+    static_cast<SettingsEdit*>(edit)->setTypedLimit(field.maxLength);
     if (field.address >= 0) edit->setProperty("tag", field.address);
     fieldOf_.emplace(edit, &field);
     wireField(static_cast<SettingsEdit*>(edit), field);

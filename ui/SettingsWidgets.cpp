@@ -4,10 +4,20 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 
+#include <algorithm>
+
 namespace lk24 {
 
 QValidator::State TypedLengthValidator::validate(QString& input, int& /*position*/) const {
-  return input.size() <= limit_ ? Acceptable : Invalid;
+  return input.size() <= std::max(limit_, currentLength_) ? Acceptable : Invalid;
+}
+
+void SettingsEdit::setTypedLimit(int limit) {
+  auto* validator = new TypedLengthValidator(limit, this);
+  validator->setCurrentLength(text().size());
+  connect(this, &QLineEdit::textChanged, validator,
+          [validator](const QString& now) { validator->setCurrentLength(now.size()); });
+  setValidator(validator);
 }
 
 void SettingsEdit::focusInEvent(QFocusEvent* event) {

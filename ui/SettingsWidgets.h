@@ -12,20 +12,26 @@
 namespace lk24 {
 
 // Limits what the user may type to a number of characters without cutting
-// what the program shows: a value wider than the typing limit stays whole.
+// what the program shows: a shown value wider than the limit stays whole and
+// may be shortened, but no edit makes the text longer than the limit or, if
+// it already is, longer than it is.
 class TypedLengthValidator : public QValidator {
  public:
   TypedLengthValidator(int limit, QObject* parent) : QValidator(parent), limit_(limit) {}
   State validate(QString& input, int& position) const override;
-  int limit() const { return limit_; }
+  void setCurrentLength(qsizetype length) { currentLength_ = length; }
 
  private:
-  int limit_;
+  qsizetype limit_;
+  qsizetype currentLength_ = 0;
 };
 
 class SettingsEdit : public QLineEdit {
  public:
   explicit SettingsEdit(QWidget* parent) : QLineEdit(parent) {}
+
+  // At most limit characters typed; unlike setMaxLength, setText stays whole.
+  void setTypedLimit(int limit);
 
   std::function<void()> onClick;       // click into the field, or focus received
   std::function<void()> onExit;        // focus moved elsewhere inside the window

@@ -92,6 +92,16 @@ TEST(SettingsFields, BadInputIsTakenSilently) {
   w.typeInto("T_praeambel", "1234");
   EXPECT_EQ(w.image.DeviceImage[192], 123);
   EXPECT_EQ(w.text("T_praeambel"), "  123") << "shown in five places although only three are typed";
+  // A shown value longer than the typing limit can still be shortened.
+  QLineEdit* preamble = w.field("T_praeambel");
+  w.clickOn(preamble);
+  QTest::keyClick(preamble, Qt::Key_End);
+  QTest::keyClick(preamble, Qt::Key_Backspace);
+  EXPECT_EQ(preamble->text(), "  12");
+  QTest::keyClick(preamble, Qt::Key_9);
+  EXPECT_EQ(preamble->text(), "  12") << "but not lengthened";
+  QTest::keyClick(preamble, Qt::Key_Tab);
+  EXPECT_EQ(w.image.DeviceImage[192], 12);
   w.typeInto("FestSchwelle", "1234");
   EXPECT_EQ(w.image.DeviceImage[30], 10) << "123 typed, 10 after the threshold correction";
 }

@@ -127,16 +127,16 @@ SettingsView::SettingsView(QWidget* pSender, QWidget* pEmpfang, ConfigImage& ima
 }
 
 SettingsView::~SettingsView() {
-  // The widgets may outlive the view; they must not call into it then.
-  for (auto& [field, spec] : fieldOf_) {
-    if (auto* settingsEdit = dynamic_cast<SettingsEdit*>(field)) {
-      settingsEdit->onClick = nullptr;
-      settingsEdit->onExit = nullptr;
-      settingsEdit->onKeyUp = nullptr;
-    }
+  // The widgets may outlive the view, or go first; the living ones must not
+  // call into it any more.
+  for (const QPointer<SettingsEdit>& edit : edits_) {
+    if (edit.isNull()) continue;
+    edit->onClick = nullptr;
+    edit->onExit = nullptr;
+    edit->onKeyUp = nullptr;
   }
-  for (std::string_view name : {"LNotruf", "Lintervall"}) {
-    if (auto* clickable = dynamic_cast<ClickableLabel*>(widget(name))) clickable->onClick = nullptr;
+  for (const QPointer<ClickableLabel>& clickable : clickables_) {
+    if (!clickable.isNull()) clickable->onClick = nullptr;
   }
 }
 
@@ -255,6 +255,7 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
     static_cast<SettingsEdit*>(edit)->setTypedLimit(field.maxLength);
     if (field.address >= 0) edit->setProperty("tag", field.address);
     fieldOf_.emplace(edit, &field);
+    edits_.emplace_back(static_cast<SettingsEdit*>(edit));
     wireField(static_cast<SettingsEdit*>(edit), field);
   }
 
@@ -294,6 +295,7 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
         auto* clickable = new ClickableLabel(container);
         clickable->setCursor(Qt::PointingHandCursor);
         clickable->onClick = [this, handler = clickHandler(spec.statusLabel)] { (this->*handler)(); };
+        clickables_.emplace_back(clickable);
         status = clickable;
       } else {
         status = new QLabel(container);

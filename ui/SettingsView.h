@@ -14,6 +14,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <vector>
 
 class QCheckBox;
 class QLabel;
@@ -27,6 +28,7 @@ namespace lk24 {
 struct FieldSpec;
 struct SwitchSpec;
 class SettingsEdit;
+class ClickableLabel;
 
 class SettingsView : public QObject {
   Q_OBJECT
@@ -127,6 +129,8 @@ class SettingsView : public QObject {
 
   std::map<std::string, QWidget*, std::less<>> named_;  // live controls, panels and pages by name
   std::map<QLineEdit*, const FieldSpec*> fieldOf_;
+  std::vector<QPointer<SettingsEdit>> edits_;  // unhooked when the view goes
+  std::vector<QPointer<ClickableLabel>> clickables_;
 };
 
 }  // namespace lk24

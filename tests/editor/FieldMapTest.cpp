@@ -156,17 +156,5 @@ TEST(SwitchMap, EachSwitchChangesExactlyItsBit) {
   EXPECT_EQ(bits.size(), 18u);
 }
 
-TEST(SwitchMap, WritePermissionIsCheckedWhileTheBitIsClear) {
-  const SwitchSpec& allow = *findSwitch("CBwriteallow");
-  EXPECT_TRUE(checkedForBit(allow, false));
-  EXPECT_FALSE(bitForChecked(allow, true));
-  EXPECT_FALSE(allow.refreshesAfterClick);
-  const SwitchSpec& tone = *findSwitch("CBResetTon");
-  EXPECT_TRUE(checkedForBit(tone, true));
-  EXPECT_EQ(statusText(tone, true), "ja");
-  EXPECT_EQ(statusText(*findSwitch("RBrelalaon"), true), "(im Ruhezustand: angezogen)");
-  EXPECT_EQ(findSwitch("RBnah"), findSwitch("RBfern"));
-}
-
 }  // namespace
 }  // namespace lk24

@@ -34,15 +34,11 @@ TEST(DefaultImage, IdentifiesAsAHealthyDeviceOfItsType) {
   EXPECT_NE(defaultImage(DeviceType::Receiver), defaultImage(DeviceType::Transmitter));
 }
 
-TEST(DefaultImage, CarriesPlausibleSettings) {
+TEST(DefaultImage, ATransmitterAndAReceiverFromItWorkTogether) {
   for (const DeviceType type : {DeviceType::Receiver, DeviceType::Transmitter}) {
     const auto image = defaultImage(type);
-    EXPECT_EQ(word(image, 88), 60);   // transmit interval, s
-    EXPECT_EQ(image[90], 5);          // LED brightness
-    EXPECT_EQ(word(image, 24), 120);  // alarm time, s
-    EXPECT_EQ(image[30], 5);          // distance threshold
-    EXPECT_EQ(image[21], 100);        // alarm tone period
-    EXPECT_EQ(word(image, 22), word(image, 86)) << "receiver and transmitter must pair";
+    EXPECT_EQ(word(image, 22), word(image, 86)) << "the receiver listens to the transmitter's ID";
+    EXPECT_GT(word(image, 24), word(image, 88)) << "alarm time longer than the transmit interval";
     // The receiver's windows must accept what the transmitter sends.
     EXPECT_LE(word(image, 110), word(image, 193));
     EXPECT_GE(word(image, 112), word(image, 193));

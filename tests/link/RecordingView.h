@@ -31,7 +31,7 @@ class RecordingView : public LinkView {
   bool panelVisible = false;
   bool gaugeVisible = false;
   int gauge = -1;
-  QString action = QStringLiteral("---");
+  QString action;  // start-up clears the design text
   bool leseEnabled = true;
   bool progEnabled = true;
   bool menuEnabled = true;

@@ -1,0 +1,150 @@
+// Time of a full read and a full program run through the real serial stack
+// against the simulated device, at zero latency and with the wire time of
+// 19200 baud, next to the time the bytes alone need on a 19200-baud line.
+//
+//   bench_transfer [runs]      (default 5 per case)
+
+#include "link/AfComPortLine.h"
+#include "link/DeviceLink.h"
+#include "link/LinkTexts.h"
+#include "serial/AfComPort.h"
+#include "tools/devsim/DeviceSimulator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QThread>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace lk24;
+
+// A window that shows nothing and always answers Yes; it remembers the last
+// log entry so that every timed run can be checked for success.
+class QuietView final : public LinkView {
+ public:
+  QString lastEntry;
+  void showinfo(const QString& text, LogColour, int) override { lastEntry = text; }
+  void appendPlainLine(const QString&) override {}
+  void scrollLogToEnd() override {}
+  void beep() override {}
+  void setProgressPanelVisible(bool) override {}
+  void setGaugeVisible(bool) override {}
+  void setGaugeProgress(int) override {}
+  void setActionText(const QString&) override {}
+  void setLeseButtonEnabled(bool) override {}
+  void setProgButtonEnabled(bool) override {}
+  void focusLeseButton() override {}
+  void focusProgButton() override {}
+  void setTransferMenuEnabled(bool) override {}
+  void setComItemEnabled(int, bool) override {}
+  void setDeviceHighlight(DeviceHighlight) override {}
+  bool confirm(const QString&) override { return true; }
+  void showdata() override {}
+};
+
+constexpr double kBitsPerByte = 10.0;  // start bit, 8 data bits, stop bit
+constexpr double kWireBaud = 19200.0;
+
+// Bytes on the wire in both directions, as the stop-and-wait exchange needs them.
+constexpr double kReadBytes = 256.0 * 3;                      // E6 A + answer
+constexpr double kProgramBytes = 768.0 * 3 + 248.0 * 4;       // reads + (E9 A D + echo)
+constexpr double kWakeUpBytes = 25.0;
+
+double wireSeconds(double bytes) { return bytes * kBitsPerByte / kWireBaud; }
+
+struct Case {
+  const char* name;
+  int baud;
+};
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+void waitIdle(const DeviceLink& link) {
+  while (link.transferRunning()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+}
+
+void settle(int ms) {
+  QElapsedTimer t;
+  t.start();
+  while (t.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+bool runCase(const Case& c, int runs) {
+  devsim::Options options;
+  options.baud = c.baud;
+  devsim::DeviceSimulator sim(options);
+  std::string error;
+  if (!sim.start(&error)) {
+    std::fprintf(stderr, "simulator: %s\n", error.c_str());
+    return false;
+  }
+  ::setenv("LK24_COM1", sim.slavePath().c_str(), 1);
+
+  ConfigImage image;
+  image.AndMask.fill(0xFF);
+  QuietView view;
+  TAfComPort port;
+  AfComPortLine line(port);
+  line.setComNumber(1);
+  DeviceLink link(image, view, line);
+
+  std::vector<double> reads, programs;
+  for (int i = 0; i < runs; ++i) {
+    QElapsedTimer timer;
+    timer.start();
+    link.LeseButtonClick();
+    waitIdle(link);
+    reads.push_back(timer.nsecsElapsed() / 1e9);
+    if (view.lastEntry != linktext::readDone()) {
+      std::fprintf(stderr, "%s: read failed: %s\n", c.name, qPrintable(view.lastEntry));
+      return false;
+    }
+    settle(250);  // the port closes as after a real transfer
+
+    timer.restart();
+    link.ProgButtonClick();
+    waitIdle(link);
+    programs.push_back(timer.nsecsElapsed() / 1e9);
+    if (view.lastEntry != linktext::programDone()) {
+      std::fprintf(stderr, "%s: program run failed: %s\n", c.name, qPrintable(view.lastEntry));
+      return false;
+    }
+    settle(250);
+  }
+
+  const double readLimit = wireSeconds(kReadBytes);
+  const double programLimit = wireSeconds(kProgramBytes);
+  const double wake = wireSeconds(kWakeUpBytes);
+  const double read = median(reads);
+  const double program = median(programs);
+  std::printf("%-22s read    median %8.4f s  min %8.4f s  wire limit %.4f s  ratio %.3f  (with wake-up run %.4f s: %.3f)\n",
+              c.name, read, *std::min_element(reads.begin(), reads.end()), readLimit, read / readLimit,
+              readLimit + wake, read / (readLimit + wake));
+  std::printf("%-22s program median %8.4f s  min %8.4f s  wire limit %.4f s  ratio %.3f  (with wake-up run %.4f s: %.3f)\n",
+              c.name, program, *std::min_element(programs.begin(), programs.end()), programLimit,
+              program / programLimit, programLimit + wake, program / (programLimit + wake));
+  return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  std::printf("LK24 transfer benchmark, %d runs per case; wire limit = bytes x 10 bits / 19200 baud\n", runs);
+  bool ok = true;
+  for (const Case c : {Case{"simulator, no latency", 0}, Case{"simulator, 19200 baud", 19200}}) {
+    ok = runCase(c, runs) && ok;
+  }
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,261 @@
+// The link through the real serial stack to the simulated device on a
+// pseudo-terminal, with the real event loop and timers: what a user gets from
+// a read or a program run, every failure of the line or the device, and that
+// the next request works afterwards.
+
+#include "EventLoopWait.h"
+#include "RecordingView.h"
+#include "link/AfComPortLine.h"
+#include "link/DeviceLink.h"
+#include "link/LinkTexts.h"
+#include "serial/AfComPort.h"
+#include "serial/AfUtils.h"
+#include "tools/devsim/DeviceSimulator.h"
+
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace lk24::test {
+namespace {
+
+using devsim::DeviceSimulator;
+using devsim::Options;
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  // Declared first so that they outlive the port that talks to them.
+  std::vector<std::unique_ptr<DeviceSimulator>> devices;
+  std::vector<std::string> escapedErrors;
+  ConfigImage image;
+  RecordingView view;
+  TAfComPort port;
+  std::unique_ptr<AfComPortLine> line;
+  std::unique_ptr<DeviceLink> link;
+
+  void SetUp() override {
+    SetStandardErrorDisplay([this](const std::string& message) { escapedErrors.push_back(message); });
+    image.AndMask.fill(0xFF);
+    line = std::make_unique<AfComPortLine>(port);
+    link = std::make_unique<DeviceLink>(image, view, *line);
+  }
+
+  void TearDown() override {
+    link.reset();
+    line.reset();
+    port.Close();
+    SetStandardErrorDisplay({});
+    ::unsetenv("LK24_COM1");
+  }
+
+  DeviceSimulator& startDevice(Options options = {}) {
+    devices.push_back(std::make_unique<DeviceSimulator>(std::move(options)));
+    std::string error;
+    EXPECT_TRUE(devices.back()->start(&error)) << error;
+    ::setenv("LK24_COM1", devices.back()->slavePath().c_str(), 1);
+    return *devices.back();
+  }
+
+  bool waitIdle(int ms = 60000) {
+    return waitUntil([this] { return !link->transferRunning(); }, ms);
+  }
+  void readNow() {
+    link->LeseButtonClick();
+    ASSERT_TRUE(waitIdle());
+  }
+  void programNow() {
+    link->ProgButtonClick();
+    ASSERT_TRUE(waitIdle());
+  }
+
+  // Idle in the window, and a fresh device on the same COM port reads cleanly.
+  void expectNextRequestWorks() {
+    EXPECT_TRUE(view.looksIdle());
+    EXPECT_TRUE(escapedErrors.empty()) << escapedErrors.front();
+    DeviceSimulator& fresh = startDevice();
+    view.clearLog();
+    readNow();
+    EXPECT_EQ(view.entryTexts(), std::vector<QString>{linktext::readDone()});
+    EXPECT_EQ(image.DeviceImage, fresh.eeprom());
+  }
+};
+
+TEST_F(EndToEnd, ReadFillsTheImageRecognisesTheReceiverAndClosesThePortAfterwards) {
+  DeviceSimulator& device = startDevice();
+  readNow();
+  EXPECT_EQ(image.DeviceImage, device.eeprom());
+  EXPECT_EQ(view.entries, (std::vector<LogEntry>{{linktext::readDone(), LogColour::Black, 1}}));
+  EXPECT_EQ(view.plainLines, (std::vector<QString>{linktext::receiverRecognised(), QString()}));
+  EXPECT_TRUE(link->ReceiverDetected());
+  EXPECT_TRUE(view.looksIdle());
+  EXPECT_EQ(view.gaugeHistory.back(), 100);
+  // The wake-up run and 256 read commands, nothing else.
+  const auto stats = device.stats();
+  EXPECT_EQ(stats.commands, 256);
+  EXPECT_EQ(stats.bytesIn, 25 + 256 * 2);
+  EXPECT_EQ(stats.bytesOut, 256);
+  EXPECT_TRUE(port.Active());
+  EXPECT_TRUE(waitUntil([this] { return !port.Active(); }, 10000));
+  EXPECT_TRUE(escapedErrors.empty());
+}
+
+TEST_F(EndToEnd, ProgramRunLeavesTheMergedImageWithTheDevicesSerialNumbers) {
+  DeviceSimulator& device = startDevice();
+  const Table original = device.eeprom();
+  Table user = original;
+  for (int a = 20; a <= 55; ++a) user[a] = static_cast<std::uint8_t>(a * 3);
+  for (int a : {176, 177, 234, 235}) user[a] = 0xEE;  // someone else's serial number
+  user[239] = 0;                                       // stale checksum
+  image.DeviceImage = user;
+  image.AndMask[30] = 0x0F;  // a protected nibble takes the factory's bits
+  image.OrMask[30] = 0xF0;
+  image.FactoryImage[30] = 0x90;
+
+  programNow();
+
+  Table expected = user;
+  expected[30] = static_cast<std::uint8_t>((user[30] & 0x0F) | 0x90);
+  for (int a : {176, 177, 234, 235}) expected[a] = original[a];
+  expected[239] = calculatechecksum(expected);
+  for (int a = 248; a < 256; ++a) expected[a] = original[a];
+  EXPECT_EQ(device.eeprom(), expected);
+  EXPECT_EQ(image.DeviceImage, expected);
+  EXPECT_EQ(view.entryTexts(), std::vector<QString>{linktext::programDone()});
+  EXPECT_EQ(view.beeps, 0);
+  EXPECT_EQ(device.stats().commands, 256 + 248 + 256);
+  EXPECT_TRUE(view.looksIdle());
+  EXPECT_TRUE(escapedErrors.empty());
+}
+
+struct FailureCase {
+  const char* name;
+  Options options;
+  bool program;
+  std::vector<QString> entries;
+  int beeps;
+};
+
+std::vector<FailureCase> failureCases() {
+  auto with = [](auto change) {
+    Options o;
+    change(o);
+    return o;
+  };
+  return {
+      {"silent", with([](Options& o) { o.silent = true; }), false,
+       {linktext::transferError(0), linktext::checkConnection()}, 0},
+      {"stop after 10", with([](Options& o) { o.stopAfter = 10; }), false, {linktext::transferError(10)}, 0},
+      {"wrong echo", with([](Options& o) { o.wrongEchoAt = 7; }), true, {linktext::transferError(7)}, 0},
+      {"bad checksum", with([](Options& o) { o.badChecksum = true; }), false, {linktext::checksumWrong()}, 0},
+      {"firmware 1.20 read", with([](Options& o) { o.firmware = std::pair{1, 20}; }), false,
+       {linktext::readDone(), linktext::firmwareMismatch()}, 0},
+      {"firmware 1.20 program", with([](Options& o) { o.firmware = std::pair{1, 20}; }), true,
+       {linktext::firmwareMismatch()}, 1},
+      {"type 30", with([](Options& o) { o.typeCode = 30; }), false, {linktext::readDone()}, 0},
+      {"write protected", with([](Options& o) { o.writeProtected = true; }), true,
+       {linktext::writeProtected()}, 1},
+      {"firmware and protection", with([](Options& o) {
+         o.firmware = std::pair{2, 0};
+         o.writeProtected = true;
+       }),
+       true, {linktext::firmwareMismatch(), linktext::writeProtected()}, 1},
+  };
+}
+
+class EndToEndFailure : public EndToEnd, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(EndToEndFailure, IsReportedAndLeavesTheWindowUsable) {
+  const FailureCase& c = GetParam();
+  DeviceSimulator& device = startDevice(c.options);
+  if (c.program) {
+    image.DeviceImage = devsim::defaultImage(devsim::DeviceType::Receiver);
+    programNow();
+  } else {
+    readNow();
+  }
+  EXPECT_EQ(view.entryTexts(), c.entries);
+  EXPECT_EQ(view.beeps, c.beeps);
+  if (c.options.typeCode) {
+    EXPECT_EQ(view.plainLines, std::vector<QString>{QString()});
+    EXPECT_FALSE(link->ReceiverDetected() || link->TransmitterDetected());
+  }
+  if (c.program && c.beeps > 0) {
+    EXPECT_EQ(device.stats().commands, 256);  // refused after the pre-read: nothing written
+  }
+  expectNextRequestWorks();
+}
+
+INSTANTIATE_TEST_SUITE_P(Device, EndToEndFailure, ::testing::ValuesIn(failureCases()),
+                         [](const ::testing::TestParamInfo<FailureCase>& info) {
+                           std::string name = info.param.name;
+                           for (char& ch : name) {
+                             if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+                           }
+                           return name;
+                         });
+
+TEST_F(EndToEnd, GarbageBeforeTheAnswersEndsTheReadWithoutAnErrorBox) {
+  Options options;
+  options.garbage = 1;
+  DeviceSimulator& device = startDevice(options);
+  readNow();
+  // Every stray byte is taken as an answer, so the image is not the device's.
+  EXPECT_NE(image.DeviceImage, device.eeprom());
+  ASSERT_FALSE(view.entries.empty());
+  expectNextRequestWorks();
+}
+
+TEST_F(EndToEnd, PortThatDoesNotExistOrIsHeldElsewhereCannotBeOpened) {
+  ::setenv("LK24_COM1", "/nonexistent/lk24-no-such-port", 1);
+  link->LeseButtonClick();
+  EXPECT_FALSE(link->transferRunning());
+  EXPECT_EQ(view.events, (std::vector<std::string>{"beep", "info:Fehler beim Öffnen COM-Port"}));
+
+  startDevice();
+  TAfComPort otherProgram;
+  otherProgram.setComNumber(1);
+  otherProgram.Open();
+  view.clearLog();
+  link->ProgButtonClick();
+  EXPECT_FALSE(link->transferRunning());
+  EXPECT_EQ(view.entryTexts(), std::vector<QString>{linktext::portOpenFailed()});
+  EXPECT_EQ(view.beeps, 1);
+  otherProgram.Close();
+  expectNextRequestWorks();
+}
+
+TEST_F(EndToEnd, LineVanishingMidTransferEndsInATransferError) {
+  Options options;
+  options.latencyMs = 1;
+  DeviceSimulator& device = startDevice(options);
+  link->LeseButtonClick();
+  ASSERT_TRUE(waitUntil([this] { return link->state().BytePos >= 40; }, 30000));
+  device.vanish();
+  ASSERT_TRUE(waitIdle());
+  ASSERT_EQ(view.entries.size(), 1u);
+  EXPECT_TRUE(view.entries[0].text.startsWith(QStringLiteral("Übertragungsfehler bei Byte ")));
+  EXPECT_EQ(view.entries[0].colour, LogColour::Red);
+  expectNextRequestWorks();
+}
+
+TEST_F(EndToEnd, ProbeFindsTheSimulatedPortAndLeavesItClosed) {
+  startDevice();
+  ::setenv("LK24_COM2", "/nonexistent/lk24-no-such-port", 1);
+  line->setComNumber(1);
+  link->MKommunikationClick();
+  EXPECT_TRUE(view.comEnabled[1]);
+  EXPECT_FALSE(view.comEnabled[2]);
+  EXPECT_EQ(line->ComNumber(), 1);
+  EXPECT_FALSE(port.Active());
+  ::unsetenv("LK24_COM2");
+  expectNextRequestWorks();
+}
+
+}  // namespace
+}  // namespace lk24::test

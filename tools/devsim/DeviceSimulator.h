@@ -43,9 +43,15 @@ std::array<std::uint8_t, 256> defaultImage(DeviceType type);
 // Why the options cannot work (a value out of range), or empty.
 std::string checkOptions(const Options& options);
 
+// The line behaves like a port with a device on it: it is up from start()
+// on whether or not the tool has the slave open, the tool may close and
+// reopen it between requests (answers it left unread are gone then, and an
+// exclusive-use flag it left behind is cleared), and a half command is
+// dropped after 1 s of silence.
+//
 // Thread safety: every member may be called from any thread, except that
 // start() and stop() must not run concurrently with each other or with the
-// destructor.
+// destructor. One serving thread answers; it takes the image lock per command.
 class DeviceSimulator {
  public:
   struct Stats {
@@ -76,8 +82,9 @@ class DeviceSimulator {
   std::array<std::uint8_t, 256> eeprom() const;  // a snapshot; takes the image lock
   void setEeprom(const std::array<std::uint8_t, 256>& image);  // takes the image lock
 
-  // Closes the pty master now, as if the cable or adapter were pulled. The
-  // tool then sees a hang-up on its side; stop() still tidies up.
+  // Closes the pty master now, as if the cable or adapter were pulled, and
+  // returns once it is closed. The tool then sees a hang-up on its side;
+  // stop() still tidies up.
   void vanish();
 
   Stats stats() const;  // takes the image lock

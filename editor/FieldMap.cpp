@@ -13,28 +13,28 @@ namespace {
 constexpr FieldRefresh kAlways = FieldRefresh::Always;
 
 // Shorthands for the common row shapes.
-constexpr FieldSpec word(std::string_view control, std::string_view container, int address,
+constexpr FieldRow word(std::string_view control, std::string_view container, int address,
                          std::string_view before, std::string_view after, std::string_view hint, int captionX,
                          int x, int y) {
   return {control, container, address, FieldKind::Word, 5, ' ', 5, before, after, hint, false, kAlways,
           captionX, x, y};
 }
 
-constexpr FieldSpec byte(std::string_view control, std::string_view container, int address,
+constexpr FieldRow byte(std::string_view control, std::string_view container, int address,
                          std::string_view before, std::string_view after, std::string_view hint, int captionX,
                          int x, int y) {
   return {control, container, address, FieldKind::Byte, 5, ' ', 5, before, after, hint, false, kAlways,
           captionX, x, y};
 }
 
-constexpr FieldSpec tableByte(std::string_view control, std::string_view container, int address,
+constexpr FieldRow tableByte(std::string_view control, std::string_view container, int address,
                               std::string_view number, std::string_view hint, int x, int y) {
   // The number stands just left of its field, one digit or two.
   return {control, container, address, FieldKind::TableByte, 3, '0', 3, number, "", hint, false, kAlways,
           x - 3 - 6 * static_cast<int>(number.size()), x, y};
 }
 
-constexpr FieldSpec display(std::string_view control, std::string_view container, int address,
+constexpr FieldRow display(std::string_view control, std::string_view container, int address,
                             std::string_view before, std::string_view after, std::string_view hint, int x, int y) {
   return {control, container, address, FieldKind::Word, 5, ' ', 5, before, after, hint, true, kAlways, 6, x, y};
 }
@@ -52,14 +52,14 @@ const std::array kTransmitterFields = {
          "automatisches zyklisches Sendeintervall (0..65535)", 2, 96, 4),
     byte("T_LedHell", "TabSheet2", 90, "LED Helligkeit:", "(0..10)",
          "Helligkeitseinstellung der LEDs (0 min, 10 max)", 6, 100, 122),
-    FieldSpec{"Kapazitaet", "InfoBatt", -1, FieldKind::Capacity, 4, '0', 4, "Batteriekapazität:", "mAh",
+    FieldRow{"Kapazitaet", "InfoBatt", -1, FieldKind::Capacity, 4, '0', 4, "Batteriekapazität:", "mAh",
               "Batteriekapazität (Aufdruck auf Batterie oder Datenblatt von Hersteller)", false, kAlways, 2, 120,
               24},
-    FieldSpec{"Tage", "InfoBatt", -1, FieldKind::Days, 4, ' ', 4, "mit o.g. Einstellungen:", "Tage",
+    FieldRow{"Tage", "InfoBatt", -1, FieldKind::Days, 4, ' ', 4, "mit o.g. Einstellungen:", "Tage",
               "grober Richtwert der zu erwartenden Batterielebensdauer mit den derzeitigen Einstellwerten", true,
               kAlways, 2, 120, 48},
     // Page "Werkseinstellung"
-    FieldSpec{"T_sernum", "TSwerkSender", 234, FieldKind::Word, 5, '0', 5, "Seriennummer:", "",
+    FieldRow{"T_sernum", "TSwerkSender", 234, FieldKind::Word, 5, '0', 5, "Seriennummer:", "",
               "Hersteller-Seriennummer", false, FieldRefresh::WhileTransmitterDetected, 6, 96, 6},
     byte("T_Bitanzahl", "TSwerkSender", 180, "Bitanz.:", "", "Bit-Anzahl pro String (0..64)", 6, 96, 54),
     word("T_Bitlaenge", "TSwerkSender", 181, "Bitlänge/3:", "us", "Dauer eines BitSegments (1 Bit = 3 Segmente!)",
@@ -76,7 +76,7 @@ const std::array kTransmitterFields = {
     word("T_BatOn", "TSwerkSender", 190, "grün:", "ms", "Leuchtdauer LED grün (=Batt o.k.)", 136, 170, 192),
     word("T_HFdauer", "TSwerkSender", 198, "HF-Dauerträger:", "us", "Dauerträger nach String zur RSSI-Messung", 6,
          96, 216),
-    FieldSpec{"T_praeambel", "TSwerkSender", 192, FieldKind::Byte, 5, ' ', 3, "Präambel Anzahl:", "bit",
+    FieldRow{"T_praeambel", "TSwerkSender", 192, FieldKind::Byte, 5, ' ', 3, "Präambel Anzahl:", "bit",
               "Anzahl Präambel Schwingungen", false, kAlways, 6, 96, 240},
     word("T_praepuls", "TSwerkSender", 193, "Präambel Puls:", "us", "Länge eines Präambelpulses", 6, 96, 264),
     word("T_praepaus", "TSwerkSender", 195, "Präambel Pause", "us", "Pause nach der Präambel", 6, 96, 288),
@@ -99,7 +99,7 @@ const std::array kReceiverFields = {
          "nach dieser Zeit vom letzten gültigen Empfang gerechnet wird ein Alarm ausgelöst (muss größer sein als "
          "das Sender-Intervall!)",
          6, 100, 30),
-    FieldSpec{"FestSchwelle", "PanelDistance3", 30, FieldKind::Byte, 3, ' ', 3, "", "",
+    FieldRow{"FestSchwelle", "PanelDistance3", 30, FieldKind::Byte, 3, ' ', 3, "", "",
               "Qualitative Entfernungsschwelle (1:sehr nah; 10: max. mögl. Entfernung)", false, kAlways, -1, 124,
               42},
     // Page "Erweitert"
@@ -123,16 +123,16 @@ const std::array kReceiverFields = {
     byte("SigTestDauer", "TabSheet5", 20, "Einschalttest:", "x 10 ms", "Dauer Einschalttest (0=kein Einschalttest)",
          6, 142, 272),
     // Page "Werkseinst."
-    FieldSpec{"R_SerNum", "TabSheet1", 176, FieldKind::Word, 5, '0', 5, "Seriennummer:", "",
+    FieldRow{"R_SerNum", "TabSheet1", 176, FieldKind::Word, 5, '0', 5, "Seriennummer:", "",
               "Hersteller-Seriennummer", false, FieldRefresh::WhileReceiverDetected, 6, 96, 6},
     byte("R_BitAnzahl", "TabSheet1", 122, "Bitanzahl:", "bit", "Bit-Anzahl pro String (0..64)", 6, 96, 54),
     display("PraePulsMin", "TabSheet1", 110, "Präambelpuls:", "....",
             "Minimal- und Maximalänge eines Präambelpulses (Halbschwingung)", 96, 78),
-    FieldSpec{"PraePulsMax", "TabSheet1", 112, FieldKind::Word, 5, ' ', 5, "", "us",
+    FieldRow{"PraePulsMax", "TabSheet1", 112, FieldKind::Word, 5, ' ', 5, "", "us",
               "Minimal- und Maximalänge eines Präambelpulses (Halbschwingung)", true, kAlways, -1, 164, 78},
     display("R_PraePausMin", "TabSheet1", 114, "LowPause::", "....",
             "Lowlevel-Pause nach Präambel vor dem ersten Datenbit", 96, 102),
-    FieldSpec{"R_PraePausMax", "TabSheet1", 116, FieldKind::Word, 5, ' ', 5, "", "us",
+    FieldRow{"R_PraePausMax", "TabSheet1", 116, FieldKind::Word, 5, ' ', 5, "", "us",
               "Lowlevel-Pause nach Präambel vor dem ersten Datenbit", true, kAlways, -1, 164, 102},
     word("R_Bitmin", "TabSheet1", 118, "Bitlänge/3:", "....", "", 6, 96, 126),
     word("R_Bitmax", "TabSheet1", 120, "", "us", "", -1, 164, 126),
@@ -159,15 +159,15 @@ const std::array kReceiverFields = {
 };
 
 const std::array kIdentityDisplays = {
-    IdentitySpec{"LTFirm", "PSender", IdentityKind::Firmware, addr::kFirmwareMajor, "Firmware:", 44},
-    IdentitySpec{"LTSernum", "PSender", IdentityKind::Serial, addr::kTransmitterSerialHigh, "Seriennummer:", 70},
-    IdentitySpec{"LRFirm", "Pempfang", IdentityKind::Firmware, addr::kFirmwareMajor, "Firmware:", 44},
-    IdentitySpec{"LRSernum", "Pempfang", IdentityKind::Serial, addr::kReceiverSerialHigh, "Seriennummer:", 70},
+    IdentityRow{"LTFirm", "PSender", IdentityKind::Firmware, addr::kFirmwareMajor, "Firmware:", 44},
+    IdentityRow{"LTSernum", "PSender", IdentityKind::Serial, addr::kTransmitterSerialHigh, "Seriennummer:", 70},
+    IdentityRow{"LRFirm", "Pempfang", IdentityKind::Firmware, addr::kFirmwareMajor, "Firmware:", 44},
+    IdentityRow{"LRSernum", "Pempfang", IdentityKind::Serial, addr::kReceiverSerialHigh, "Seriennummer:", 70},
 };
 
-const std::vector<FieldSpec>& allFieldsVector() {
-  static const std::vector<FieldSpec> fields = [] {
-    std::vector<FieldSpec> joined(kTransmitterFields.begin(), kTransmitterFields.end());
+const std::vector<FieldRow>& allFieldsVector() {
+  static const std::vector<FieldRow> fields = [] {
+    std::vector<FieldRow> joined(kTransmitterFields.begin(), kTransmitterFields.end());
     joined.insert(joined.end(), kReceiverFields.begin(), kReceiverFields.end());
     return joined;
   }();
@@ -178,13 +178,13 @@ int wordAt(const Table& image, int address) { return image[address] * 256 + imag
 
 }  // namespace
 
-std::span<const FieldSpec> transmitterFields() { return kTransmitterFields; }
-std::span<const FieldSpec> receiverFields() { return kReceiverFields; }
-std::span<const FieldSpec> allFields() { return allFieldsVector(); }
-std::span<const IdentitySpec> identityDisplays() { return kIdentityDisplays; }
+std::span<const FieldRow> transmitterFields() { return kTransmitterFields; }
+std::span<const FieldRow> receiverFields() { return kReceiverFields; }
+std::span<const FieldRow> allFields() { return allFieldsVector(); }
+std::span<const IdentityRow> identityDisplays() { return kIdentityDisplays; }
 
-const FieldSpec* findField(std::string_view control) {
-  for (const FieldSpec& field : allFieldsVector()) {
+const FieldRow* findField(std::string_view control) {
+  for (const FieldRow& field : allFieldsVector()) {
     if (field.control == control) return &field;
   }
   return nullptr;
@@ -201,13 +201,13 @@ int fieldMaximum(FieldKind kind) {
   return 0;
 }
 
-std::string fieldText(const FieldSpec& field, const Table& image) {
+std::string fieldText(const FieldRow& field, const Table& image) {
   if (field.address < 0) return {};
   const int value = field.kind == FieldKind::Word ? wordAt(image, field.address) : image[field.address];
   return fillString(field.width, field.fill, value);
 }
 
-void storeFieldText(const FieldSpec& field, std::string_view text, Table& image) {
+void storeFieldText(const FieldRow& field, std::string_view text, Table& image) {
   if (field.address < 0 || field.displayOnly) return;
   const auto value = static_cast<int>(checkin(text, fieldMaximum(field.kind)));
   if (field.kind == FieldKind::Word) {
@@ -218,7 +218,7 @@ void storeFieldText(const FieldSpec& field, std::string_view text, Table& image)
   }
 }
 
-std::string identityText(const IdentitySpec& display, const Table& image) {
+std::string identityText(const IdentityRow& display, const Table& image) {
   if (display.kind == IdentityKind::Firmware) {
     return firmwareText(image[display.address], image[display.address + 1]);
   }

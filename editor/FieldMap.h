@@ -23,7 +23,7 @@ enum class FieldKind {
 // while such a device has been recognised by the last read.
 enum class FieldRefresh { Always, WhileTransmitterDetected, WhileReceiverDetected };
 
-struct FieldSpec {
+struct FieldRow {
   std::string_view control;
   std::string_view container;  // page or panel that holds it
   int address;                 // first image byte; -1 for fields outside the image
@@ -44,7 +44,7 @@ struct FieldSpec {
 // Identity displays in the header of each half: never edited, rewritten only
 // while their device is recognised, " ??? " otherwise.
 enum class IdentityKind { Firmware, Serial };
-struct IdentitySpec {
+struct IdentityRow {
   std::string_view control;
   std::string_view container;  // the half's panel
   IdentityKind kind;
@@ -53,23 +53,23 @@ struct IdentitySpec {
   int y;
 };
 
-std::span<const FieldSpec> transmitterFields();
-std::span<const FieldSpec> receiverFields();
-std::span<const FieldSpec> allFields();
-std::span<const IdentitySpec> identityDisplays();
-const FieldSpec* findField(std::string_view control);
+std::span<const FieldRow> transmitterFields();
+std::span<const FieldRow> receiverFields();
+std::span<const FieldRow> allFields();
+std::span<const IdentityRow> identityDisplays();
+const FieldRow* findField(std::string_view control);
 
 // Upper bound of a typed value of the field's kind.
 int fieldMaximum(FieldKind kind);
 
 // The field's value as the refresh shows it (image fields only).
-std::string fieldText(const FieldSpec& field, const Table& image);
+std::string fieldText(const FieldRow& field, const Table& image);
 
 // Takes typed text into the image: invalid text stores 0, other values are
 // clamped to the kind's range; word fields store high byte first.
-void storeFieldText(const FieldSpec& field, std::string_view text, Table& image);
+void storeFieldText(const FieldRow& field, std::string_view text, Table& image);
 
 // The text of an identity display for the image.
-std::string identityText(const IdentitySpec& display, const Table& image);
+std::string identityText(const IdentityRow& display, const Table& image);
 
 }  // namespace lk24

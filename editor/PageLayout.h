@@ -8,13 +8,13 @@
 
 namespace lk24 {
 
-struct PageControlSpec {
+struct PageControlRow {
   std::string_view name;
   std::string_view half;  // "PSender" or "Pempfang"
   std::string_view title;  // the half's heading
 };
 
-struct PageSpec {
+struct PageRow {
   std::string_view name;
   std::string_view pageControl;
   std::string_view caption;  // tab caption, blanks included
@@ -22,7 +22,7 @@ struct PageSpec {
   std::string_view cover;    // panel hiding a factory page, or empty
 };
 
-struct PanelSpec {
+struct PanelRow {
   std::string_view name;
   std::string_view container;
   int x, y, width, height;
@@ -36,7 +36,7 @@ enum class CaptionRole {
   Derived,  // named; the refresh rewrites it
 };
 
-struct CaptionSpec {
+struct CaptionRow {
   std::string_view name;  // empty for plain captions
   std::string_view container;
   std::string_view text;  // "\n" splits two lines; derived captions: the text before the first refresh
@@ -48,9 +48,9 @@ struct CaptionSpec {
 inline constexpr std::string_view kCoverText = "- kein Zugriff -";
 inline constexpr std::string_view kReadOnlyText = "read only!";
 
-std::span<const PageControlSpec> pageControls();
-std::span<const PageSpec> pages();
-std::span<const PanelSpec> panels();
-std::span<const CaptionSpec> captions();
+std::span<const PageControlRow> pageControls();
+std::span<const PageRow> pages();
+std::span<const PanelRow> panels();
+std::span<const CaptionRow> captions();
 
 }  // namespace lk24

@@ -17,7 +17,7 @@ struct CheckBoxRow {
   std::array<std::string_view, 3> visibleWhileSet = {};
 };
 
-constexpr SwitchSpec checkBox(const CheckBoxRow& row) {
+constexpr SwitchRow checkBox(const CheckBoxRow& row) {
   return {row.byte, row.bit, SwitchKind::CheckBox, row.container, row.control, row.text, row.hint, row.x, row.y,
           {}, {}, {}, 0, 0, true, row.statusLabel, row.textSet, row.textClear, row.statusX, row.y,
           row.statusClickable, row.visibleWhileSet, {}, true};
@@ -35,7 +35,7 @@ struct RadioRow {
   int statusX = 0, statusY = 0;
 };
 
-constexpr SwitchSpec radioPair(const RadioRow& row) {
+constexpr SwitchRow radioPair(const RadioRow& row) {
   return {row.byte, row.bit, SwitchKind::RadioPair, row.container, row.setControl, row.setText, row.setHint,
           row.setX, row.setY, row.clearControl, row.clearText, row.clearHint, row.clearX, row.clearY, true,
           row.statusLabel, row.textSet, row.textClear, row.statusX, row.statusY, false, {}, row.enabledWhileClear,
@@ -45,7 +45,7 @@ constexpr SwitchSpec radioPair(const RadioRow& row) {
 const std::array kSwitches = {
     // The device's write protection: checked means overwriting is allowed,
     // and ticking it is no reason to rewrite the window.
-    SwitchSpec{3, 0, SwitchKind::CheckBox, "TabSheet1", "CBwriteallow", "",
+    SwitchRow{3, 0, SwitchKind::CheckBox, "TabSheet1", "CBwriteallow", "",
                "Wenn selektiert, dann darf die custom-Version das Gerät konfigurieren", 212, 272, {}, {}, {}, 0, 0,
                false, {}, {}, {}, 0, 0, false, {}, {}, false},
 
@@ -122,26 +122,26 @@ const std::array kSwitches = {
 
 }  // namespace
 
-std::span<const SwitchSpec> switchMap() { return kSwitches; }
+std::span<const SwitchRow> switchMap() { return kSwitches; }
 
-const SwitchSpec* findSwitch(std::string_view control) {
-  for (const SwitchSpec& spec : kSwitches) {
-    if (spec.control == control || (!spec.clearControl.empty() && spec.clearControl == control)) return &spec;
+const SwitchRow* findSwitch(std::string_view control) {
+  for (const SwitchRow& row : kSwitches) {
+    if (row.control == control || (!row.clearControl.empty() && row.clearControl == control)) return &row;
   }
   return nullptr;
 }
 
-bool switchBit(const SwitchSpec& spec, const Table& image) { return (image[spec.byte] >> spec.bit & 1) != 0; }
+bool switchBit(const SwitchRow& row, const Table& image) { return (image[row.byte] >> row.bit & 1) != 0; }
 
-void setSwitchBit(const SwitchSpec& spec, bool set, Table& image) {
-  const auto mask = static_cast<std::uint8_t>(1u << spec.bit);
-  image[spec.byte] = static_cast<std::uint8_t>(set ? image[spec.byte] | mask : image[spec.byte] & ~mask);
+void setSwitchBit(const SwitchRow& row, bool set, Table& image) {
+  const auto mask = static_cast<std::uint8_t>(1u << row.bit);
+  image[row.byte] = static_cast<std::uint8_t>(set ? image[row.byte] | mask : image[row.byte] & ~mask);
 }
 
-bool checkedForBit(const SwitchSpec& spec, bool bitSet) { return spec.checkedMeansSet ? bitSet : !bitSet; }
+bool checkedForBit(const SwitchRow& row, bool bitSet) { return row.checkedMeansSet ? bitSet : !bitSet; }
 
-bool bitForChecked(const SwitchSpec& spec, bool checked) { return spec.checkedMeansSet ? checked : !checked; }
+bool bitForChecked(const SwitchRow& row, bool checked) { return row.checkedMeansSet ? checked : !checked; }
 
-std::string_view statusText(const SwitchSpec& spec, bool bitSet) { return bitSet ? spec.textSet : spec.textClear; }
+std::string_view statusText(const SwitchRow& row, bool bitSet) { return bitSet ? row.textSet : row.textClear; }
 
 }  // namespace lk24

@@ -15,7 +15,7 @@ enum class SwitchKind {
   RadioPair,  // two buttons; control is chosen while the bit is set, clearControl while clear
 };
 
-struct SwitchSpec {
+struct SwitchRow {
   int byte;
   int bit;
   SwitchKind kind;
@@ -39,19 +39,19 @@ struct SwitchSpec {
   bool refreshesAfterClick;       // false: the click changes the bit and nothing else
 };
 
-std::span<const SwitchSpec> switchMap();
+std::span<const SwitchRow> switchMap();
 // The row whose control (or clear control) has this name.
-const SwitchSpec* findSwitch(std::string_view control);
+const SwitchRow* findSwitch(std::string_view control);
 
-bool switchBit(const SwitchSpec& spec, const Table& image);
+bool switchBit(const SwitchRow& row, const Table& image);
 // Changes exactly the row's bit.
-void setSwitchBit(const SwitchSpec& spec, bool set, Table& image);
+void setSwitchBit(const SwitchRow& row, bool set, Table& image);
 
 // Check boxes: whether the box shows checked for the bit's state.
-bool checkedForBit(const SwitchSpec& spec, bool bitSet);
+bool checkedForBit(const SwitchRow& row, bool bitSet);
 // The bit a check box's new checked state stands for.
-bool bitForChecked(const SwitchSpec& spec, bool checked);
+bool bitForChecked(const SwitchRow& row, bool checked);
 
-std::string_view statusText(const SwitchSpec& spec, bool bitSet);
+std::string_view statusText(const SwitchRow& row, bool bitSet);
 
 }  // namespace lk24

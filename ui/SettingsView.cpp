@@ -122,7 +122,7 @@ SettingsView::SettingsView(QWidget* pSender, QWidget* pEmpfang, ConfigImage& ima
   buildHalf(pSender, "PSender");
   buildHalf(pEmpfang, "Pempfang");
   buildPanels();
-  for (const PageSpec& page : pages()) buildContents(widget(page.name), page.name, BuildMode::Live);
+  for (const PageRow& page : pages()) buildContents(widget(page.name), page.name, BuildMode::Live);
   applyTooltips();
 }
 
@@ -143,8 +143,8 @@ SettingsView::~SettingsView() {
 // ---- building ----------------------------------------------------------
 
 void SettingsView::buildHalf(QWidget* half, std::string_view halfName) {
-  const PageControlSpec* control = nullptr;
-  for (const PageControlSpec& candidate : pageControls()) {
+  const PageControlRow* control = nullptr;
+  for (const PageControlRow& candidate : pageControls()) {
     if (candidate.half == halfName) control = &candidate;
   }
   if (control == nullptr) return;
@@ -154,7 +154,7 @@ void SettingsView::buildHalf(QWidget* half, std::string_view halfName) {
   title->setAlignment(Qt::AlignCenter);
   title->setGeometry(0, 8, 267, 26);
 
-  for (const IdentitySpec& display : identityDisplays()) {
+  for (const IdentityRow& display : identityDisplays()) {
     if (display.container != halfName) continue;
     addCaption(half, display.caption, 12, display.y)->setFont(settingsFont());
     auto* field = new QLineEdit(half);
@@ -174,17 +174,17 @@ void SettingsView::buildHalf(QWidget* half, std::string_view halfName) {
   // Narrow tabs, so the receiver's three captions fit side by side.
   tabs->tabBar()->setStyleSheet(QStringLiteral("QTabBar::tab { padding: 3px 7px; }"));
   named_.emplace(std::string(control->name), tabs);
-  for (const PageSpec& spec : pages()) {
-    if (spec.pageControl != control->name) continue;
+  for (const PageRow& row : pages()) {
+    if (row.pageControl != control->name) continue;
     auto* page = new QWidget;
-    page->setObjectName(qs(spec.name));
-    page->setToolTip(qs(spec.hint));
-    const int index = tabs->addTab(page, qs(spec.caption));
-    tabs->setTabToolTip(index, qs(spec.hint));
-    named_.emplace(std::string(spec.name), page);
-    if (!spec.cover.empty()) {
+    page->setObjectName(qs(row.name));
+    page->setToolTip(qs(row.hint));
+    const int index = tabs->addTab(page, qs(row.caption));
+    tabs->setTabToolTip(index, qs(row.hint));
+    named_.emplace(std::string(row.name), page);
+    if (!row.cover.empty()) {
       auto* cover = new QLabel(qs(kCoverText), page);
-      cover->setObjectName(qs(spec.cover));
+      cover->setObjectName(qs(row.cover));
       cover->setFont(settingsFont(15, true));
       cover->setAlignment(Qt::AlignCenter);
       cover->setAutoFillBackground(true);
@@ -193,32 +193,32 @@ void SettingsView::buildHalf(QWidget* half, std::string_view halfName) {
       cover->setPalette(palette);
       cover->setGeometry(0, 0, 257, 473);
       cover->hide();
-      named_.emplace(std::string(spec.cover), cover);
+      named_.emplace(std::string(row.cover), cover);
     }
   }
 }
 
 void SettingsView::buildPanels() {
-  for (const PanelSpec& spec : panels()) {
-    QWidget* container = widget(spec.container);
-    if (!spec.placeholder.empty()) {
+  for (const PanelRow& row : panels()) {
+    QWidget* container = widget(row.container);
+    if (!row.placeholder.empty()) {
       // Built first so the live panel lies above it and hides it while shown.
       auto* copy = new QFrame(container);
-      copy->setObjectName(qs(spec.placeholder));
-      copy->setGeometry(spec.x, spec.y, spec.width, spec.height);
-      copy->setToolTip(qs(spec.hint));
-      named_.emplace(std::string(spec.placeholder), copy);
-      buildContents(copy, spec.name, BuildMode::Placeholder);
+      copy->setObjectName(qs(row.placeholder));
+      copy->setGeometry(row.x, row.y, row.width, row.height);
+      copy->setToolTip(qs(row.hint));
+      named_.emplace(std::string(row.placeholder), copy);
+      buildContents(copy, row.name, BuildMode::Placeholder);
       copy->setEnabled(false);
     }
     auto* panel = new QFrame(container);
-    panel->setObjectName(qs(spec.name));
-    panel->setGeometry(spec.x, spec.y, spec.width, spec.height);
+    panel->setObjectName(qs(row.name));
+    panel->setGeometry(row.x, row.y, row.width, row.height);
     panel->setAutoFillBackground(true);
-    panel->setToolTip(qs(spec.hint));
-    named_.emplace(std::string(spec.name), panel);
+    panel->setToolTip(qs(row.hint));
+    named_.emplace(std::string(row.name), panel);
   }
-  for (const PanelSpec& spec : panels()) buildContents(widget(spec.name), spec.name, BuildMode::Live);
+  for (const PanelRow& row : panels()) buildContents(widget(row.name), row.name, BuildMode::Live);
 }
 
 void SettingsView::buildContents(QWidget* container, std::string_view containerName, BuildMode mode) {
@@ -229,7 +229,7 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
     named_.emplace(std::string(name), created);
   };
 
-  for (const CaptionSpec& caption : captions()) {
+  for (const CaptionRow& caption : captions()) {
     if (caption.container != containerName) continue;
     const std::string_view text =
         !live && !caption.placeholderText.empty() ? caption.placeholderText : caption.text;
@@ -242,7 +242,7 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
     remember(created, caption.name);
   }
 
-  for (const FieldSpec& field : allFields()) {
+  for (const FieldRow& field : allFields()) {
     if (field.container != containerName) continue;
     if (field.captionX >= 0) addCaption(container, field.captionBefore, field.captionX, field.y);
     if (!field.captionAfter.empty()) {
@@ -259,22 +259,22 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
     wireField(static_cast<SettingsEdit*>(edit), field);
   }
 
-  for (const SwitchSpec& spec : switchMap()) {
-    if (spec.container != containerName) continue;
-    if (spec.kind == SwitchKind::CheckBox) {
-      auto* box = new QCheckBox(qs(spec.controlText), container);
-      box->move(spec.x, spec.y);
+  for (const SwitchRow& row : switchMap()) {
+    if (row.container != containerName) continue;
+    if (row.kind == SwitchKind::CheckBox) {
+      auto* box = new QCheckBox(qs(row.controlText), container);
+      box->move(row.x, row.y);
       box->adjustSize();
       box->resize(box->width(), kFieldHeight);
-      remember(box, spec.control);
+      remember(box, row.control);
       if (live) {
-        connect(box, &QCheckBox::clicked, this, [this, handler = clickHandler(spec.control)] { (this->*handler)(); });
+        connect(box, &QCheckBox::clicked, this, [this, handler = clickHandler(row.control)] { (this->*handler)(); });
       }
     } else {
       auto* group = live ? new QButtonGroup(container) : nullptr;
       const std::pair<std::string_view, std::pair<std::string_view, QPoint>> buttons[] = {
-          {spec.control, {spec.controlText, QPoint(spec.x, spec.y)}},
-          {spec.clearControl, {spec.clearText, QPoint(spec.clearX, spec.clearY)}},
+          {row.control, {row.controlText, QPoint(row.x, row.y)}},
+          {row.clearControl, {row.clearText, QPoint(row.clearX, row.clearY)}},
       };
       for (const auto& [name, textAndPlace] : buttons) {
         auto* button = new QRadioButton(qs(textAndPlace.first), container);
@@ -289,30 +289,30 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
         }
       }
     }
-    if (!spec.statusLabel.empty()) {
+    if (!row.statusLabel.empty()) {
       QLabel* status = nullptr;
-      if (live && spec.statusClickable) {
+      if (live && row.statusClickable) {
         auto* clickable = new ClickableLabel(container);
         clickable->setCursor(Qt::PointingHandCursor);
-        clickable->onClick = [this, handler = clickHandler(spec.statusLabel)] { (this->*handler)(); };
+        clickable->onClick = [this, handler = clickHandler(row.statusLabel)] { (this->*handler)(); };
         clickables_.emplace_back(clickable);
         status = clickable;
       } else {
         status = new QLabel(container);
       }
       // A greyed copy shows its group as if switched on, only greyed.
-      placeCaption(status, live ? spec.textClear : spec.textSet, spec.statusX, spec.statusY);
+      placeCaption(status, live ? row.textClear : row.textSet, row.statusX, row.statusY);
       // Wide enough for either text, so switching never clips it.
       const QFontMetrics metrics(settingsFont());
-      const int widest = std::max(metrics.horizontalAdvance(qs(spec.textSet)),
-                                  metrics.horizontalAdvance(qs(spec.textClear)));
+      const int widest = std::max(metrics.horizontalAdvance(qs(row.textSet)),
+                                  metrics.horizontalAdvance(qs(row.textClear)));
       status->resize(widest + 4, status->height());
-      remember(status, spec.statusLabel);
+      remember(status, row.statusLabel);
     }
   }
 }
 
-void SettingsView::wireField(SettingsEdit* edit, const FieldSpec& field) {
+void SettingsView::wireField(SettingsEdit* edit, const FieldRow& field) {
   switch (field.kind) {
     case FieldKind::Word:
       edit->onClick = [this, edit] { WordDataClick(edit); };
@@ -357,11 +357,11 @@ void SettingsView::applyTooltips() {
     QWidget* control = widget(name);
     if (control != nullptr) control->setToolTip(hint.empty() ? inherited(control) : qs(hint));
   };
-  for (const FieldSpec& field : allFields()) apply(field.control, field.hint);
-  for (const SwitchSpec& spec : switchMap()) {
-    apply(spec.control, spec.hint);
-    if (!spec.clearControl.empty()) apply(spec.clearControl, spec.clearHint);
-    if (spec.statusClickable) apply(spec.statusLabel, spec.hint);
+  for (const FieldRow& field : allFields()) apply(field.control, field.hint);
+  for (const SwitchRow& row : switchMap()) {
+    apply(row.control, row.hint);
+    if (!row.clearControl.empty()) apply(row.clearControl, row.clearHint);
+    if (row.statusClickable) apply(row.statusLabel, row.hint);
   }
 }
 
@@ -374,9 +374,9 @@ void SettingsView::refresh(bool transmitterDetected, bool receiverDetected) {
   // front leaves image and texts as applying each one at its control would.
   const bool intervalRaised = applyImageCorrections(image);
 
-  for (const SwitchSpec& spec : switchMap()) refreshSwitch(spec);
+  for (const SwitchRow& row : switchMap()) refreshSwitch(row);
 
-  for (const FieldSpec& field : allFields()) {
+  for (const FieldRow& field : allFields()) {
     if (field.address < 0 || field.refresh != FieldRefresh::Always) continue;
     if (QLineEdit* control = edit(field.control)) control->setText(qs(fieldText(field, image)));
   }
@@ -401,24 +401,24 @@ void SettingsView::refresh(bool transmitterDetected, bool receiverDetected) {
                                            edit("Kapazitaet")->text().toStdString())));
 }
 
-void SettingsView::refreshSwitch(const SwitchSpec& spec) {
-  const bool bit = switchBit(spec, image_.DeviceImage);
-  if (spec.kind == SwitchKind::CheckBox) {
-    static_cast<QCheckBox*>(widget(spec.control))->setChecked(checkedForBit(spec, bit));
+void SettingsView::refreshSwitch(const SwitchRow& row) {
+  const bool bit = switchBit(row, image_.DeviceImage);
+  if (row.kind == SwitchKind::CheckBox) {
+    static_cast<QCheckBox*>(widget(row.control))->setChecked(checkedForBit(row, bit));
   } else {
-    static_cast<QRadioButton*>(widget(bit ? spec.control : spec.clearControl))->setChecked(true);
+    static_cast<QRadioButton*>(widget(bit ? row.control : row.clearControl))->setChecked(true);
   }
-  if (!spec.statusLabel.empty()) label(spec.statusLabel)->setText(qs(statusText(spec, bit)));
-  for (std::string_view panel : spec.visibleWhileSet) {
+  if (!row.statusLabel.empty()) label(row.statusLabel)->setText(qs(statusText(row, bit)));
+  for (std::string_view panel : row.visibleWhileSet) {
     if (!panel.empty()) widget(panel)->setVisible(bit);
   }
-  for (std::string_view control : spec.enabledWhileClear) {
+  for (std::string_view control : row.enabledWhileClear) {
     if (!control.empty()) widget(control)->setEnabled(!bit);
   }
 }
 
 void SettingsView::setIdentityTexts(std::string_view half, bool detected) {
-  for (const IdentitySpec& display : identityDisplays()) {
+  for (const IdentityRow& display : identityDisplays()) {
     if (display.container != half) continue;
     const std::string text = detected ? identityText(display, image_.DeviceImage) : std::string(kUnknownText);
     edit(display.control)->setText(qs(text));
@@ -426,7 +426,7 @@ void SettingsView::setIdentityTexts(std::string_view half, bool detected) {
 }
 
 void SettingsView::showFactoryCovers() {
-  for (const PageSpec& page : pages()) {
+  for (const PageRow& page : pages()) {
     if (page.cover.empty()) continue;
     QWidget* cover = widget(page.cover);
     cover->show();
@@ -495,17 +495,17 @@ void SettingsView::runShowdata() {
 
 void SettingsView::checkBoxClicked(std::string_view control) {
   if (refreshing_) return;
-  const SwitchSpec& spec = *findSwitch(control);
+  const SwitchRow& row = *findSwitch(control);
   const bool checked = static_cast<QCheckBox*>(widget(control))->isChecked();
-  setSwitchBit(spec, bitForChecked(spec, checked), image_.DeviceImage);
-  if (spec.refreshesAfterClick) runShowdata();
+  setSwitchBit(row, bitForChecked(row, checked), image_.DeviceImage);
+  if (row.refreshesAfterClick) runShowdata();
 }
 
 void SettingsView::radioClicked(std::string_view control) {
   if (refreshing_) return;
-  const SwitchSpec& spec = *findSwitch(control);
+  const SwitchRow& row = *findSwitch(control);
   if (static_cast<QRadioButton*>(widget(control))->isChecked()) {
-    setSwitchBit(spec, control == spec.control, image_.DeviceImage);
+    setSwitchBit(row, control == row.control, image_.DeviceImage);
   }
   runShowdata();
 }

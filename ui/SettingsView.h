@@ -25,8 +25,8 @@ class QWidget;
 
 namespace lk24 {
 
-struct FieldSpec;
-struct SwitchSpec;
+struct FieldRow;
+struct SwitchRow;
 class SettingsEdit;
 class ClickableLabel;
 
@@ -104,7 +104,7 @@ class SettingsView : public QObject {
   void buildHalf(QWidget* half, std::string_view halfName);
   void buildContents(QWidget* container, std::string_view containerName, BuildMode mode);
   void buildPanels();
-  void wireField(SettingsEdit* edit, const FieldSpec& field);
+  void wireField(SettingsEdit* edit, const FieldRow& field);
   void applyTooltips();
 
   void checkBoxClicked(std::string_view control);
@@ -114,7 +114,7 @@ class SettingsView : public QObject {
   void enterPressed(QLineEdit* field, int key);
   void runShowdata();
 
-  void refreshSwitch(const SwitchSpec& spec);
+  void refreshSwitch(const SwitchRow& row);
   void setIdentityTexts(std::string_view half, bool detected);
 
   QWidget* widget(std::string_view name) const;
@@ -128,7 +128,7 @@ class SettingsView : public QObject {
   bool refreshing_ = false;
 
   std::map<std::string, QWidget*, std::less<>> named_;  // live controls, panels and pages by name
-  std::map<QLineEdit*, const FieldSpec*> fieldOf_;
+  std::map<QLineEdit*, const FieldRow*> fieldOf_;
   std::vector<QPointer<SettingsEdit>> edits_;  // unhooked when the view goes
   std::vector<QPointer<ClickableLabel>> clickables_;
 };

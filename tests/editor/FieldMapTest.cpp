@@ -11,11 +11,11 @@
 namespace lk24 {
 namespace {
 
-int bytesOf(const FieldSpec& field) { return field.kind == FieldKind::Word ? 2 : 1; }
+int bytesOf(const FieldRow& field) { return field.kind == FieldKind::Word ? 2 : 1; }
 
 TEST(FieldMap, FieldsOccupyTheirOwnBytes) {
   std::map<int, std::string> owner;
-  for (const FieldSpec& field : allFields()) {
+  for (const FieldRow& field : allFields()) {
     if (field.address < 0) continue;
     for (int a = field.address; a < field.address + bytesOf(field); ++a) {
       ASSERT_LT(a, kImageSize) << field.control;
@@ -24,8 +24,8 @@ TEST(FieldMap, FieldsOccupyTheirOwnBytes) {
     }
   }
   // The option bytes belong to switches only.
-  for (const SwitchSpec& spec : switchMap()) {
-    EXPECT_EQ(owner.count(spec.byte), 0u) << "byte " << spec.byte;
+  for (const SwitchRow& row : switchMap()) {
+    EXPECT_EQ(owner.count(row.byte), 0u) << "byte " << row.byte;
   }
   EXPECT_EQ(transmitterFields().size() + receiverFields().size(), allFields().size());
 }
@@ -33,8 +33,8 @@ TEST(FieldMap, FieldsOccupyTheirOwnBytes) {
 TEST(FieldMap, SignalTablesRunInTheirOrder) {
   for (int k = 1; k <= 10; ++k) {
     const std::string number = (k < 10 ? "0" : "") + std::to_string(k);
-    const FieldSpec* near = findField("ADN" + number);
-    const FieldSpec* far = findField("ADF" + number);
+    const FieldRow* near = findField("ADN" + number);
+    const FieldRow* far = findField("ADF" + number);
     ASSERT_NE(near, nullptr);
     ASSERT_NE(far, nullptr);
     EXPECT_EQ(near->address, 159 + k);
@@ -42,7 +42,7 @@ TEST(FieldMap, SignalTablesRunInTheirOrder) {
     EXPECT_EQ(near->captionBefore, std::to_string(k));
   }
   for (int k = 1; k <= 8; ++k) {
-    const FieldSpec* preset = findField("TByte" + std::to_string(k));
+    const FieldRow* preset = findField("TByte" + std::to_string(k));
     ASSERT_NE(preset, nullptr);
     EXPECT_EQ(preset->address, 199 + k);
     EXPECT_EQ(preset->hint, "Sende-Byte " + std::to_string(k));
@@ -51,7 +51,7 @@ TEST(FieldMap, SignalTablesRunInTheirOrder) {
 
 TEST(FieldMap, StoresTypedTextBigEndianAndClamped) {
   Table image{};
-  const FieldSpec& interval = *findField("Meldeintervall");
+  const FieldRow& interval = *findField("Meldeintervall");
   storeFieldText(interval, "4660", image);  // 0x1234
   EXPECT_EQ(image[88], 0x12);
   EXPECT_EQ(image[89], 0x34);
@@ -63,7 +63,7 @@ TEST(FieldMap, StoresTypedTextBigEndianAndClamped) {
   EXPECT_EQ(image[89], 0);
   EXPECT_EQ(fieldText(interval, image), "    0");
 
-  const FieldSpec& near5 = *findField("ADN05");
+  const FieldRow& near5 = *findField("ADN05");
   storeFieldText(near5, "256", image);
   EXPECT_EQ(image[164], 255);
   storeFieldText(near5, "7", image);
@@ -84,7 +84,7 @@ TEST(FieldMap, StoresTypedTextBigEndianAndClamped) {
 }
 
 TEST(FieldMap, TypedLengthFitsTheRange) {
-  for (const FieldSpec& field : allFields()) {
+  for (const FieldRow& field : allFields()) {
     const int expected = field.kind == FieldKind::TableByte || field.control == "FestSchwelle" ||
                                  field.control == "T_praeambel"
                              ? 3
@@ -95,8 +95,8 @@ TEST(FieldMap, TypedLengthFitsTheRange) {
 
 TEST(FieldMap, EveryNameIsUniqueAndEveryContainerExists) {
   std::set<std::string_view> containers{"PSender", "Pempfang"};
-  for (const PageSpec& page : pages()) containers.insert(page.name);
-  for (const PanelSpec& panel : panels()) {
+  for (const PageRow& page : pages()) containers.insert(page.name);
+  for (const PanelRow& panel : panels()) {
     EXPECT_TRUE(containers.count(panel.container)) << panel.name;
     containers.insert(panel.name);
   }
@@ -107,31 +107,31 @@ TEST(FieldMap, EveryNameIsUniqueAndEveryContainerExists) {
       EXPECT_TRUE(names.insert(name).second) << name << " is used twice";
     }
   };
-  for (const PanelSpec& panel : panels()) claim(panel.placeholder);
-  for (const PageSpec& page : pages()) claim(page.cover);
-  for (const FieldSpec& field : allFields()) {
+  for (const PanelRow& panel : panels()) claim(panel.placeholder);
+  for (const PageRow& page : pages()) claim(page.cover);
+  for (const FieldRow& field : allFields()) {
     claim(field.control);
     EXPECT_TRUE(containers.count(field.container)) << field.control;
   }
-  for (const IdentitySpec& display : identityDisplays()) claim(display.control);
-  for (const CaptionSpec& caption : captions()) {
+  for (const IdentityRow& display : identityDisplays()) claim(display.control);
+  for (const CaptionRow& caption : captions()) {
     claim(caption.name);
     EXPECT_TRUE(containers.count(caption.container)) << caption.text;
   }
-  for (const SwitchSpec& spec : switchMap()) {
-    claim(spec.control);
-    claim(spec.clearControl);
-    claim(spec.statusLabel);
-    EXPECT_TRUE(containers.count(spec.container)) << spec.control;
+  for (const SwitchRow& row : switchMap()) {
+    claim(row.control);
+    claim(row.clearControl);
+    claim(row.statusLabel);
+    EXPECT_TRUE(containers.count(row.container)) << row.control;
   }
   // Dependents name things that exist.
-  for (const SwitchSpec& spec : switchMap()) {
-    for (std::string_view panel : spec.visibleWhileSet) {
+  for (const SwitchRow& row : switchMap()) {
+    for (std::string_view panel : row.visibleWhileSet) {
       if (!panel.empty()) {
         EXPECT_TRUE(containers.count(panel)) << panel;
       }
     }
-    for (std::string_view control : spec.enabledWhileClear) {
+    for (std::string_view control : row.enabledWhileClear) {
       if (!control.empty()) {
         EXPECT_TRUE(names.count(control)) << control;
       }
@@ -141,15 +141,15 @@ TEST(FieldMap, EveryNameIsUniqueAndEveryContainerExists) {
 
 TEST(SwitchMap, EachSwitchChangesExactlyItsBit) {
   std::set<std::pair<int, int>> bits;
-  for (const SwitchSpec& spec : switchMap()) {
-    EXPECT_TRUE(bits.insert({spec.byte, spec.bit}).second) << spec.control;
+  for (const SwitchRow& row : switchMap()) {
+    EXPECT_TRUE(bits.insert({row.byte, row.bit}).second) << row.control;
     for (std::uint8_t start : {std::uint8_t{0x00}, std::uint8_t{0xFF}, std::uint8_t{0x5A}}) {
       Table image{};
       image.fill(start);
-      setSwitchBit(spec, !switchBit(spec, image), image);
+      setSwitchBit(row, !switchBit(row, image), image);
       for (int a = 0; a < kImageSize; ++a) {
-        const int expected = a == spec.byte ? start ^ (1 << spec.bit) : start;
-        EXPECT_EQ(image[a], expected) << spec.control << " address " << a;
+        const int expected = a == row.byte ? start ^ (1 << row.bit) : start;
+        EXPECT_EQ(image[a], expected) << row.control << " address " << a;
       }
     }
   }

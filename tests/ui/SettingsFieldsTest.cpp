@@ -151,7 +151,7 @@ TEST(SettingsFields, EveryFieldShowsAndStoresItsOwnBytes) {
   w.transmitterDetected = w.receiverDetected = true;
   Table& image = w.image.DeviceImage;
   // Distinct values everywhere but the option bytes and corrected ones.
-  for (const FieldSpec& field : allFields()) {
+  for (const FieldRow& field : allFields()) {
     if (field.address < 0) continue;
     image[field.address] = static_cast<std::uint8_t>(field.address);
     if (field.kind == FieldKind::Word) image[field.address + 1] = static_cast<std::uint8_t>(255 - field.address);
@@ -160,7 +160,7 @@ TEST(SettingsFields, EveryFieldShowsAndStoresItsOwnBytes) {
   image[90] = 9;
   image[180] = 50;
   w.refresh();
-  for (const FieldSpec& field : allFields()) {
+  for (const FieldRow& field : allFields()) {
     if (field.address < 0) continue;
     const int value = field.kind == FieldKind::Word ? w.word(field.address) : image[field.address];
     EXPECT_EQ(w.text(std::string(field.control)), QString::fromStdString(fillString(field.width, field.fill, value)))
@@ -169,7 +169,7 @@ TEST(SettingsFields, EveryFieldShowsAndStoresItsOwnBytes) {
 
   w.showActive();
   int typed = 1000;
-  for (const FieldSpec& field : allFields()) {
+  for (const FieldRow& field : allFields()) {
     if (field.address < 0) continue;
     QLineEdit* edit = w.field(std::string(field.control));
     const Table before = image;

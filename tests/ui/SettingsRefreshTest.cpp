@@ -104,7 +104,7 @@ TEST(SettingsRefresh, ImageCorrectionsReachTheWindow) {
 // status text matches its bit, every hidden panel shows its placeholder.
 void expectWindowShowsImage(SettingsWindow& w) {
   const Table& image = w.image.DeviceImage;
-  for (const FieldSpec& field : allFields()) {
+  for (const FieldRow& field : allFields()) {
     if (field.address < 0) continue;
     const bool shown = field.refresh == FieldRefresh::Always ||
                        (field.refresh == FieldRefresh::WhileTransmitterDetected && w.transmitterDetected) ||
@@ -113,18 +113,18 @@ void expectWindowShowsImage(SettingsWindow& w) {
       EXPECT_EQ(w.text(std::string(field.control)).toStdString(), fieldText(field, image)) << field.control;
     }
   }
-  for (const SwitchSpec& spec : switchMap()) {
-    const bool bit = switchBit(spec, image);
-    if (spec.kind == SwitchKind::CheckBox) {
-      EXPECT_EQ(w.find<QCheckBox>(std::string(spec.control))->isChecked(), checkedForBit(spec, bit)) << spec.control;
+  for (const SwitchRow& row : switchMap()) {
+    const bool bit = switchBit(row, image);
+    if (row.kind == SwitchKind::CheckBox) {
+      EXPECT_EQ(w.find<QCheckBox>(std::string(row.control))->isChecked(), checkedForBit(row, bit)) << row.control;
     } else {
-      EXPECT_TRUE(w.find<QRadioButton>(std::string(bit ? spec.control : spec.clearControl))->isChecked());
+      EXPECT_TRUE(w.find<QRadioButton>(std::string(bit ? row.control : row.clearControl))->isChecked());
     }
-    if (!spec.statusLabel.empty()) {
-      EXPECT_EQ(w.text(std::string(spec.statusLabel)).toStdString(), statusText(spec, bit)) << spec.statusLabel;
+    if (!row.statusLabel.empty()) {
+      EXPECT_EQ(w.text(std::string(row.statusLabel)).toStdString(), statusText(row, bit)) << row.statusLabel;
     }
   }
-  for (const PanelSpec& panel : panels()) {
+  for (const PanelRow& panel : panels()) {
     if (panel.placeholder.empty()) continue;
     auto* live = w.find<QWidget>(std::string(panel.name));
     auto* copy = w.find<QWidget>(std::string(panel.placeholder));
@@ -221,7 +221,7 @@ TEST(SettingsRefresh, FactoryPagesAreCoveredButStillRefreshed) {
   SettingsWindow w;
   w.view->showFactoryCovers();
   w.showActive();
-  for (const PageSpec& page : pages()) {
+  for (const PageRow& page : pages()) {
     if (page.cover.empty()) continue;
     auto* cover = w.find<QLabel>(std::string(page.cover));
     EXPECT_EQ(cover->text(), "- kein Zugriff -");
@@ -258,11 +258,11 @@ TEST(SettingsRefresh, TooltipsAndTabCaptions) {
   EXPECT_EQ(w.find<QRadioButton>("RBrelalaon")->toolTip(),
             QString::fromUtf8("gibt den Relais-Sollzustand im Alarmfall an (während der Betriebsbereitschaft ist "
                               "dieser Zustand dann invertiert) "));
-  for (const FieldSpec& field : allFields()) {
+  for (const FieldRow& field : allFields()) {
     EXPECT_FALSE(w.field(std::string(field.control))->toolTip().isEmpty()) << field.control;
   }
-  for (const SwitchSpec& spec : switchMap()) {
-    EXPECT_FALSE(w.find<QWidget>(std::string(spec.control))->toolTip().isEmpty()) << spec.control;
+  for (const SwitchRow& row : switchMap()) {
+    EXPECT_FALSE(w.find<QWidget>(std::string(row.control))->toolTip().isEmpty()) << row.control;
   }
 
   auto* transmitterTabs = w.find<QTabWidget>("PageControl1");
@@ -281,16 +281,16 @@ TEST(SettingsRefresh, EveryControlFitsOnItsPage) {
   w.image.DeviceImage = devsim::defaultImage(devsim::DeviceType::Transmitter);
   w.refresh();
   w.window.show();
-  for (const PageSpec& spec : pages()) {
-    auto* page = w.find<QWidget>(std::string(spec.name));
+  for (const PageRow& row : pages()) {
+    auto* page = w.find<QWidget>(std::string(row.name));
     w.showPageOf(page);
     const QRect area = page->rect();
-    ASSERT_GT(area.height(), 400) << spec.name;
+    ASSERT_GT(area.height(), 400) << row.name;
     std::vector<QWidget*> fields;
     for (QWidget* child : page->findChildren<QWidget*>()) {
-      if (child->objectName().toStdString() == spec.cover) continue;
+      if (child->objectName().toStdString() == row.cover) continue;
       const QRect onPage(child->mapTo(page, QPoint(0, 0)), child->size());
-      EXPECT_TRUE(area.contains(onPage)) << spec.name << ": " << child->metaObject()->className() << " "
+      EXPECT_TRUE(area.contains(onPage)) << row.name << ": " << child->metaObject()->className() << " "
                                          << child->objectName().toStdString() << " at " << onPage.x() << ","
                                          << onPage.y() << " " << onPage.width() << "x" << onPage.height();
       if (qobject_cast<QLineEdit*>(child) && child->parentWidget() == page) fields.push_back(child);

@@ -29,32 +29,32 @@ Table mixedOptions() {
   return image;
 }
 
-QAbstractButton* buttonShowing(SettingsWindow& w, const SwitchSpec& spec, bool bitSet) {
-  if (spec.kind == SwitchKind::CheckBox) return w.find<QCheckBox>(std::string(spec.control));
-  return w.find<QRadioButton>(std::string(bitSet ? spec.control : spec.clearControl));
+QAbstractButton* buttonShowing(SettingsWindow& w, const SwitchRow& row, bool bitSet) {
+  if (row.kind == SwitchKind::CheckBox) return w.find<QCheckBox>(std::string(row.control));
+  return w.find<QRadioButton>(std::string(bitSet ? row.control : row.clearControl));
 }
 
-void expectSwitchShows(SettingsWindow& w, const SwitchSpec& spec, bool bitSet) {
-  const std::string name(spec.control);
-  if (spec.kind == SwitchKind::CheckBox) {
-    EXPECT_EQ(w.find<QCheckBox>(name)->isChecked(), checkedForBit(spec, bitSet)) << name;
+void expectSwitchShows(SettingsWindow& w, const SwitchRow& row, bool bitSet) {
+  const std::string name(row.control);
+  if (row.kind == SwitchKind::CheckBox) {
+    EXPECT_EQ(w.find<QCheckBox>(name)->isChecked(), checkedForBit(row, bitSet)) << name;
   } else {
-    EXPECT_TRUE(buttonShowing(w, spec, bitSet)->isChecked()) << name;
-    EXPECT_FALSE(buttonShowing(w, spec, !bitSet)->isChecked()) << name;
+    EXPECT_TRUE(buttonShowing(w, row, bitSet)->isChecked()) << name;
+    EXPECT_FALSE(buttonShowing(w, row, !bitSet)->isChecked()) << name;
   }
-  if (!spec.statusLabel.empty()) {
-    EXPECT_EQ(w.text(std::string(spec.statusLabel)).toStdString(), statusText(spec, bitSet)) << name;
+  if (!row.statusLabel.empty()) {
+    EXPECT_EQ(w.text(std::string(row.statusLabel)).toStdString(), statusText(row, bitSet)) << name;
   }
-  for (std::string_view panelName : spec.visibleWhileSet) {
+  for (std::string_view panelName : row.visibleWhileSet) {
     if (panelName.empty()) continue;
     EXPECT_EQ(w.find<QWidget>(std::string(panelName))->isHidden(), !bitSet) << panelName;
-    for (const PanelSpec& panel : panels()) {
+    for (const PanelRow& panel : panels()) {
       if (panel.name == panelName && !panel.placeholder.empty()) {
         EXPECT_FALSE(w.find<QWidget>(std::string(panel.placeholder))->isHidden()) << panel.placeholder;
       }
     }
   }
-  for (std::string_view controlName : spec.enabledWhileClear) {
+  for (std::string_view controlName : row.enabledWhileClear) {
     if (!controlName.empty()) {
       EXPECT_EQ(w.find<QWidget>(std::string(controlName))->isEnabled(), !bitSet) << controlName;
     }
@@ -62,25 +62,25 @@ void expectSwitchShows(SettingsWindow& w, const SwitchSpec& spec, bool bitSet) {
 }
 
 TEST(SettingsSwitches, EachSwitchChangesOnlyItsBitAndItsPanels) {
-  for (const SwitchSpec& spec : switchMap()) {
-    SCOPED_TRACE(std::string(spec.control));
+  for (const SwitchRow& row : switchMap()) {
+    SCOPED_TRACE(std::string(row.control));
     SettingsWindow w;
     w.image.DeviceImage = mixedOptions();
     w.refresh();
     w.showActive();
     const Table start = w.image.DeviceImage;
-    const bool startBit = switchBit(spec, start);
-    expectSwitchShows(w, spec, startBit);
+    const bool startBit = switchBit(row, start);
+    expectSwitchShows(w, row, startBit);
 
     for (bool target : {!startBit, startBit}) {
       const int runs = w.showdataRuns;
       const Table before = w.image.DeviceImage;
-      w.clickBox(buttonShowing(w, spec, target));
+      w.clickBox(buttonShowing(w, row, target));
       Table expected = before;
-      expected[spec.byte] = static_cast<std::uint8_t>(expected[spec.byte] ^ (1 << spec.bit));
+      expected[row.byte] = static_cast<std::uint8_t>(expected[row.byte] ^ (1 << row.bit));
       EXPECT_EQ(w.image.DeviceImage, expected);
-      EXPECT_EQ(w.showdataRuns, runs + (spec.refreshesAfterClick ? 1 : 0));
-      expectSwitchShows(w, spec, target);
+      EXPECT_EQ(w.showdataRuns, runs + (row.refreshesAfterClick ? 1 : 0));
+      expectSwitchShows(w, row, target);
     }
     EXPECT_EQ(w.image.DeviceImage, start);
     EXPECT_EQ(w.beeps, 0);

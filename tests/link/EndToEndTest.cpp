@@ -17,6 +17,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <memory>
+#include <ostream>
 #include <optional>
 #include <string>
 #include <utility>
@@ -140,6 +141,9 @@ struct FailureCase {
   std::vector<QString> entries;
   int beeps;
 };
+
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 std::vector<FailureCase> failureCases() {
   auto with = [](auto change) {

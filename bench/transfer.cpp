@@ -56,6 +56,8 @@ constexpr double kWireBaud = 19200.0;
 constexpr double kReadBytes = 256.0 * 3;                      // E6 A + answer
 constexpr double kProgramBytes = 768.0 * 3 + 248.0 * 4;       // reads + (E9 A D + echo)
 constexpr double kWakeUpBytes = 25.0;
+constexpr double kReadExchanges = 256.0;
+constexpr double kProgramExchanges = 256.0 + 248.0 + 256.0;
 
 double wireSeconds(double bytes) { return bytes * kBitsPerByte / kWireBaud; }
 
@@ -125,14 +127,15 @@ bool runCase(const Case& c, int runs) {
   const double readLimit = wireSeconds(kReadBytes);
   const double programLimit = wireSeconds(kProgramBytes);
   const double wake = wireSeconds(kWakeUpBytes);
-  const double read = median(reads);
-  const double program = median(programs);
-  std::printf("%-22s read    median %8.4f s  min %8.4f s  wire limit %.4f s  ratio %.3f  (with wake-up run %.4f s: %.3f)\n",
-              c.name, read, *std::min_element(reads.begin(), reads.end()), readLimit, read / readLimit,
-              readLimit + wake, read / (readLimit + wake));
-  std::printf("%-22s program median %8.4f s  min %8.4f s  wire limit %.4f s  ratio %.3f  (with wake-up run %.4f s: %.3f)\n",
-              c.name, program, *std::min_element(programs.begin(), programs.end()), programLimit,
-              program / programLimit, programLimit + wake, program / (programLimit + wake));
+  auto report = [&](const char* what, const std::vector<double>& times, double limit, double exchanges) {
+    const double m = median(times);
+    std::printf("%-22s %-7s median %7.4f s  min %7.4f s  %6.1f us/exchange  wire limit %.4f s  ratio %.3f"
+                "  (limit with wake-up run %.4f s: ratio %.3f)\n",
+                c.name, what, m, *std::min_element(times.begin(), times.end()), m / exchanges * 1e6, limit,
+                m / limit, limit + wake, m / (limit + wake));
+  };
+  report("read", reads, readLimit, kReadExchanges);
+  report("program", programs, programLimit, kProgramExchanges);
   return true;
 }
 

@@ -517,9 +517,4 @@ void TForm1::COM31Click() {}
 void TForm1::COM41Click() {}
 void TForm1::MKommunikationClick() {}
 
-// ------------------------------------------------ handled by the file commands
-
-void TForm1::Speichern1Click() {}
-void TForm1::Laden1Click() {}
-
 }  // namespace lk24

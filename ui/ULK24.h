@@ -147,6 +147,11 @@ class TForm1 : public QMainWindow {
   void Speichern1Click();
   void Laden1Click();
 
+ public:
+  // Reads the file named in OpenDialog1 into the DeviceImage and the port
+  // number, all or nothing; false leaves both exactly as they were.
+  bool DateiGeladen();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 

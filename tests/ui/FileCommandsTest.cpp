@@ -1,0 +1,230 @@
+// Saving and loading configuration files through the main window, with the
+// file dialogs answered by the test.
+
+#include "ShellTestSupport.h"
+
+#include "editor/ImageCorrections.h"
+#include "ui/FileDialogs.h"
+#include "ui/MessageLog.h"
+#include "ui/StatusPanels.h"
+#include "ui/ULK24.h"
+
+#include <QFileInfo>
+#include <QRegularExpression>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace lk24::test {
+namespace {
+
+const QString kLoadError = QStringLiteral(" Fehler bei \"Datei laden!\"");
+const QString kSaveError = QStringLiteral(" Fehler bei \"Datei speichern!\"");
+
+class FileCommandsTest : public ShellTest {
+ protected:
+  void SetUp() override {
+    ShellTest::SetUp();
+    writeTemplate(templateLines(sampleImage(), 2));
+  }
+  void TearDown() override {
+    SetFileDialogExecuteHandler({});
+    ShellTest::TearDown();
+  }
+
+  // The next dialog is confirmed with this name (relative names are taken
+  // in the test's directory), or cancelled when name is empty.
+  void answerDialogsWith(const QString& name) {
+    const QString path = name.isEmpty() || QFileInfo(name).isAbsolute() ? name : dir_.filePath(name);
+    SetFileDialogExecuteHandler([path, this](FileDialog& dialog) {
+      lastTitle_ = dialog.Title();
+      lastProposed_ = dialog.FileName();
+      if (path.isEmpty()) return false;
+      dialog.setFileName(path);
+      return true;
+    });
+  }
+
+  // The entry that the last command added: its text and colours.
+  static LogLine lastEntry(const TForm1& form) {
+    const auto lines = logLines(form.MInfo);
+    for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
+      if (!it->text.isEmpty() && !QRegularExpression(QStringLiteral("^\\d{1,2}:\\d{2}")).match(it->text).hasMatch()) {
+        return *it;
+      }
+    }
+    return {};
+  }
+
+  QString lastTitle_;
+  QString lastProposed_;
+};
+
+TEST_F(FileCommandsTest, SaveThenLoadRestoresTheMergedImageAndThePort) {
+  TForm1 form;
+  form.image().DeviceImage[100] = 0xC3;  // AndMask 0x0F here: the merge keeps only the low nibble
+  form.setComNumber(3);
+  ConfigImage expected = form.image();
+  expected.FilterUserData();
+  // What the window shows after each command: the merged image with the
+  // refresh's own corrections.
+  Table shownAfterRefresh = expected.DeviceImage;
+  applyImageCorrections(shownAfterRefresh);
+
+  answerDialogsWith(QStringLiteral("saved.lk2"));
+  form.Speichern1Click();
+  EXPECT_EQ(lastTitle_, QStringLiteral("Datei Speichern"));
+  EXPECT_EQ(lastProposed_, QStringLiteral("default.lk2"));
+  const QString saved = dir_.filePath(QStringLiteral("saved.lk2"));
+  EXPECT_EQ(lastEntry(form).text, QStringLiteral(" file gespeichert unter \"") + saved + '"');
+  EXPECT_EQ(lastEntry(form).colours, std::set<QRgb>{clBlack.rgb()});
+  EXPECT_EQ(form.image().DeviceImage, shownAfterRefresh);  // the window now holds the merged image too
+  EXPECT_EQ(form.OpenDialog1.FileName(), saved);
+  EXPECT_EQ(form.SB1->panelText(1), saved);
+  EXPECT_EQ(beeps_, 0);
+
+  // The file is a template in its own right: 1040 CR LF lines, checksum right.
+  const std::string text = readFile(saved.toStdString());
+  LineList lines;
+  lines.setText(text);
+  EXPECT_EQ(lines.count(), 1040);
+  EXPECT_EQ(lines.text(), text);
+  ConfigImage check;
+  EXPECT_EQ(loadTemplateTables(lines, check), TemplateLoad::Valid);
+
+  form.image().DeviceImage.fill(0x5A);
+  form.setComNumber(1);
+  answerDialogsWith(saved);
+  form.Laden1Click();
+  EXPECT_EQ(lastTitle_, QStringLiteral("Datei Laden"));
+  EXPECT_EQ(lastProposed_, saved);  // the open dialog proposes the saved file
+  EXPECT_EQ(lastEntry(form).text, QStringLiteral(" Datei geladen "));
+  EXPECT_EQ(form.comNumber(), 3);
+  EXPECT_EQ(form.SaveDialog1.FileName(), saved);
+  EXPECT_EQ(form.SB1->panelText(0), QStringLiteral("COM3"));
+  EXPECT_EQ(form.image().DeviceImage, shownAfterRefresh);
+  for (int i = 0; i < kImageSize; ++i) {
+    EXPECT_EQ(lines.line(line::kDeviceImage + i), std::to_string(expected.DeviceImage[i])) << i;
+  }
+}
+
+TEST_F(FileCommandsTest, CancellingReportsAndHandsOnTheOpenDialogsName) {
+  TForm1 form;
+  answerDialogsWith(QString());
+  form.Laden1Click();
+  EXPECT_EQ(lastEntry(form).text, QStringLiteral("\"Datei Laden\" abgebrochen"));
+  EXPECT_EQ(lastEntry(form).colours, std::set<QRgb>{clBlack.rgb()});
+  EXPECT_EQ(form.SaveDialog1.FileName(), QStringLiteral("neue datei.lk2"));
+
+  form.Speichern1Click();
+  EXPECT_EQ(lastProposed_, QStringLiteral("neue datei.lk2"));
+  EXPECT_EQ(lastEntry(form).text, QStringLiteral("\"Datei Speichern\" abgebrochen"));
+  EXPECT_FALSE(QFileInfo::exists(dir_.filePath(QStringLiteral("neue datei.lk2"))));
+  EXPECT_EQ(beeps_, 0);
+}
+
+TEST_F(FileCommandsTest, ANameWithoutExtensionGetsLk2) {
+  TForm1 form;
+  answerDialogsWith(QStringLiteral("konfig"));
+  form.Speichern1Click();
+  EXPECT_TRUE(QFileInfo::exists(dir_.filePath(QStringLiteral("konfig.lk2"))));
+  EXPECT_FALSE(QFileInfo::exists(dir_.filePath(QStringLiteral("konfig"))));
+  EXPECT_EQ(form.OpenDialog1.FileName(), dir_.filePath(QStringLiteral("konfig.lk2")));
+}
+
+TEST_F(FileCommandsTest, EveryBadFileFailsAndChangesNothing) {
+  const LineList good = templateLines(sampleImage(), 4);
+  const std::string crLf = good.text();
+  std::string binary;
+  for (int i = 0; i < 3000; ++i) binary.push_back(static_cast<char>(i * 97));
+  const std::vector<std::pair<std::string, std::string>> files = {
+      {"511.lk2", firstLines(good, 511).text()},
+      {"word300.lk2", withLine(good, 300, "dreihundert").text()},
+      {"beyond32.lk2", withLine(good, 300, "4294967296").text()},
+      {"binary.lk2", binary},
+      {"empty.lk2", ""},
+  };
+  for (const auto& [name, bytes] : files) writeFile(name, bytes);
+  QDir(dir_.path()).mkdir(QStringLiteral("folder.lk2"));
+  {
+    std::ofstream huge("huge.lk2");
+  }
+  ASSERT_EQ(::truncate("huge.lk2", 3LL << 30), 0);  // sparse: gigabytes without the disk space
+
+  TForm1 form;
+  form.image().DeviceImage.fill(0x77);
+  form.setComNumber(2);
+  const Table before = form.image().DeviceImage;
+  for (const char* name : {"511.lk2", "word300.lk2", "beyond32.lk2", "binary.lk2", "empty.lk2", "folder.lk2",
+                           "huge.lk2", "missing.lk2"}) {
+    SCOPED_TRACE(name);
+    form.image().DeviceImage = before;
+    const int beepsBefore = beeps_;
+    answerDialogsWith(QString::fromLatin1(name));
+    form.Laden1Click();
+    EXPECT_EQ(lastEntry(form).text, kLoadError);
+    EXPECT_EQ(lastEntry(form).colours, std::set<QRgb>{clRed.rgb()});
+    EXPECT_EQ(beeps_, beepsBefore + 1);
+    EXPECT_EQ(form.comNumber(), 2);
+    EXPECT_EQ(form.SaveDialog1.FileName(), QStringLiteral("default.lk2"));
+    // Nothing of the file was taken; only the refresh's own corrections apply.
+    EXPECT_EQ(form.image().DeviceImage[0], 0x77);
+    EXPECT_EQ(form.image().DeviceImage[254], 0x77);
+    EXPECT_EQ(form.image().DeviceImage[100], 0x77);
+  }
+}
+
+TEST_F(FileCommandsTest, OddButReadableFilesLoad) {
+  // A lone CR ends a line too, the checksum lines are not compared, and only
+  // lines 256..511 and the port entry are read.
+  ConfigImage other = sampleImage();
+  other.FactoryImage.fill(1);
+  other.AndMask.fill(0xFF);
+  LineList lines = BuildFile(other, 4, "x", "y");
+  lines = withLine(lines, 1024, "999");
+  std::string crOnly;
+  for (int i = 0; i < lines.count(); ++i) crOnly += lines.line(i) + "\r";
+  writeFile("cr.lk2", crOnly);
+
+  TForm1 form;
+  answerDialogsWith(QStringLiteral("cr.lk2"));
+  form.Laden1Click();
+  EXPECT_EQ(lastEntry(form).text, QStringLiteral(" Datei geladen "));
+  EXPECT_EQ(form.comNumber(), 4);
+  EXPECT_EQ(form.image().DeviceImage[100], other.DeviceImage[100]);
+  EXPECT_EQ(beeps_, 0);
+}
+
+TEST_F(FileCommandsTest, FailedSaveKeepsTheOldFileAndTheOpenDialogsName) {
+  writeFile("keep.lk2", "old contents\r\n");
+  TForm1 form;
+  const QString openName = form.OpenDialog1.FileName();
+
+  answerDialogsWith(QStringLiteral("no/such/folder/x.lk2"));
+  form.Speichern1Click();
+  EXPECT_EQ(lastEntry(form).text, kSaveError);
+  EXPECT_EQ(lastEntry(form).colours, std::set<QRgb>{clRed.rgb()});
+  EXPECT_EQ(beeps_, 1);
+  EXPECT_EQ(form.OpenDialog1.FileName(), openName);
+
+  // A disk that fills up during the write: the file-size limit makes every
+  // write beyond it fail, as a full disk does.
+  struct rlimit old {};
+  getrlimit(RLIMIT_FSIZE, &old);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit tight = old;
+  tight.rlim_cur = 1000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tight), 0);
+  answerDialogsWith(QStringLiteral("keep.lk2"));
+  form.Speichern1Click();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_EQ(lastEntry(form).text, kSaveError);
+  EXPECT_EQ(beeps_, 2);
+  EXPECT_EQ(readFile("keep.lk2"), "old contents\r\n");
+  EXPECT_EQ(form.OpenDialog1.FileName(), openName);
+}
+
+}  // namespace
+}  // namespace lk24::test

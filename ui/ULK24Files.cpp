@@ -1,0 +1,59 @@
+// The main window's file commands: saving the configuration to a *.lk2 file
+// and loading one. Messages go to the log; the window is refreshed whatever
+// happened.
+
+#include "ui/ULK24.h"
+
+#include "model/ConfigurationFile.h"
+#include "model/TemplateFormat.h"
+#include "ui/MessageLog.h"
+#include "ui/SystemBeep.h"
+
+namespace lk24 {
+
+void TForm1::Speichern1Click() {
+  if (!SaveDialog1.Execute(this)) {
+    showinfo(this, QStringLiteral("\"Datei Speichern\" abgebrochen"), clBlack, entry::kInfo);
+  } else {
+    // The file holds the merged image, and so does the window afterwards.
+    Memo1 = BuildFile(image_, comNumber(), transmitterFirmwareText(), receiverFirmwareText());
+    const QString name = SaveDialog1.FileName();
+    if (Memo1.saveToFile(name.toStdString()) == FileWriteStatus::Ok) {
+      OpenDialog1.setFileName(name);
+      showinfo(this, QStringLiteral(" file gespeichert unter \"") + name + QLatin1Char('"'), clBlack, entry::kInfo);
+    } else {
+      SystemBeep();
+      showinfo(this, QStringLiteral(" Fehler bei \"Datei speichern!\""), clRed, entry::kError);
+    }
+  }
+  showdata();
+}
+
+void TForm1::Laden1Click() {
+  bool ok = true;
+  if (OpenDialog1.Execute(this)) {
+    ok = DateiGeladen();
+  } else {
+    showinfo(this, QStringLiteral("\"Datei Laden\" abgebrochen"), clBlack, entry::kInfo);
+  }
+  if (ok) {
+    SaveDialog1.setFileName(OpenDialog1.FileName());
+  } else {
+    SystemBeep();
+    showinfo(this, QStringLiteral(" Fehler bei \"Datei laden!\""), clRed, entry::kError);
+  }
+  showdata();
+}
+
+bool TForm1::DateiGeladen() {
+  // The whole file is checked before anything is taken over, so a bad file
+  // never leaves half of one configuration and half of another behind.
+  const ConfigurationFileLoad load = readConfigurationFile(OpenDialog1.FileName().toStdString());
+  if (!load.ok) return false;
+  image_.DeviceImage = load.deviceImage;
+  setComNumber(load.port);
+  showinfo(this, QStringLiteral(" Datei geladen "), clBlack, entry::kInfo);
+  return true;
+}
+
+}  // namespace lk24

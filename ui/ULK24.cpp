@@ -1,6 +1,8 @@
 #include "ui/ULK24.h"
 
 #include "model/NumberText.h"
+#include "link/AfComPortLine.h"
+#include "link/DeviceLink.h"
 #include "model/TemplateFormat.h"
 #include "serial/AfComPort.h"
 #include "ui/Artwork.h"
@@ -13,6 +15,7 @@
 #include "ui/SystemBeep.h"
 #include "ui/UHilfe.h"
 #include "ui/Uinfo.h"
+#include "ui/WindowLinkView.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -108,16 +111,16 @@ TForm1::TForm1(QWidget* parent)
 
   RS232 = new TAfComPort(this);
   RS232->setObjectName(QStringLiteral("RS232"));
-  RS232->setBaudRate(br19200);
-  // One exchange per byte: every hop the engine threads wait adds to a transfer.
-  RS232->setEventThreadPriority(tpTimeCritical);
-  RS232->setWriteThreadPriority(tpTimeCritical);
+  // The line sets the port up for the device (19200 baud, time-critical threads).
+  line_ = std::make_unique<AfComPortLine>(*RS232);
 
   buildClientArea();
   // Not a child: it must go before the widgets it built (see the destructor).
   Settings = new SettingsView(PSender, Pempfang, image_, [this] { showdata(); });
   setTabOrder();
   buildMenu();
+  linkView_ = std::make_unique<WindowLinkView>(*this);
+  link_ = std::make_unique<DeviceLink>(image_, *linkView_, *line_);
   // The window keeps the size of its client area plus the menu bar.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   move(195, 162);
@@ -356,8 +359,6 @@ void TForm1::buildMenu() {
 
 void TForm1::FormCreate() {
   TemplateInvalid = false;
-  TransmitterDetected = false;
-  ReceiverDetected = false;
   image_.presetForStartup();
   MInfo->clear();
 
@@ -369,8 +370,6 @@ void TForm1::FormCreate() {
   setTwoLineCaptions();
   Lwerksversion->hide();
   Settings->showFactoryCovers();
-  ReadMode = false;
-  ProgramMode = false;
   OpenDialog1.setFileName(QStringLiteral("neue datei.lk2"));
   setWindowTitle(QStringLiteral(" - LK24 Konfiguration -  (v1.00)"));
   Laction->clear();
@@ -464,7 +463,7 @@ void TForm1::setComNumber(std::uint16_t number) { RS232->setComNumber(number); }
 // ------------------------------------------------------------- the refresh
 
 void TForm1::showdata() {
-  Settings->refresh(TransmitterDetected, ReceiverDetected);
+  Settings->refresh(TransmitterDetected(), ReceiverDetected());
   SB1->setPanelText(1, OpenDialog1.FileName());
   SB1->setPanelText(0, QStringLiteral("COM") + QString::number(comNumber()));
   COM11->setChecked(true);
@@ -509,12 +508,15 @@ void TForm1::MhilfeClick() {
 
 // ------------------------------------------- handled by the device link
 
-void TForm1::LeseButtonClick() {}
-void TForm1::ProgButtonClick() {}
-void TForm1::COM11Click() {}
-void TForm1::COM21Click() {}
-void TForm1::COM31Click() {}
-void TForm1::COM41Click() {}
-void TForm1::MKommunikationClick() {}
+void TForm1::LeseButtonClick() { link_->LeseButtonClick(); }
+void TForm1::ProgButtonClick() { link_->ProgButtonClick(); }
+void TForm1::COM11Click() { link_->COM11Click(); }
+void TForm1::COM21Click() { link_->COM21Click(); }
+void TForm1::COM31Click() { link_->COM31Click(); }
+void TForm1::COM41Click() { link_->COM41Click(); }
+void TForm1::MKommunikationClick() { link_->MKommunikationClick(); }
+
+bool TForm1::TransmitterDetected() const { return link_->TransmitterDetected(); }
+bool TForm1::ReceiverDetected() const { return link_->ReceiverDetected(); }
 
 }  // namespace lk24

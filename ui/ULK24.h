@@ -14,6 +14,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 class QAction;
@@ -30,8 +31,11 @@ class TAfComPort;
 
 namespace lk24 {
 
+class AfComPortLine;
+class DeviceLink;
 class PieGauge;
 class SettingsView;
+class WindowLinkView;
 class StatusPanels;
 class TFinfo;
 class TFhilfe;
@@ -65,10 +69,9 @@ class TForm1 : public QMainWindow {
   void showdata();
 
   bool TemplateInvalid = false;
-  bool TransmitterDetected = false;
-  bool ReceiverDetected = false;
-  bool ReadMode = false;
-  bool ProgramMode = false;
+  // The device flags and the transfer state belong to the device link.
+  bool TransmitterDetected() const;
+  bool ReceiverDetected() const;
 
   // The line buffer in which template and configuration files are built.
   LineList Memo1;
@@ -129,6 +132,9 @@ class TForm1 : public QMainWindow {
   // The serial port to the device; closed when the window closes.
   TAfComPort* RS232 = nullptr;
 
+  // The read, program and verify transfers over RS232.
+  DeviceLink& link() { return *link_; }
+
  public slots:
   void inittimerTimer();
   void ButClearClick();
@@ -136,7 +142,7 @@ class TForm1 : public QMainWindow {
   void M_infoClick();
   void MhilfeClick();
 
-  // The device link and the file commands attach here.
+  // Requests and port choices, passed on to the device link.
   void LeseButtonClick();
   void ProgButtonClick();
   void COM11Click();
@@ -173,6 +179,9 @@ class TForm1 : public QMainWindow {
   std::string receiverFirmwareText() const;
 
   ConfigImage image_;
+  std::unique_ptr<AfComPortLine> line_;
+  std::unique_ptr<WindowLinkView> linkView_;
+  std::unique_ptr<DeviceLink> link_;
   TFinfo* info_ = nullptr;
   TFhilfe* help_ = nullptr;
 };

@@ -1,0 +1,62 @@
+#include "ui/WindowLinkView.h"
+
+#include "ui/ConfirmBox.h"
+#include "ui/MessageLog.h"
+#include "ui/PieGauge.h"
+#include "ui/SystemBeep.h"
+#include "ui/ULK24.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextEdit>
+
+namespace lk24 {
+
+void WindowLinkView::showinfo(const QString& text, LogColour colour, int style) {
+  form_.showinfo(&form_, text, colour == LogColour::Red ? clRed : clBlack, static_cast<std::uint8_t>(style));
+}
+
+void WindowLinkView::appendPlainLine(const QString& text) { form_.appendLogLine(text); }
+
+void WindowLinkView::scrollLogToEnd() { SetCaretToEnd(form_.MInfo, true); }
+
+void WindowLinkView::beep() { SystemBeep(); }
+
+void WindowLinkView::setProgressPanelVisible(bool visible) { form_.PanProg->setVisible(visible); }
+
+void WindowLinkView::setGaugeVisible(bool visible) { form_.Gauge->setVisible(visible); }
+
+void WindowLinkView::setGaugeProgress(int percent) { form_.Gauge->setProgress(percent); }
+
+void WindowLinkView::setActionText(const QString& text) { form_.Laction->setText(text); }
+
+void WindowLinkView::setLeseButtonEnabled(bool enabled) { form_.LeseButton->setEnabled(enabled); }
+
+void WindowLinkView::setProgButtonEnabled(bool enabled) { form_.ProgButton->setEnabled(enabled); }
+
+void WindowLinkView::focusLeseButton() { form_.LeseButton->setFocus(); }
+
+void WindowLinkView::focusProgButton() { form_.ProgButton->setFocus(); }
+
+void WindowLinkView::setTransferMenuEnabled(bool enabled) {
+  form_.Datensenden1->setEnabled(enabled);
+  form_.Datenempfangen1->setEnabled(enabled);
+}
+
+void WindowLinkView::setComItemEnabled(int comNumber, bool enabled) {
+  QAction* items[] = {form_.COM11, form_.COM21, form_.COM31, form_.COM41};
+  if (comNumber >= 1 && comNumber <= 4) items[comNumber - 1]->setEnabled(enabled);
+}
+
+void WindowLinkView::setDeviceHighlight(DeviceHighlight highlight) {
+  form_.PTaktiv->setVisible(highlight == DeviceHighlight::Transmitter);
+  form_.PRaktiv->setVisible(highlight == DeviceHighlight::Receiver);
+}
+
+bool WindowLinkView::confirm(const QString& question) { return AskYesNo(&form_, question); }
+
+void WindowLinkView::showdata() { form_.showdata(); }
+
+}  // namespace lk24

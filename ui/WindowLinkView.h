@@ -1,0 +1,37 @@
+#pragma once
+// The main window as the device link sees it: each call is passed on to the
+// control it names. Holds no state of its own. Main thread only.
+
+#include "link/LinkView.h"
+
+namespace lk24 {
+
+class TForm1;
+
+class WindowLinkView final : public LinkView {
+ public:
+  explicit WindowLinkView(TForm1& form) : form_(form) {}
+
+  void showinfo(const QString& text, LogColour colour, int style) override;
+  void appendPlainLine(const QString& text) override;
+  void scrollLogToEnd() override;
+  void beep() override;
+  void setProgressPanelVisible(bool visible) override;
+  void setGaugeVisible(bool visible) override;
+  void setGaugeProgress(int percent) override;
+  void setActionText(const QString& text) override;
+  void setLeseButtonEnabled(bool enabled) override;
+  void setProgButtonEnabled(bool enabled) override;
+  void focusLeseButton() override;
+  void focusProgButton() override;
+  void setTransferMenuEnabled(bool enabled) override;
+  void setComItemEnabled(int comNumber, bool enabled) override;
+  void setDeviceHighlight(DeviceHighlight highlight) override;
+  bool confirm(const QString& question) override;
+  void showdata() override;
+
+ private:
+  TForm1& form_;
+};
+
+}  // namespace lk24

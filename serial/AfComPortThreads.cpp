@@ -2,6 +2,7 @@
 
 #include "serial/AfUtils.h"
 
+#include <pthread.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -37,8 +38,8 @@ bool IsSilentAbort(const std::exception_ptr& error) {
 
 // --- base
 
-TAfComPortCoreThread::TAfComPortCoreThread(TAfComPortCore& core)
-    : core_(core), device_(core.device_.get()) {}
+TAfComPortCoreThread::TAfComPortCoreThread(TAfComPortCore& core, const char* name)
+    : core_(core), device_(core.device_.get()), name_(name) {}
 
 TAfComPortCoreThread::~TAfComPortCoreThread() {
   if (thread_.joinable()) {
@@ -59,6 +60,7 @@ void TAfComPortCoreThread::Start() {
 }
 
 void TAfComPortCoreThread::Run() {
+  pthread_setname_np(pthread_self(), name_);
   tid_ = gettid();
   try {
     Execute();
@@ -88,7 +90,7 @@ void TAfComPortCoreThread::HandleException(const std::exception_ptr& error) {
 // --- event thread
 
 TAfComPortEventThread::TAfComPortEventThread(TAfComPortCore& core, TAfCoreEventProc callback)
-    : TAfComPortCoreThread(core), callback_(std::move(callback)) {
+    : TAfComPortCoreThread(core, AfEventThreadName), callback_(std::move(callback)) {
   Start();
 }
 
@@ -177,7 +179,7 @@ void TAfComPortEventThread::HandleException(const std::exception_ptr& error) {
 // --- write thread
 
 TAfComPortWriteThread::TAfComPortWriteThread(TAfComPortCore& core)
-    : TAfComPortCoreThread(core), buffer_(core.outQueueSize_) {
+    : TAfComPortCoreThread(core, AfWriteThreadName), buffer_(core.outQueueSize_) {
   Start();
 }
 

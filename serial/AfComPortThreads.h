@@ -12,9 +12,13 @@
 #include <exception>
 #include <thread>
 
+inline constexpr const char* AfEventThreadName = "AfComEvents";
+inline constexpr const char* AfWriteThreadName = "AfComWrites";
+
 class TAfComPortCoreThread {
  public:
-  explicit TAfComPortCoreThread(TAfComPortCore& core);
+  // `name` shows in the system's thread list (at most 15 characters).
+  TAfComPortCoreThread(TAfComPortCore& core, const char* name);
   virtual ~TAfComPortCoreThread();
 
   TAfComPortCoreThread(const TAfComPortCoreThread&) = delete;
@@ -40,6 +44,7 @@ class TAfComPortCoreThread {
  private:
   void Run();
 
+  const char* name_;
   std::thread thread_;
   std::atomic<pid_t> tid_{0};
   std::atomic<bool> running_{false};

@@ -10,15 +10,15 @@
 #include <array>
 #include <chrono>
 #include <condition_variable>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <vector>
 
 namespace {
 
-// Shared between a waiting caller and the event that carries its call; the
-// side that finishes last frees it, so a late handler never touches a caller
-// that gave up.
+// Shared between a waiting caller and the queued call; whichever side ends
+// last frees it, so a late handler never touches a caller that gave up.
 struct HandOver {
   std::mutex lock;
   std::condition_variable changed;
@@ -31,6 +31,17 @@ struct HandOver {
       this->*flag = true;
     }
     changed.notify_all();
+  }
+};
+
+// Marks the call finished when the queued job goes away, run or discarded.
+struct Finisher {
+  std::shared_ptr<HandOver> record;
+  explicit Finisher(std::shared_ptr<HandOver> held) : record(std::move(held)) {}
+  Finisher(const Finisher&) = delete;
+  Finisher& operator=(const Finisher&) = delete;
+  ~Finisher() {
+    if (record) record->Mark(&HandOver::finished);
   }
 };
 
@@ -54,6 +65,12 @@ bool initialised = false;
 QObject* syncWindow = nullptr;
 std::unique_ptr<std::array<Slot, AfSafeSyncSlotCount>> table;
 
+// Work for the main thread travels in this queue under its own lock; the
+// posted Qt event is only a wake-up token that carries nothing of ours, so
+// every hand-over of data is one that the thread checker can see.
+std::mutex queueLock;
+std::deque<std::function<void()>> mainQueue;
+
 Slot* FindSlot(std::uint32_t id) {
   if (!table || id == 0) return nullptr;
   for (Slot& slot : *table) {
@@ -61,23 +78,6 @@ Slot* FindSlot(std::uint32_t id) {
   }
   return nullptr;
 }
-
-class SyncCallEvent : public QEvent {
- public:
-  SyncCallEvent(std::uint32_t id, std::any payload, std::shared_ptr<HandOver> record)
-      : QEvent(QEvent::Type(AfSafeSyncEventType)),
-        id(id),
-        payload(std::move(payload)),
-        record(std::move(record)) {}
-  // Also runs when the event is discarded undelivered, so no caller waits on.
-  ~SyncCallEvent() override {
-    if (record) record->Mark(&HandOver::finished);
-  }
-
-  std::uint32_t id;
-  std::any payload;
-  std::shared_ptr<HandOver> record;
-};
 
 void Deliver(std::uint32_t id, const std::any& payload, HandOver* record) {
   TAfSafeSyncHandler handler;
@@ -104,28 +104,40 @@ void Deliver(std::uint32_t id, const std::any& payload, HandOver* record) {
 }
 
 class SyncWindow : public QObject {
- public:
-  bool event(QEvent* e) override {
-    if (e->type() != QEvent::Type(AfSafeSyncEventType)) return QObject::event(e);
-    auto* call = static_cast<SyncCallEvent*>(e);
-    Deliver(call->id, call->payload, call->record.get());
-    return true;
+ protected:
+  // One token per queued job; Qt's own dispatch brings it here, so this
+  // code never reads the event object a worker thread allocated.
+  void customEvent(QEvent*) override {
+    std::function<void()> job;
+    {
+      std::lock_guard guard(queueLock);
+      if (mainQueue.empty()) return;
+      job = std::move(mainQueue.front());
+      mainQueue.pop_front();
+    }
+    job();
   }
 };
 
+bool OnWindowThread() {
+  return syncWindow == nullptr || QThread::currentThread() == syncWindow->thread();
+}
+
 // Runs when the application object goes away: the window cannot outlive it.
 void Finalise() {
-  QObject* window = nullptr;
+  std::deque<std::function<void()>> dropped;
   {
     std::lock_guard guard(tableLock);
     if (!initialised) return;
     initialised = false;
-    window = syncWindow;
-    syncWindow = nullptr;
     for (Slot& slot : *table) slot.CancelCalls();
     table.reset();
+    delete syncWindow;  // drops the tokens still posted to it
+    syncWindow = nullptr;
+    std::lock_guard queueGuard(queueLock);
+    dropped.swap(mainQueue);
   }
-  delete window;
+  dropped.clear();  // their callers stop waiting
 }
 
 void InitialiseLocked() {
@@ -139,6 +151,18 @@ void InitialiseLocked() {
   syncWindow = window;
   table = std::make_unique<std::array<Slot, AfSafeSyncSlotCount>>();
   initialised = true;
+}
+
+// Caller holds tableLock, so the window cannot go away meanwhile.
+void PostToMainThreadLocked(std::function<void()> job) {
+  // Allocated before the queue lock is released, so that the main thread,
+  // taking that lock before Qt frees the token, is seen to follow it.
+  auto* token = new QEvent(QEvent::Type(AfSafeSyncEventType));
+  {
+    std::lock_guard guard(queueLock);
+    mainQueue.push_back(std::move(job));
+  }
+  QCoreApplication::postEvent(syncWindow, token);
 }
 
 }  // namespace
@@ -197,9 +221,16 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
   bool cancelled = false;
   if (QThread::currentThread() == window->thread()) {
     // The main thread calling itself runs the handler directly.
-    Deliver(id, payload, nullptr);
+    Deliver(id, payload, record.get());
   } else {
-    QCoreApplication::postEvent(window, new SyncCallEvent(id, std::move(payload), record));
+    {
+      std::lock_guard guard(tableLock);
+      if (syncWindow == nullptr) return false;
+      auto finisher = std::make_shared<Finisher>(record);
+      PostToMainThreadLocked([id, payload = std::move(payload), finisher] {
+        Deliver(id, payload, finisher->record.get());
+      });
+    }
     std::unique_lock wait(record->lock);
     record->changed.wait_for(wait, std::chrono::milliseconds(timeoutMs),
                              [&] { return record->finished || record->cancelled; });
@@ -218,4 +249,16 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
     return !held || held == record;
   });
   return true;
+}
+
+void AfRunOnMainThread(std::function<void()> job) {
+  {
+    std::lock_guard guard(tableLock);
+    if (initialised && !OnWindowThread()) {
+      PostToMainThreadLocked(std::move(job));
+      return;
+    }
+  }
+  // On the main thread already, or no hand-over exists yet.
+  job();
 }

@@ -34,3 +34,7 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload = 
 
 // Advances the id counter: 1, 2, 3, ... skipping 0 when it wraps.
 std::uint32_t AfSafeSyncNextId(std::uint32_t& counter);
+
+// Runs `job` on the main thread without waiting for it (at once when called
+// there, or before the hand-over exists). Any thread.
+void AfRunOnMainThread(std::function<void()> job);

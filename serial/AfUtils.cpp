@@ -1,8 +1,6 @@
 #include "serial/AfUtils.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
-#include <QThread>
+#include "serial/AfSafeSync.h"
 
 #include <cstdio>
 #include <mutex>
@@ -12,11 +10,6 @@ namespace {
 std::mutex displayLock;
 std::function<void(const std::string&)> errorDisplay;
 std::function<void(bool)> waitCursorDisplay;
-
-bool OnMainThread() {
-  const QCoreApplication* app = QCoreApplication::instance();
-  return app == nullptr || QThread::currentThread() == app->thread();
-}
 
 }  // namespace
 
@@ -39,13 +32,8 @@ void SetStandardErrorDisplay(std::function<void(const std::string&)> display) {
 }
 
 void ShowStandardErrorLater(const std::string& message) {
-  QCoreApplication* app = QCoreApplication::instance();
-  if (OnMainThread() || app == nullptr) {
-    ShowStandardError(message);
-    return;
-  }
   // Never wait here: the main thread may itself be waiting for this thread.
-  QMetaObject::invokeMethod(app, [message] { ShowStandardError(message); }, Qt::QueuedConnection);
+  AfRunOnMainThread([message] { ShowStandardError(message); });
 }
 
 void SetWaitCursorDisplay(std::function<void(bool busy)> display) {

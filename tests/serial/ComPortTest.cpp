@@ -270,17 +270,17 @@ TEST_F(PtyPort, HandlerErrorsGoToTheErrorDisplayAndThePortGoesOn) {
 TEST(ComPortLifetime, DestroyingAnOpenPortStopsItWithoutACloseEvent) {
   PtyPair pty;
   pty.BindTo(53);
-  const int threads = CountThreads();
+  const int threads = CountEngineThreads();
   int closes = 0;
   {
     Port port;
     port.setComNumber(53);
     port.OnPortClose = [&](QObject*) { ++closes; };
     port.Open();
-    EXPECT_EQ(CountThreads(), threads + 2);
+    EXPECT_EQ(CountEngineThreads(), threads + 2);
   }
   EXPECT_EQ(closes, 0);
-  EXPECT_EQ(CountThreads(), threads);
+  EXPECT_EQ(CountEngineThreads(), threads);
 }
 
 // --- the fake device: line events a pseudo-terminal never gives

@@ -202,16 +202,16 @@ TEST(EngineOpen, OpenAndCloseAThousandTimesLeavesNoDescriptorOrThread) {
   EngineEvents events;
   core.SetCallback(events.Callback());
   const int descriptors = CountOpenDescriptors();
-  const int threads = CountThreads();
+  const int threads = CountEngineThreads();
   for (int i = 0; i < 1000; ++i) {
     ASSERT_TRUE(core.OpenComPort(45)) << "cycle " << i;
     if (i % 100 == 0) {
-      EXPECT_EQ(CountThreads(), threads + 2);
+      EXPECT_EQ(CountEngineThreads(), threads + 2);
     }
     core.CloseComPort();
   }
   EXPECT_EQ(CountOpenDescriptors(), descriptors);
-  EXPECT_EQ(CountThreads(), threads);
+  EXPECT_EQ(CountEngineThreads(), threads);
 }
 
 // Counts the waits of a real device, to tell a waiting thread from a spinning one.
@@ -303,13 +303,13 @@ TEST_F(FakeEngine, RefusedSettingsFailTheOpenAndLeaveTheDevicesRecord) {
   line->refuseSettings = true;
   line->reportedRecord.BaudRate = 9600;
   line->reportedRecord.ByteSize = 7;
-  const int threads = CountThreads();
+  const int threads = CountEngineThreads();
   EXPECT_EQ(OpenError(), "Error setting parameters from DCB");
   EXPECT_FALSE(core.Active());
   EXPECT_EQ(core.GetDCB().BaudRate, 9600u);
   EXPECT_EQ(core.GetDCB().ByteSize, 7);
   EXPECT_EQ(line->devicesAlive, 0);
-  EXPECT_EQ(CountThreads(), threads);
+  EXPECT_EQ(CountEngineThreads(), threads);
 
   // Refused while open: the port stays open with what the device reports.
   line->refuseSettings = false;
@@ -330,12 +330,12 @@ TEST_F(FakeEngine, RefusedSettingsFailTheOpenAndLeaveTheDevicesRecord) {
 
 TEST_F(FakeEngine, AnEventThreadThatNeverStartsFailsTheOpen) {
   line->holdEventThread = true;
-  const int threads = CountThreads();
+  const int threads = CountEngineThreads();
   EXPECT_EQ(OpenError(), "Error creating threads");
   EXPECT_FALSE(core.Active());
   EXPECT_FALSE(core.Opened());
   EXPECT_EQ(line->devicesAlive, 0);
-  EXPECT_EQ(CountThreads(), threads);
+  EXPECT_EQ(CountEngineThreads(), threads);
   line->holdEventThread = false;
   EXPECT_EQ(OpenError(), "opened");
 }

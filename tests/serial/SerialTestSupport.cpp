@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <stdexcept>
 #include <thread>
 
@@ -144,4 +145,23 @@ int CountEntries(const char* path) {
 }  // namespace
 
 int CountOpenDescriptors() { return CountEntries("/proc/self/fd"); }
-int CountThreads() { return CountEntries("/proc/self/task"); }
+
+int CountEngineThreads() {
+  DIR* dir = opendir("/proc/self/task");
+  if (dir == nullptr) return -1;
+  int n = 0;
+  while (dirent* entry = readdir(dir)) {
+    if (entry->d_name[0] == '.') continue;
+    const std::string path = std::string("/proc/self/task/") + entry->d_name + "/comm";
+    if (FILE* comm = std::fopen(path.c_str(), "r")) {
+      char name[32] = {};
+      if (std::fgets(name, sizeof name, comm) != nullptr) {
+        const std::string text(name);
+        n += text.rfind("AfComEvents", 0) == 0 || text.rfind("AfComWrites", 0) == 0 ? 1 : 0;
+      }
+      std::fclose(comm);
+    }
+  }
+  closedir(dir);
+  return n;
+}

@@ -73,4 +73,5 @@ class EngineEvents {
 };
 
 int CountOpenDescriptors();
-int CountThreads();
+// Port engine threads alive in this process, found by their names.
+int CountEngineThreads();

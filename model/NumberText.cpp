@@ -4,8 +4,9 @@ namespace lk24 {
 
 namespace {
 
-int hexDigit(char c) {
+int digitValue(char c, bool hex) {
   if (c >= '0' && c <= '9') return c - '0';
+  if (!hex) return -1;
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;
   if (c >= 'A' && c <= 'F') return c - 'A' + 10;
   return -1;
@@ -13,45 +14,50 @@ int hexDigit(char c) {
 
 }  // namespace
 
-std::optional<std::int32_t> parseInt32(std::string_view text) {
+std::optional<NumberParts> splitNumber(std::string_view text, bool bareXIsHex) {
+  NumberParts parts;
   std::size_t pos = 0;
   while (pos < text.size() && text[pos] == ' ') ++pos;
-  bool negative = false;
   if (pos < text.size() && (text[pos] == '+' || text[pos] == '-')) {
-    negative = text[pos] == '-';
+    parts.negative = text[pos] == '-';
     ++pos;
   }
-  bool hex = false;
   if (pos < text.size() && text[pos] == '$') {
-    hex = true;
+    parts.hex = true;
     ++pos;
-  } else if (pos < text.size() && (text[pos] == 'x' || text[pos] == 'X')) {
-    hex = true;
+  } else if (bareXIsHex && pos < text.size() && (text[pos] == 'x' || text[pos] == 'X')) {
+    parts.hex = true;
     ++pos;
-  } else if (pos + 1 < text.size() && text[pos] == '0' &&
-             (text[pos + 1] == 'x' || text[pos + 1] == 'X')) {
-    hex = true;
+  } else if (pos + 1 < text.size() && text[pos] == '0' && (text[pos + 1] == 'x' || text[pos + 1] == 'X')) {
+    parts.hex = true;
     pos += 2;
   }
   if (pos >= text.size()) return std::nullopt;
+  parts.digits = text.substr(pos);
+  return parts;
+}
 
-  // Accumulate in 64 bits and stop as soon as the value leaves 32 bits,
-  // so a line of a million digits costs no more than it must.
-  const std::uint64_t limit = hex ? 0xFFFFFFFFull : (negative ? 0x80000000ull : 0x7FFFFFFFull);
-  const unsigned base = hex ? 16 : 10;
+std::optional<std::uint64_t> digitsValue(const NumberParts& parts, std::uint64_t limit) {
+  const unsigned base = parts.hex ? 16 : 10;
   std::uint64_t value = 0;
-  for (; pos < text.size(); ++pos) {
-    const int digit = hex ? hexDigit(text[pos])
-                          : (text[pos] >= '0' && text[pos] <= '9' ? text[pos] - '0' : -1);
+  for (const char c : parts.digits) {
+    const int digit = digitValue(c, parts.hex);
     if (digit < 0) return std::nullopt;
+    if (value > (limit - static_cast<unsigned>(digit)) / base) return std::nullopt;
     value = value * base + static_cast<unsigned>(digit);
-    if (value > limit) return std::nullopt;
   }
-  const auto bits = static_cast<std::uint32_t>(value);
-  const auto magnitude = static_cast<std::int64_t>(hex ? static_cast<std::int32_t>(bits)
-                                                       : static_cast<std::int64_t>(value));
-  const std::int64_t signedValue = negative ? -magnitude : magnitude;
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(signedValue));
+  return value;
+}
+
+std::optional<std::int32_t> parseInt32(std::string_view text) {
+  const auto parts = splitNumber(text, /*bareXIsHex=*/true);
+  if (!parts) return std::nullopt;
+  // Hex takes the whole 32-bit pattern; decimal the signed range.
+  const std::uint64_t limit = parts->hex ? 0xFFFFFFFFull : (parts->negative ? 0x80000000ull : 0x7FFFFFFFull);
+  const auto value = digitsValue(*parts, limit);
+  if (!value) return std::nullopt;
+  const auto bits = static_cast<std::uint32_t>(*value);
+  return static_cast<std::int32_t>(parts->negative ? 0u - bits : bits);
 }
 
 }  // namespace lk24

@@ -7,6 +7,22 @@
 
 namespace lk24 {
 
+// A number text taken apart: its sign, its base and its run of digits.
+struct NumberParts {
+  bool negative = false;
+  bool hex = false;
+  std::string_view digits;  // never empty
+};
+
+// Leading blanks, an optional "+" or "-", then "$", "0x" or "0X" for hex
+// (and a bare "x" or "X" when bareXIsHex). No value when no digit run follows.
+std::optional<NumberParts> splitNumber(std::string_view text, bool bareXIsHex);
+
+// The value of the digit run, or none when a character is not a digit of
+// its base or the value exceeds limit. Stops at the first excess, so a
+// run of a million digits costs no more than it must.
+std::optional<std::uint64_t> digitsValue(const NumberParts& parts, std::uint64_t limit);
+
 // A signed 32-bit integer: leading blanks, an optional "+" or "-", then
 // decimal digits or hexadecimal digits behind "$", "x", "X", "0x" or "0X".
 // Nothing may follow the digits. Hexadecimal takes the full 32-bit pattern

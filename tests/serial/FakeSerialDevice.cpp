@@ -1,6 +1,7 @@
 #include "FakeSerialDevice.h"
 
 #include <chrono>
+#include <stdexcept>
 
 namespace {
 
@@ -113,6 +114,7 @@ class FakeSerialDevice final : public TAfSerialDevice {
     {
       std::lock_guard guard(line_->lock);
       block = line_->blockWrites;
+      if (line_->failWrites) throw std::runtime_error("device write failed");
     }
     if (block) return TAfWriteResult{false, 0, AfWaitAny(events, -1)};
     std::lock_guard guard(line_->lock);

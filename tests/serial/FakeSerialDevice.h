@@ -21,6 +21,7 @@ struct FakeLine {
   DCB reportedRecord{};       // what the device says it runs with
   bool holdEventThread = false;
   bool blockWrites = false;   // writes wait until the engine interrupts them
+  bool failWrites = false;    // a write raises, which ends the write thread
 
   // What the engine did.
   std::vector<std::uint8_t> sent;

@@ -5,7 +5,8 @@
 //
 // Threads: every operation is for the main thread. The events run on the main
 // thread, except OnNonSyncEvent, which runs on the engine's event thread
-// (assign it while the port is closed).
+// (assign it while the port is closed; it must not open, close or write).
+// A main-thread handler may close the port whose event it handles.
 
 #include "serial/AfComPortCore.h"
 #include "serial/AfDataDispatcher.h"

@@ -385,6 +385,19 @@ TEST_F(FakePort, AWriteThreadThatDiedLeavesPurgeUnacknowledged) {
   EXPECT_FALSE(port.Active());
 }
 
+TEST_F(FakePort, AHandlerMayCloseThePortWhoseEventItHandles) {
+  int closes = 0;
+  port.OnPortClose = [&](QObject*) { ++closes; };
+  port.OnDataRecived = [&](QObject*, std::int32_t) { port.Close(); };
+  port.Open();
+  line->Receive({1});
+  ASSERT_TRUE(PumpUntil([&] { return closes == 1; }, 3000));
+  EXPECT_FALSE(port.Active());
+  EXPECT_EQ(CountEngineThreads(), 0);
+  port.Open();
+  EXPECT_TRUE(port.Active()) << "and open it again";
+}
+
 TEST_F(FakePort, CloseDropsAnEventOnItsWayToTheMainThread) {
   int dataEvents = 0;
   port.OnDataRecived = [&](QObject*, std::int32_t) { ++dataEvents; };

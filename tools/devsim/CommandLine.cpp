@@ -95,7 +95,11 @@ const std::vector<OptionRow>& optionTable() {
       {"--type-code", number(&Options::typeCode), {}},
       {"--write-protected", {}, [](Options& o) { o.writeProtected = true; }},
       {"--garbage", number(&Options::garbage), {}},
+      {"--garbage-percent", number(&Options::garbagePercent), {}},
+      {"--garbage-from", number(&Options::garbageFrom), {}},
       {"--latency-ms", number(&Options::latencyMs), {}},
+      {"--jitter-ms", number(&Options::jitterMs), {}},
+      {"--jitter-percent", number(&Options::jitterPercent), {}},
       {"--baud",
        [](Options& o, std::string_view text) -> std::string {
          const auto value = parseCount(text);
@@ -132,7 +136,11 @@ const char* usageText() {
          "  --baud B                take the wire time of B baud, 10 bits a byte\n"
          "  --latency-ms X          wait X ms before each answer\n"
          "  --garbage N             send N random bytes before each answer\n"
-         "  --seed S                seed of the random bytes (1)\n"
+         "  --garbage-percent P     ... before P % of the answers only (100)\n"
+         "  --garbage-from N        ... and none before the first N answers (0)\n"
+         "  --jitter-ms X           wait a further random 0 to X ms before an answer\n"
+         "  --jitter-percent P      ... before P % of the answers only (100)\n"
+         "  --seed S                seed of the random bytes and the jitter (1)\n"
          "  --silent                never answer\n"
          "  --stop-after N          answer N commands, then none\n"
          "  --wrong-echo-at A       echo the byte written to A inverted\n"

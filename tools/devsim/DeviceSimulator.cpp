@@ -112,6 +112,10 @@ std::string checkOptions(const Options& options) {
   if (options.typeCode && outside(*options.typeCode, 0, 255)) return "--type-code: 0 to 255";
   if (outside(options.garbage, 0, kMaxGarbage)) return "--garbage: 0 to " + std::to_string(kMaxGarbage);
   if (outside(options.latencyMs, 0, kMaxLatencyMs)) return "--latency-ms: 0 to " + std::to_string(kMaxLatencyMs);
+  if (outside(options.jitterMs, 0, kMaxLatencyMs)) return "--jitter-ms: 0 to " + std::to_string(kMaxLatencyMs);
+  if (outside(options.garbagePercent, 0, 100)) return "--garbage-percent: 0 to 100";
+  if (options.garbageFrom < 0) return "--garbage-from: must not be negative";
+  if (outside(options.jitterPercent, 0, 100)) return "--jitter-percent: 0 to 100";
   if (outside(options.baud, 0, kMaxBaud)) return "--baud: 1 to " + std::to_string(kMaxBaud);
   for (const auto* path : {&options.imageFile, &options.saveFile, &options.traceFile, &options.linkPath}) {
     if (*path && (*path)->empty()) return "a file name must not be empty";
@@ -183,6 +187,7 @@ struct DeviceSimulator::Impl {
   void take(std::uint8_t byte, Clock::time_point now);
   void answer(const Command& command, Clock::time_point at);
   void queue(std::uint8_t byte, Clock::time_point ready, bool isAnswer);
+  bool happens(int percent);  // true for that share of the calls
   void send(Clock::time_point now);
   void closeLine();
   void fail(const std::string& reason, std::string* error) {
@@ -324,6 +329,7 @@ void DeviceSimulator::Impl::take(std::uint8_t byte, Clock::time_point now) {
 
 void DeviceSimulator::Impl::answer(const Command& command, Clock::time_point at) {
   std::uint8_t reply = 0;
+  long answered = 0;  // answers before this one
   {
     std::lock_guard lock(imageMutex);
     if (options.silent) return;
@@ -335,13 +341,24 @@ void DeviceSimulator::Impl::answer(const Command& command, Clock::time_point at)
       const bool corrupt = options.wrongEchoAt && *options.wrongEchoAt == command.address;
       reply = corrupt ? static_cast<std::uint8_t>(command.data ^ 0xFF) : command.data;
     }
-    ++counters.commands;
+    answered = counters.commands++;
   }
   if (!firstCommand) firstCommand = command.startedAt;
-  const Clock::time_point ready = at + std::chrono::milliseconds(options.latencyMs);
-  std::uniform_int_distribution<int> anyByte(0, 255);
-  for (int i = 0; i < options.garbage; ++i) queue(static_cast<std::uint8_t>(anyByte(rng)), ready, false);
+  Clock::time_point ready = at + std::chrono::milliseconds(options.latencyMs);
+  if (options.jitterMs > 0 && happens(options.jitterPercent)) {
+    ready += std::chrono::milliseconds(std::uniform_int_distribution<int>(0, options.jitterMs)(rng));
+  }
+  if (options.garbage > 0 && answered >= options.garbageFrom && happens(options.garbagePercent)) {
+    std::uniform_int_distribution<int> anyByte(0, 255);
+    for (int i = 0; i < options.garbage; ++i) queue(static_cast<std::uint8_t>(anyByte(rng)), ready, false);
+  }
   queue(reply, ready, true);
+}
+
+bool DeviceSimulator::Impl::happens(int percent) {
+  // At 100 % nothing is drawn, so a seed gives the same garbage with or without a share.
+  if (percent >= 100) return true;
+  return std::uniform_int_distribution<int>(0, 99)(rng) < percent;
 }
 
 void DeviceSimulator::Impl::queue(std::uint8_t byte, Clock::time_point ready, bool isAnswer) {

@@ -29,11 +29,15 @@ struct Options {
   std::optional<int> typeCode{};                 // --type-code N: byte 253
   bool writeProtected = false;                   // --write-protected: byte 3 bit 0 set
   int garbage = 0;                               // --garbage N: N random bytes before each answer
+  int garbagePercent = 100;                      // --garbage-percent P: ... before P % of the answers only
+  int garbageFrom = 0;                           // --garbage-from N: ... and none before the first N answers
   int latencyMs = 0;                             // --latency-ms X: delay before each answer
+  int jitterMs = 0;                              // --jitter-ms X: a further random 0..X ms before an answer
+  int jitterPercent = 100;                       // --jitter-percent P: ... before P % of the answers only
   int baud = 0;                                  // --baud B: wire time of 10 bits a byte (0 = none)
   std::optional<std::string> traceFile{};        // --trace FILE: one line per byte, summary at stop
   std::optional<std::string> linkPath{};         // --link PATH: symlink to the slave, removed at stop
-  unsigned seed = 1;                             // --seed S: for the garbage bytes
+  unsigned seed = 1;                             // --seed S: for the garbage bytes and the jitter
 };
 
 // The device's factory image: firmware 1.05, a serial number of its own,

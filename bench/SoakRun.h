@@ -1,0 +1,531 @@
+#pragma once
+// One soak run: a read or a program run through the real serial stack and the
+// device link against a simulated device on a pseudo-terminal, with one fault
+// drawn from the run's seed, and every check of what the user and the device
+// are left with afterwards. bench_soak repeats it thousands of times; the
+// link tests run a short fixed set.
+//
+// Main thread only: the link, the port object and the waits all live there.
+
+#include "link/AfComPortLine.h"
+#include "link/DeviceLink.h"
+#include "link/LinkTexts.h"
+#include "model/ConfigImage.h"
+#include "serial/AfComPort.h"
+#include "serial/AfUtils.h"
+#include "tools/devsim/DeviceSimulator.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <dirent.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace lk24::soak {
+
+enum class Fault { None, Jitter, StopAfter, WrongEcho, Garbage, BadChecksum, Vanish };
+constexpr int kFaultKinds = 7;
+inline const char* faultName(Fault f) {
+  static constexpr std::array<const char*, kFaultKinds> names = {
+      "none", "jitter", "stop-after", "wrong-echo", "garbage", "bad-checksum", "vanish"};
+  return names[static_cast<int>(f)];
+}
+inline std::optional<Fault> faultNamed(const std::string& name) {
+  for (int k = 0; k < kFaultKinds; ++k) {
+    if (name == faultName(static_cast<Fault>(k))) return static_cast<Fault>(k);
+  }
+  return std::nullopt;
+}
+
+// Answers a request takes in each pass, and where each pass starts in the
+// count of answers a whole request takes.
+constexpr int kReadAnswers = kImageSize;
+constexpr int kWriteAnswers = addr::kLastWritten + 1;
+constexpr int kProgramAnswers = 2 * kReadAnswers + kWriteAnswers;
+constexpr int kWritePassStart = kReadAnswers;
+constexpr int kVerifyPassStart = kReadAnswers + kWriteAnswers;
+constexpr int kJitterMaxMs = 150;
+
+struct Plan {
+  unsigned seed = 0;
+  bool program = false;
+  Fault fault = Fault::None;
+  devsim::Options device;
+  int vanishAt = -1;  // answers the tool has taken when the line is pulled
+  // The user's side of a program run.
+  Table userImage{};
+  Table andMask{};
+  Table orMask{};
+  Table factoryImage{};
+
+  int answers() const { return program ? kProgramAnswers : kReadAnswers; }
+};
+
+// Everything of a run follows from its seed, so that one run can be replayed
+// alone. Odd seeds program, even seeds read: consecutive runs alternate.
+inline Plan planRun(unsigned seed, std::optional<Fault> forced = std::nullopt) {
+  std::mt19937 rng(seed);
+  auto below = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+  Plan plan;
+  plan.seed = seed;
+  plan.program = (seed % 2) == 1;
+  const int drawn = below(kFaultKinds);
+  plan.fault = forced ? *forced : static_cast<Fault>(drawn);
+  plan.device.seed = seed;
+  plan.device.type = below(2) ? devsim::DeviceType::Transmitter : devsim::DeviceType::Receiver;
+  switch (plan.fault) {
+    case Fault::None:
+      break;
+    case Fault::Jitter:
+      // A few slow answers a run: every one of them up to the limit still
+      // counts, and the run stays short enough to repeat thousands of times.
+      plan.device.jitterMs = kJitterMaxMs;
+      plan.device.jitterPercent = 1 + below(4);
+      break;
+    case Fault::StopAfter:
+      plan.device.stopAfter = below(plan.answers());
+      break;
+    case Fault::WrongEcho:
+      plan.device.wrongEchoAt = below(kWriteAnswers);
+      break;
+    case Fault::Garbage:
+      // Stray bytes from a random answer on, so that every pass meets them.
+      plan.device.garbage = 1 + below(3);
+      plan.device.garbagePercent = 1 + below(20);
+      plan.device.garbageFrom = below(plan.answers());
+      break;
+    case Fault::BadChecksum:
+      plan.device.badChecksum = true;
+      break;
+    case Fault::Vanish:
+      plan.vanishAt = below(plan.answers());
+      break;
+  }
+  for (int a = 0; a < kImageSize; ++a) {
+    plan.userImage[a] = static_cast<std::uint8_t>(below(256));
+    // Most bits are the user's; some bytes carry protected factory bits.
+    plan.andMask[a] = below(4) ? 0xFF : static_cast<std::uint8_t>(below(256));
+    plan.orMask[a] = static_cast<std::uint8_t>(below(256));
+    plan.factoryImage[a] = static_cast<std::uint8_t>(below(256));
+  }
+  return plan;
+}
+
+// The image a successful program run must leave in the device: the merged
+// user image, the device's own serial numbers, the checksum over both, and
+// the device's bytes beyond the written range.
+inline Table intendedImage(const Plan& plan, const Table& deviceBefore) {
+  ConfigImage merged;
+  merged.DeviceImage = plan.userImage;
+  merged.AndMask = plan.andMask;
+  merged.OrMask = plan.orMask;
+  merged.FactoryImage = plan.factoryImage;
+  merged.FilterUserData();
+  Table intended = merged.DeviceImage;
+  for (int a : {addr::kReceiverSerialHigh, addr::kReceiverSerialLow, addr::kTransmitterSerialHigh,
+                addr::kTransmitterSerialLow}) {
+    intended[a] = deviceBefore[a];
+  }
+  intended[addr::kChecksum] = calculatechecksum(intended);
+  for (int a = addr::kLastWritten + 1; a < kImageSize; ++a) intended[a] = deviceBefore[a];
+  return intended;
+}
+
+// What the process holds, to see that nothing grows from run to run.
+struct Resources {
+  int descriptors = 0;
+  int threads = 0;
+  long rssKb = 0;
+};
+
+inline int entriesIn(const char* directory) {
+  DIR* dir = ::opendir(directory);
+  if (!dir) return -1;
+  int count = 0;
+  while (const dirent* entry = ::readdir(dir)) {
+    if (entry->d_name[0] != '.') ++count;
+  }
+  ::closedir(dir);
+  return count;
+}
+
+inline Resources sampleResources() {
+  Resources r;
+  r.descriptors = entriesIn("/proc/self/fd") - 1;  // without the one listing it
+  r.threads = entriesIn("/proc/self/task");
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);) {
+    if (line.rfind("VmRSS:", 0) == 0) r.rssKb = std::atol(line.c_str() + 6);
+  }
+  return r;
+}
+
+struct Entry {
+  QString text;
+  LogColour colour;
+  int style;
+};
+
+// The window as the link sees it, remembering what a user would see.
+class SoakView final : public LinkView {
+ public:
+  std::vector<Entry> entries;
+  std::vector<QString> plainLines;
+  int beeps = 0;
+  bool leseEnabled = true, progEnabled = true, menuEnabled = true;
+  bool panelVisible = false, gaugeVisible = false;
+  QString action;
+
+  void clear() {
+    entries.clear();
+    plainLines.clear();
+    beeps = 0;
+  }
+  bool idle() const {
+    return leseEnabled && progEnabled && menuEnabled && !panelVisible && !gaugeVisible && action.isEmpty();
+  }
+
+  void showinfo(const QString& text, LogColour colour, int style) override {
+    entries.push_back({text, colour, style});
+  }
+  void appendPlainLine(const QString& text) override { plainLines.push_back(text); }
+  void scrollLogToEnd() override {}
+  void beep() override { ++beeps; }
+  void setProgressPanelVisible(bool visible) override { panelVisible = visible; }
+  void setGaugeVisible(bool visible) override { gaugeVisible = visible; }
+  void setGaugeProgress(int) override {}
+  void setActionText(const QString& text) override { action = text; }
+  void setLeseButtonEnabled(bool enabled) override { leseEnabled = enabled; }
+  void setProgButtonEnabled(bool enabled) override { progEnabled = enabled; }
+  void focusLeseButton() override {}
+  void focusProgButton() override {}
+  void setTransferMenuEnabled(bool enabled) override { menuEnabled = enabled; }
+  void setComItemEnabled(int, bool) override {}
+  void setDeviceHighlight(DeviceHighlight) override {}
+  bool confirm(const QString&) override { return true; }
+  void showdata() override {}
+};
+
+struct Limits {
+  int runWaitMs = 60000;  // a run that has not ended by then hangs
+  int slackMs = 1000;     // a busy or instrumented machine's lateness on top of a time-out
+};
+
+struct Outcome {
+  std::vector<std::string> problems;  // empty: the run passed
+  std::string summary;                // what the log said, for the report
+  double seconds = 0;
+  double transferSeconds = 0;  // from the request to its end in the window
+};
+
+// How a request ended, read from the log.
+struct Ending {
+  enum Kind { ReadDone, ChecksumWrong, ProgramDone, VerifyDifferences, Refused, TransferError, Unknown };
+  Kind kind = Unknown;
+  int bytePos = -1;  // TransferError
+};
+
+inline Ending classify(const std::vector<Entry>& entries) {
+  std::vector<QString> texts;
+  for (const Entry& e : entries) texts.push_back(e.text);
+  auto is = [&texts](std::initializer_list<QString> expected) { return texts == std::vector<QString>(expected); };
+  const QString firmware = linktext::firmwareMismatch();
+  if (is({linktext::readDone()}) || is({linktext::readDone(), firmware})) return {Ending::ReadDone};
+  if (is({linktext::checksumWrong()}) || is({linktext::checksumWrong(), firmware})) return {Ending::ChecksumWrong};
+  if (is({linktext::programDone()})) return {Ending::ProgramDone};
+  if (is({firmware}) || is({linktext::writeProtected()}) || is({firmware, linktext::writeProtected()})) {
+    return {Ending::Refused};
+  }
+  if (!texts.empty() && std::all_of(texts.begin(), texts.end(),
+                                    [](const QString& t) { return t == linktext::verifyDifference(); })) {
+    return {Ending::VerifyDifferences};
+  }
+  const QString prefix = linktext::transferError(0).chopped(1);
+  if (!texts.empty() && texts[0].startsWith(prefix)) {
+    bool number = false;
+    const int pos = texts[0].mid(prefix.size()).toInt(&number);
+    const bool noteRight = pos == 0 ? is({texts[0], linktext::checkConnection()}) : texts.size() == 1;
+    if (number && noteRight && texts[0] == linktext::transferError(pos)) return {Ending::TransferError, pos};
+  }
+  return {};
+}
+
+inline std::string describe(const std::vector<Entry>& entries) {
+  // Repeated entries (one per differing byte of a verify) are counted, not listed.
+  std::string text;
+  for (std::size_t i = 0; i < entries.size();) {
+    std::size_t same = i + 1;
+    while (same < entries.size() && entries[same].text == entries[i].text) ++same;
+    text += (text.empty() ? "" : " | ") + entries[i].text.trimmed().toStdString();
+    if (same - i > 1) text += " x" + std::to_string(same - i);
+    i = same;
+  }
+  return text.empty() ? "(no entry)" : text;
+}
+
+// Where a request stands, counted in answers taken since it began.
+inline int answersTaken(const TransferState& s) {
+  if (s.VerifyMode) return kVerifyPassStart + s.BytePos;
+  if (s.ProgramMode && !s.ReadMode) return kWritePassStart + s.BytePos;
+  return s.BytePos;
+}
+
+// The window's port, line and link, kept for all runs like in the running
+// program; each run brings its own simulated device.
+class Harness {
+ public:
+  Harness() : line_(port_), link_(image_, view_, line_) {
+    line_.setComNumber(1);
+    SetStandardErrorDisplay([this](const std::string& message) { escaped_.push_back(message); });
+  }
+  ~Harness() {
+    SetStandardErrorDisplay({});
+    try {
+      port_.Close();
+    } catch (const std::exception&) {
+    }
+  }
+  Harness(const Harness&) = delete;
+  Harness& operator=(const Harness&) = delete;
+
+  Outcome run(const Plan& plan, const Limits& limits = {});
+
+ private:
+  ConfigImage image_;
+  SoakView view_;
+  TAfComPort port_;
+  AfComPortLine line_;
+  DeviceLink link_;
+  std::vector<std::string> escaped_;
+};
+
+inline void serveEventsFor(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
+  Outcome out;
+  auto fail = [&out](const std::string& what) { out.problems.push_back(what); };
+  QElapsedTimer clock;
+  clock.start();
+
+  devsim::DeviceSimulator device(plan.device);
+  std::string error;
+  if (!device.start(&error)) {
+    fail("simulator did not start: " + error);
+    return out;
+  }
+  ::setenv("LK24_COM1", device.slavePath().c_str(), 1);
+  const Table before = device.eeprom();
+
+  view_.clear();
+  escaped_.clear();
+  image_ = ConfigImage{};
+  image_.DeviceImage = plan.userImage;
+  image_.AndMask = plan.andMask;
+  image_.OrMask = plan.orMask;
+  image_.FactoryImage = plan.factoryImage;
+
+  if (plan.program) {
+    link_.ProgButtonClick();
+  } else {
+    link_.LeseButtonClick();
+  }
+  if (!link_.transferRunning()) fail("the request did not start: " + describe(view_.entries));
+
+  // Serve the loop like the window does, watching where the request stands.
+  QTimer heartbeat;  // wakes the loop to look at the clock and the state
+  heartbeat.start(20);
+  TransferState last = link_.state();
+  int taken = answersTaken(last);
+  qint64 lastMove = clock.elapsed();
+  std::optional<int> vanishedAt;
+  bool hung = false;
+  while (link_.transferRunning()) {
+    if (plan.vanishAt >= 0 && !vanishedAt && taken >= plan.vanishAt) {
+      device.vanish();
+      vanishedAt = taken;
+    }
+    if (clock.elapsed() > limits.runWaitMs) {
+      hung = true;
+      break;
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!link_.transferRunning()) break;
+    const TransferState now = link_.state();
+    const int nowTaken = answersTaken(now);
+    if (nowTaken != taken) lastMove = clock.elapsed();
+    last = now;
+    taken = nowTaken;
+  }
+  const qint64 ended = clock.elapsed();
+  out.transferSeconds = static_cast<double>(ended) / 1000.0;
+  heartbeat.stop();
+  if (hung) {
+    fail("no end after " + std::to_string(limits.runWaitMs) + " ms, at answer " + std::to_string(taken));
+    link_.closeport();
+  }
+
+  const Ending ending = classify(view_.entries);
+  out.summary = describe(view_.entries);
+  const Table after = device.eeprom();
+  const devsim::DeviceSimulator::Stats stats = device.stats();
+
+  // The time-out ends a stalled request half a second after the last answer.
+  if (ending.kind == Ending::TransferError) {
+    const qint64 quiet = ended - lastMove;
+    if (quiet < kResponseTimeoutMs - 100 || quiet > kResponseTimeoutMs + limits.slackMs) {
+      fail("transfer error " + std::to_string(quiet) + " ms after the last answer");
+    }
+    if (ending.bytePos != last.BytePos) {
+      fail("reported byte " + std::to_string(ending.bytePos) + ", the request stood at " +
+           std::to_string(last.BytePos));
+    }
+  }
+
+  // What each fault must end in.
+  const int total = plan.answers();
+  std::optional<int> stopsAt;  // answers taken when a fault must end the request
+  bool anyEnding = false;
+  switch (plan.fault) {
+    case Fault::None:
+    case Fault::Jitter:
+    case Fault::BadChecksum:
+      break;
+    case Fault::WrongEcho:
+      if (plan.program) stopsAt = kWritePassStart + *plan.device.wrongEchoAt;
+      break;
+    case Fault::StopAfter:
+      stopsAt = *plan.device.stopAfter;
+      break;
+    case Fault::Garbage:
+      anyEnding = true;  // stray bytes are taken as answers: any orderly ending is right
+      break;
+    case Fault::Vanish:
+      if (vanishedAt && stats.bytesOut < total) stopsAt = static_cast<int>(stats.bytesOut);
+      break;
+  }
+  const bool transferError = ending.kind == Ending::TransferError;
+  if (ending.kind == Ending::Unknown) {
+    fail("unexpected log: " + out.summary);
+  } else if (!anyEnding) {
+    if (stopsAt) {
+      if (!transferError) {
+        fail("expected a transfer error, got: " + out.summary);
+      } else if (plan.fault == Fault::Vanish) {
+        // Answers already on their way when the line went still count.
+        const int reached = answersTaken(last);
+        if (reached < *vanishedAt || reached > *stopsAt) {
+          fail("transfer error at answer " + std::to_string(reached) + ", line pulled at " +
+               std::to_string(*vanishedAt) + " with " + std::to_string(*stopsAt) + " answers sent");
+        }
+      } else if (answersTaken(last) != *stopsAt) {
+        fail("transfer error at answer " + std::to_string(answersTaken(last)) + ", expected at " +
+             std::to_string(*stopsAt));
+      }
+    } else {
+      const Ending::Kind expected = !plan.program ? (plan.fault == Fault::BadChecksum ? Ending::ChecksumWrong
+                                                                                        : Ending::ReadDone)
+                                                  : Ending::ProgramDone;
+      if (ending.kind != expected || view_.entries.size() != 1) fail("expected success, got: " + out.summary);
+    }
+    if (view_.beeps != 0) fail(std::to_string(view_.beeps) + " beeps");
+  }
+
+  // The window is idle and usable again.
+  if (link_.transferRunning()) fail("the link is not idle");
+  if (!view_.leseEnabled || !view_.progEnabled) fail("a request button stayed disabled");
+  if (!view_.idle()) fail("the progress display or the menu stayed as during a transfer");
+  for (const std::string& message : escaped_) fail("error box: " + message);
+
+  // The device is left as the ending says.
+  // Stray bytes are taken as answers, so after garbage only the tool's own
+  // record says what it read and meant to write.
+  const bool deviceKnown = plan.fault != Fault::Garbage;
+  if (!plan.program) {
+    if (after != before) fail("a read changed the device");
+    if (deviceKnown && (ending.kind == Ending::ReadDone || ending.kind == Ending::ChecksumWrong) &&
+        image_.DeviceImage != after) {
+      fail("the image read differs from the device");
+    }
+    if (ending.kind == Ending::ReadDone && deviceKnown) {
+      const QString recognised = plan.device.type == devsim::DeviceType::Transmitter
+                                     ? linktext::transmitterRecognised()
+                                     : linktext::receiverRecognised();
+      if (view_.plainLines != std::vector<QString>{recognised, QString()}) fail("device not recognised");
+    }
+  } else {
+    Table intended = intendedImage(plan, before);
+    if (!deviceKnown) {
+      // The serial numbers came from a disturbed pre-read: judge the device
+      // by the image the tool set out to write.
+      for (int a = 0; a <= addr::kLastWritten; ++a) intended[a] = image_.WriteImage[a];
+    }
+    const bool wroteSomething = stats.commands > kReadAnswers || ending.kind == Ending::ProgramDone ||
+                                (transferError && !last.ReadMode);
+    if (deviceKnown && wroteSomething) {
+      for (int a = 0; a <= addr::kLastWritten; ++a) {
+        if (image_.WriteImage[a] != intended[a]) {
+          fail("the tool set out to write " + std::to_string(image_.WriteImage[a]) + " at " + std::to_string(a) +
+               " instead of " + std::to_string(intended[a]));
+          break;
+        }
+      }
+    }
+    for (int a = addr::kLastWritten + 1; a < kImageSize; ++a) {
+      if (after[a] != before[a]) fail("byte " + std::to_string(a) + " beyond the written range changed");
+    }
+    // Bytes up to this address must hold the intended value.
+    int settledUpTo = -1;
+    if (ending.kind == Ending::ProgramDone || (transferError && last.VerifyMode)) {
+      settledUpTo = kImageSize - 1;
+    } else if (transferError && last.ProgramMode && !last.ReadMode) {
+      settledUpTo = ending.bytePos - 1;
+    } else if (ending.kind == Ending::Refused || (transferError && last.ReadMode)) {
+      if (after != before) fail("the device changed although nothing was to be written");
+    }
+    for (int a = 0; a <= settledUpTo; ++a) {
+      if (after[a] != intended[a]) {
+        fail("device byte " + std::to_string(a) + " is " + std::to_string(after[a]) + ", intended " +
+             std::to_string(intended[a]) + " (" + out.summary + ")");
+        break;
+      }
+    }
+  }
+
+  // The port closes by itself after the last byte; with none ever received
+  // it stays open until the next request, which closes it as we do here.
+  if (stats.bytesOut > 0) {
+    QElapsedTimer closing;
+    closing.start();
+    while (port_.Active() && closing.elapsed() < 2 * kClosePortDelayMs + limits.slackMs + 500) {
+      QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    if (port_.Active()) fail("the port stayed open after the last byte");
+  }
+  try {
+    port_.Close();
+  } catch (const std::exception& e) {
+    fail(std::string("closing the port: ") + e.what());
+  }
+  device.stop();
+  serveEventsFor(5);  // hand-overs and deferred deletions still queued
+  out.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+  return out;
+}
+
+}  // namespace lk24::soak

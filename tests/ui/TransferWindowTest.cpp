@@ -1,0 +1,161 @@
+// Reading and programming a simulated device through the real window, the
+// real serial stack and a pseudo-terminal, as a user does it with the two
+// big buttons.
+
+#include "ShellTestSupport.h"
+
+#include "editor/ImageCorrections.h"
+#include "editor/NumberCodecs.h"
+#include "link/DeviceLink.h"
+#include "serial/AfComPort.h"
+#include "tools/devsim/DeviceSimulator.h"
+#include "ui/ConfirmBox.h"
+#include "ui/ULK24.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdlib>
+
+namespace lk24::test {
+namespace {
+
+using devsim::DeviceSimulator;
+using devsim::DeviceType;
+using devsim::Options;
+
+class TransferWindowTest : public ShellTest {
+ protected:
+  void SetUp() override {
+    ShellTest::SetUp();
+    QFile::copy(QStringLiteral(LK24_SOURCE_DIR "/templates/LK24.ini"), QStringLiteral("LK24.ini"));
+    SetYesNoHandler([this](const QString& question) {
+      questions_ << question;
+      return true;
+    });
+  }
+  void TearDown() override {
+    SetYesNoHandler({});
+    ::unsetenv("LK24_COM1");
+    ShellTest::TearDown();
+  }
+
+  void startDevice(Options options) {
+    device_ = std::make_unique<DeviceSimulator>(std::move(options));
+    std::string error;
+    ASSERT_TRUE(device_->start(&error)) << error;
+    ::setenv("LK24_COM1", device_->slavePath().c_str(), 1);
+  }
+
+  // Pumps the event loop until the transfer has ended (or 20 s passed).
+  static bool waitForIdle(TForm1& form) {
+    return QTest::qWaitFor([&] { return !form.link().transferRunning(); }, 20000);
+  }
+
+  static int countLines(const TForm1& form, const QString& text) {
+    return static_cast<int>(logTexts(form.MInfo).count(text));
+  }
+
+  std::unique_ptr<DeviceSimulator> device_;
+  QStringList questions_;
+};
+
+TEST_F(TransferWindowTest, AuslesenShowsTheReceiverInEveryField) {
+  startDevice(Options{});
+  TForm1 form;
+  form.LeseButtonClick();
+  EXPECT_FALSE(form.LeseButton->isEnabled());  // no second request while one runs
+  EXPECT_FALSE(form.Datenempfangen1->isEnabled());
+  ASSERT_TRUE(waitForIdle(form));
+
+  EXPECT_EQ(countLines(form, QStringLiteral("Daten erfolgreich gelesen")), 1) << logTexts(form.MInfo).join(QLatin1Char('|')).toStdString();
+  EXPECT_EQ(countLines(form, QStringLiteral("- Notrufempfänger erkannt -")), 1);
+  EXPECT_TRUE(form.ReceiverDetected());
+  EXPECT_FALSE(form.TransmitterDetected());
+  EXPECT_TRUE(form.PRaktiv->isVisible() || !form.PRaktiv->isHidden());
+  EXPECT_TRUE(form.PTaktiv->isHidden());
+  EXPECT_TRUE(form.LeseButton->isEnabled());
+  EXPECT_TRUE(form.Datenempfangen1->isEnabled());
+  EXPECT_EQ(beeps_, 0);
+
+  Table expected = device_->eeprom();
+  applyImageCorrections(expected);
+  EXPECT_EQ(form.image().DeviceImage, expected);
+
+  // A few fields as the user sees them.
+  const auto field = [&](const char* name) { return form.findChild<QLineEdit*>(QString::fromLatin1(name))->text(); };
+  const auto word = [&](int a) { return expected[a] * 256 + expected[a + 1]; };
+  EXPECT_EQ(field("R_ID"), QString::fromStdString(setString(5, word(22))));
+  EXPECT_EQ(field("R_AlarmZeit"), QString::fromStdString(setString(5, word(24))));
+  EXPECT_EQ(field("LRSernum"), QString::fromStdString(fillString(5, '0', word(176))));
+  EXPECT_EQ(field("LRFirm"), QStringLiteral(" 1.05"));
+  EXPECT_EQ(field("LTFirm"), QStringLiteral(" ??? "));
+
+  // The port closes 200 ms after the last byte.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.RS232->Active(); }, 2000));
+}
+
+TEST_F(TransferWindowTest, ProgrammierenWritesTheMergedImageWithTheDevicesSerialNumbers) {
+  startDevice(Options{});
+  const Table original = device_->eeprom();
+  TForm1 form;
+  // The user's image differs from the device's, also in the serial numbers.
+  form.image().DeviceImage[22] = 0x43;
+  form.image().DeviceImage[23] = 0x21;
+  form.image().DeviceImage[176] = 0x99;
+  form.image().DeviceImage[235] = 0x77;
+  ConfigImage expectedImage = form.image();
+  applyImageCorrections(expectedImage.DeviceImage);  // the request refreshes first
+  expectedImage.FilterUserData();
+  Table expected = expectedImage.DeviceImage;
+  for (int a : {176, 177, 234, 235}) expected[a] = original[a];
+  expected[239] = calculatechecksum(expected);
+  for (int a = 248; a < kImageSize; ++a) expected[a] = original[a];  // never written
+
+  form.ProgButtonClick();
+  EXPECT_EQ(questions_, QStringList{QStringLiteral("Gerätekonfiguration überschreiben?")});
+  ASSERT_TRUE(waitForIdle(form));
+  EXPECT_EQ(countLines(form, QStringLiteral("Daten erfolgreich übertragen")), 1) << logTexts(form.MInfo).join('|').toStdString();
+  EXPECT_EQ(device_->eeprom(), expected);
+  EXPECT_EQ(beeps_, 0);
+  EXPECT_TRUE(form.ProgButton->isEnabled());
+}
+
+TEST_F(TransferWindowTest, AVerifyThatFindsThreeDifferencesSaysSoThreeTimesWithOneBeep) {
+  startDevice(Options{});
+  TForm1 form;
+  form.ProgButtonClick();
+  // As soon as the read-back begins, three bytes of the device change behind
+  // the tool's back (as a failing EEPROM cell would).
+  ASSERT_TRUE(QTest::qWaitFor([&] { return form.link().state().VerifyMode; }, 20000));
+  Table changed = device_->eeprom();
+  for (int a : {100, 150, 200}) changed[a] ^= 0x5A;
+  changed[250] ^= 0x01;  // beyond 239: not compared
+  device_->setEeprom(changed);
+  ASSERT_TRUE(waitForIdle(form));
+  EXPECT_EQ(countLines(form, QStringLiteral("! FEHLER Verify !")), 3);
+  EXPECT_EQ(countLines(form, QStringLiteral("Daten erfolgreich übertragen")), 0);
+  EXPECT_EQ(beeps_, 1);
+  EXPECT_EQ(form.image().DeviceImage[100], changed[100]);  // the window shows the read-back
+}
+
+TEST_F(TransferWindowTest, NoDeviceOnTheLineReportsByteZeroAndFreesTheWindow) {
+  Options silent;
+  silent.silent = true;
+  startDevice(silent);
+  TForm1 form;
+  form.LeseButtonClick();
+  ASSERT_TRUE(waitForIdle(form));
+  const QStringList texts = logTexts(form.MInfo);
+  EXPECT_EQ(texts.count(QStringLiteral("Übertragungsfehler bei Byte 0")), 1);
+  EXPECT_EQ(texts.count(QStringLiteral("    ! Verbindung prüfen !")), 1);
+  EXPECT_TRUE(form.LeseButton->isEnabled());
+  EXPECT_TRUE(form.ProgButton->isEnabled());
+  EXPECT_TRUE(form.COM21->isEnabled());
+}
+
+}  // namespace
+}  // namespace lk24::test

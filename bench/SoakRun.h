@@ -24,6 +24,8 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -31,6 +33,7 @@
 #include <optional>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lk24::soak {
@@ -221,6 +224,46 @@ class SoakView final : public LinkView {
 struct Limits {
   int runWaitMs = 60000;  // a run that has not ended by then hangs
   int slackMs = 1000;     // a busy or instrumented machine's lateness on top of a time-out
+  // A failed run during which the process was held off the processor this
+  // long is run again: the protocol gives an answer 200 ms, and a jittered
+  // one only 50 ms to spare, so such a stall alone can end a request.
+  int stallMs = 40;
+  int attempts = 5;
+};
+
+// How long the machine held the process back: a thread that sleeps 5 ms at a
+// time and remembers its longest oversleep. It runs at the process's own
+// scheduling priority, like the window's thread and the simulated device.
+class StallWatch {
+ public:
+  StallWatch() : thread_([this] { watch(); }) {}
+  ~StallWatch() {
+    stop_.store(true);
+    thread_.join();
+  }
+  StallWatch(const StallWatch&) = delete;
+  StallWatch& operator=(const StallWatch&) = delete;
+
+  void reset() { longestUs_.store(0); }
+  int longestMs() const { return static_cast<int>(longestUs_.load() / 1000); }
+
+ private:
+  void watch() {
+    using namespace std::chrono;
+    constexpr auto kNap = milliseconds(5);
+    while (!stop_.load()) {
+      const auto start = steady_clock::now();
+      std::this_thread::sleep_for(kNap);
+      const long late = static_cast<long>(duration_cast<microseconds>(steady_clock::now() - start - kNap).count());
+      long longest = longestUs_.load();
+      while (late > longest && !longestUs_.compare_exchange_weak(longest, late)) {
+      }
+    }
+  }
+
+  std::atomic<bool> stop_{false};
+  std::atomic<long> longestUs_{0};
+  std::thread thread_;
 };
 
 struct Outcome {
@@ -228,6 +271,9 @@ struct Outcome {
   std::string summary;                // what the log said, for the report
   double seconds = 0;
   double transferSeconds = 0;  // from the request to its end in the window
+  int stallMs = 0;             // the longest the machine held the process back
+  int attempts = 1;
+  std::vector<std::string> stalledTries;  // problems of the attempts a stall spoilt
 };
 
 // How a request ended, read from the log.
@@ -282,6 +328,120 @@ inline int answersTaken(const TransferState& s) {
   return s.BytePos;
 }
 
+// What driving one request showed.
+struct Observed {
+  TransferState last;  // where the request stood just before it ended
+  qint64 lastMoveMs = 0;
+  qint64 endedMs = 0;
+  std::optional<int> vanishedAt;  // answers taken when the line was pulled
+  bool hung = false;
+};
+
+using Problems = std::vector<std::string>;
+
+// Whether the log's ending is the one the fault demands, and came in time.
+inline void judgeEnding(const Plan& plan, const Observed& seen, const Ending& ending, const std::string& log,
+                        long answersSent, int beeps, const Limits& limits, Problems& problems) {
+  auto fail = [&problems](const std::string& what) { problems.push_back(what); };
+  const bool transferError = ending.kind == Ending::TransferError;
+  const int reached = answersTaken(seen.last);
+  if (transferError) {
+    // The time-out ends a stalled request half a second after the last answer.
+    const qint64 quiet = seen.endedMs - seen.lastMoveMs;
+    if (quiet < kResponseTimeoutMs - 100 || quiet > kResponseTimeoutMs + limits.slackMs) {
+      fail("transfer error " + std::to_string(quiet) + " ms after the last answer");
+    }
+    if (ending.bytePos != seen.last.BytePos) {
+      fail("reported byte " + std::to_string(ending.bytePos) + ", the request stood at " +
+           std::to_string(seen.last.BytePos));
+    }
+  }
+  if (ending.kind == Ending::Unknown) {
+    fail("unexpected log: " + log);
+    return;
+  }
+
+  std::optional<int> stopsAt;  // answers taken when the fault must end the request
+  switch (plan.fault) {
+    case Fault::None:
+    case Fault::Jitter:
+    case Fault::BadChecksum:
+      break;
+    case Fault::WrongEcho:
+      if (plan.program) stopsAt = kWritePassStart + *plan.device.wrongEchoAt;
+      break;
+    case Fault::StopAfter:
+      stopsAt = *plan.device.stopAfter;
+      break;
+    case Fault::Garbage:
+      return;  // stray bytes are taken as answers: any orderly ending is right
+    case Fault::Vanish:
+      if (seen.vanishedAt && answersSent < plan.answers()) stopsAt = static_cast<int>(answersSent);
+      break;
+  }
+  if (!stopsAt) {
+    const Ending::Kind expected = plan.program                       ? Ending::ProgramDone
+                                  : plan.fault == Fault::BadChecksum ? Ending::ChecksumWrong
+                                                                     : Ending::ReadDone;
+    if (ending.kind != expected || log.find(" | ") != std::string::npos) fail("expected success, got: " + log);
+  } else if (!transferError) {
+    fail("expected a transfer error, got: " + log);
+  } else if (plan.fault == Fault::Vanish) {
+    // Answers already on their way when the line went still count.
+    if (reached < *seen.vanishedAt || reached > *stopsAt) {
+      fail("transfer error at answer " + std::to_string(reached) + ", line pulled at " +
+           std::to_string(*seen.vanishedAt) + " with " + std::to_string(*stopsAt) + " answers sent");
+    }
+  } else if (reached != *stopsAt) {
+    fail("transfer error at answer " + std::to_string(reached) + ", expected at " + std::to_string(*stopsAt));
+  }
+  if (beeps != 0) fail(std::to_string(beeps) + " beeps");
+}
+
+// Whether the device holds what the ending says: untouched by a read or a
+// refused run, the intended image after success or a failed verify pass, and
+// after a failed write pass the intended bytes below the reported one.
+inline void judgeProgrammedDevice(const Plan& plan, const Observed& seen, const Ending& ending,
+                                  const ConfigImage& tool, const Table& before, const Table& after,
+                                  Problems& problems) {
+  auto fail = [&problems](const std::string& what) { problems.push_back(what); };
+  const bool transferError = ending.kind == Ending::TransferError;
+  const bool writePassReached = ending.kind == Ending::ProgramDone || ending.kind == Ending::VerifyDifferences ||
+                                (transferError && !seen.last.ReadMode);
+  Table intended = intendedImage(plan, before);
+  if (plan.fault == Fault::Garbage) {
+    // Stray bytes in the pre-read gave the tool other serial numbers: judge
+    // the device by the image the tool set out to write.
+    for (int a = 0; a <= addr::kLastWritten; ++a) intended[a] = tool.WriteImage[a];
+  } else if (writePassReached) {
+    for (int a = 0; a <= addr::kLastWritten; ++a) {
+      if (tool.WriteImage[a] != intended[a]) {
+        fail("the tool set out to write " + std::to_string(tool.WriteImage[a]) + " at " + std::to_string(a) +
+             " instead of " + std::to_string(intended[a]));
+        break;
+      }
+    }
+  }
+  for (int a = addr::kLastWritten + 1; a < kImageSize; ++a) {
+    if (after[a] != before[a]) fail("byte " + std::to_string(a) + " beyond the written range changed");
+  }
+  int settledUpTo = -1;  // bytes up to this address must hold the intended value
+  if (ending.kind == Ending::ProgramDone || (transferError && seen.last.VerifyMode)) {
+    settledUpTo = kImageSize - 1;
+  } else if (transferError && seen.last.ProgramMode && !seen.last.ReadMode) {
+    settledUpTo = ending.bytePos - 1;
+  } else if (!writePassReached && after != before) {
+    fail("the device changed although nothing was written yet");
+  }
+  for (int a = 0; a <= settledUpTo; ++a) {
+    if (after[a] != intended[a]) {
+      fail("device byte " + std::to_string(a) + " is " + std::to_string(after[a]) + ", intended " +
+           std::to_string(intended[a]));
+      break;
+    }
+  }
+}
+
 // The window's port, line and link, kept for all runs like in the running
 // program; each run brings its own simulated device.
 class Harness {
@@ -295,20 +455,30 @@ class Harness {
     try {
       port_.Close();
     } catch (const std::exception&) {
+      // Closing at the end cannot fail a run any more.
     }
   }
   Harness(const Harness&) = delete;
   Harness& operator=(const Harness&) = delete;
 
+  // One attempt at the plan.
   Outcome run(const Plan& plan, const Limits& limits = {});
+  // Attempts again while a failure coincides with a stall of the machine.
+  Outcome runSteadily(const Plan& plan, const Limits& limits = {});
 
  private:
+  Observed drive(const Plan& plan, devsim::DeviceSimulator& device, const QElapsedTimer& clock,
+                 const Limits& limits);
+  void judgeWindow(Problems& problems) const;
+  void letPortClose(long answersSent, const Limits& limits, Problems& problems);
+
   ConfigImage image_;
   SoakView view_;
   TAfComPort port_;
   AfComPortLine line_;
   DeviceLink link_;
   std::vector<std::string> escaped_;
+  StallWatch stalls_;
 };
 
 inline void serveEventsFor(int ms) {
@@ -317,21 +487,10 @@ inline void serveEventsFor(int ms) {
   while (clock.elapsed() < ms) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
-inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
-  Outcome out;
-  auto fail = [&out](const std::string& what) { out.problems.push_back(what); };
-  QElapsedTimer clock;
-  clock.start();
-
-  devsim::DeviceSimulator device(plan.device);
-  std::string error;
-  if (!device.start(&error)) {
-    fail("simulator did not start: " + error);
-    return out;
-  }
-  ::setenv("LK24_COM1", device.slavePath().c_str(), 1);
-  const Table before = device.eeprom();
-
+// Makes the request and serves the event loop like the window does until it
+// ends, watching where it stands and pulling the line when the plan says.
+inline Observed Harness::drive(const Plan& plan, devsim::DeviceSimulator& device, const QElapsedTimer& clock,
+                               const Limits& limits) {
   view_.clear();
   escaped_.clear();
   image_ = ConfigImage{};
@@ -339,193 +498,127 @@ inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
   image_.AndMask = plan.andMask;
   image_.OrMask = plan.orMask;
   image_.FactoryImage = plan.factoryImage;
-
   if (plan.program) {
     link_.ProgButtonClick();
   } else {
     link_.LeseButtonClick();
   }
-  if (!link_.transferRunning()) fail("the request did not start: " + describe(view_.entries));
 
-  // Serve the loop like the window does, watching where the request stands.
   QTimer heartbeat;  // wakes the loop to look at the clock and the state
   heartbeat.start(20);
-  TransferState last = link_.state();
-  int taken = answersTaken(last);
-  qint64 lastMove = clock.elapsed();
-  std::optional<int> vanishedAt;
-  bool hung = false;
+  Observed seen;
+  seen.last = link_.state();
+  seen.lastMoveMs = clock.elapsed();
+  int taken = answersTaken(seen.last);
   while (link_.transferRunning()) {
-    if (plan.vanishAt >= 0 && !vanishedAt && taken >= plan.vanishAt) {
+    if (plan.vanishAt >= 0 && !seen.vanishedAt && taken >= plan.vanishAt) {
       device.vanish();
-      vanishedAt = taken;
+      seen.vanishedAt = taken;
     }
     if (clock.elapsed() > limits.runWaitMs) {
-      hung = true;
+      seen.hung = true;
       break;
     }
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!link_.transferRunning()) break;
-    const TransferState now = link_.state();
-    const int nowTaken = answersTaken(now);
-    if (nowTaken != taken) lastMove = clock.elapsed();
-    last = now;
+    seen.last = link_.state();
+    const int nowTaken = answersTaken(seen.last);
+    if (nowTaken != taken) seen.lastMoveMs = clock.elapsed();
     taken = nowTaken;
   }
-  const qint64 ended = clock.elapsed();
-  out.transferSeconds = static_cast<double>(ended) / 1000.0;
-  heartbeat.stop();
-  if (hung) {
-    fail("no end after " + std::to_string(limits.runWaitMs) + " ms, at answer " + std::to_string(taken));
-    link_.closeport();
-  }
+  seen.endedMs = clock.elapsed();
+  return seen;
+}
 
-  const Ending ending = classify(view_.entries);
-  out.summary = describe(view_.entries);
-  const Table after = device.eeprom();
-  const devsim::DeviceSimulator::Stats stats = device.stats();
+inline void Harness::judgeWindow(Problems& problems) const {
+  if (link_.transferRunning()) problems.push_back("the link is not idle");
+  if (!view_.leseEnabled || !view_.progEnabled) problems.push_back("a request button stayed disabled");
+  if (!view_.idle()) problems.push_back("the progress display or the menu stayed as during a transfer");
+  for (const std::string& message : escaped_) problems.push_back("error box: " + message);
+}
 
-  // The time-out ends a stalled request half a second after the last answer.
-  if (ending.kind == Ending::TransferError) {
-    const qint64 quiet = ended - lastMove;
-    if (quiet < kResponseTimeoutMs - 100 || quiet > kResponseTimeoutMs + limits.slackMs) {
-      fail("transfer error " + std::to_string(quiet) + " ms after the last answer");
-    }
-    if (ending.bytePos != last.BytePos) {
-      fail("reported byte " + std::to_string(ending.bytePos) + ", the request stood at " +
-           std::to_string(last.BytePos));
-    }
-  }
-
-  // What each fault must end in.
-  const int total = plan.answers();
-  std::optional<int> stopsAt;  // answers taken when a fault must end the request
-  bool anyEnding = false;
-  switch (plan.fault) {
-    case Fault::None:
-    case Fault::Jitter:
-    case Fault::BadChecksum:
-      break;
-    case Fault::WrongEcho:
-      if (plan.program) stopsAt = kWritePassStart + *plan.device.wrongEchoAt;
-      break;
-    case Fault::StopAfter:
-      stopsAt = *plan.device.stopAfter;
-      break;
-    case Fault::Garbage:
-      anyEnding = true;  // stray bytes are taken as answers: any orderly ending is right
-      break;
-    case Fault::Vanish:
-      if (vanishedAt && stats.bytesOut < total) stopsAt = static_cast<int>(stats.bytesOut);
-      break;
-  }
-  const bool transferError = ending.kind == Ending::TransferError;
-  if (ending.kind == Ending::Unknown) {
-    fail("unexpected log: " + out.summary);
-  } else if (!anyEnding) {
-    if (stopsAt) {
-      if (!transferError) {
-        fail("expected a transfer error, got: " + out.summary);
-      } else if (plan.fault == Fault::Vanish) {
-        // Answers already on their way when the line went still count.
-        const int reached = answersTaken(last);
-        if (reached < *vanishedAt || reached > *stopsAt) {
-          fail("transfer error at answer " + std::to_string(reached) + ", line pulled at " +
-               std::to_string(*vanishedAt) + " with " + std::to_string(*stopsAt) + " answers sent");
-        }
-      } else if (answersTaken(last) != *stopsAt) {
-        fail("transfer error at answer " + std::to_string(answersTaken(last)) + ", expected at " +
-             std::to_string(*stopsAt));
-      }
-    } else {
-      const Ending::Kind expected = !plan.program ? (plan.fault == Fault::BadChecksum ? Ending::ChecksumWrong
-                                                                                        : Ending::ReadDone)
-                                                  : Ending::ProgramDone;
-      if (ending.kind != expected || view_.entries.size() != 1) fail("expected success, got: " + out.summary);
-    }
-    if (view_.beeps != 0) fail(std::to_string(view_.beeps) + " beeps");
-  }
-
-  // The window is idle and usable again.
-  if (link_.transferRunning()) fail("the link is not idle");
-  if (!view_.leseEnabled || !view_.progEnabled) fail("a request button stayed disabled");
-  if (!view_.idle()) fail("the progress display or the menu stayed as during a transfer");
-  for (const std::string& message : escaped_) fail("error box: " + message);
-
-  // The device is left as the ending says.
-  // Stray bytes are taken as answers, so after garbage only the tool's own
-  // record says what it read and meant to write.
-  const bool deviceKnown = plan.fault != Fault::Garbage;
-  if (!plan.program) {
-    if (after != before) fail("a read changed the device");
-    if (deviceKnown && (ending.kind == Ending::ReadDone || ending.kind == Ending::ChecksumWrong) &&
-        image_.DeviceImage != after) {
-      fail("the image read differs from the device");
-    }
-    if (ending.kind == Ending::ReadDone && deviceKnown) {
-      const QString recognised = plan.device.type == devsim::DeviceType::Transmitter
-                                     ? linktext::transmitterRecognised()
-                                     : linktext::receiverRecognised();
-      if (view_.plainLines != std::vector<QString>{recognised, QString()}) fail("device not recognised");
-    }
-  } else {
-    Table intended = intendedImage(plan, before);
-    if (!deviceKnown) {
-      // The serial numbers came from a disturbed pre-read: judge the device
-      // by the image the tool set out to write.
-      for (int a = 0; a <= addr::kLastWritten; ++a) intended[a] = image_.WriteImage[a];
-    }
-    const bool wroteSomething = stats.commands > kReadAnswers || ending.kind == Ending::ProgramDone ||
-                                (transferError && !last.ReadMode);
-    if (deviceKnown && wroteSomething) {
-      for (int a = 0; a <= addr::kLastWritten; ++a) {
-        if (image_.WriteImage[a] != intended[a]) {
-          fail("the tool set out to write " + std::to_string(image_.WriteImage[a]) + " at " + std::to_string(a) +
-               " instead of " + std::to_string(intended[a]));
-          break;
-        }
-      }
-    }
-    for (int a = addr::kLastWritten + 1; a < kImageSize; ++a) {
-      if (after[a] != before[a]) fail("byte " + std::to_string(a) + " beyond the written range changed");
-    }
-    // Bytes up to this address must hold the intended value.
-    int settledUpTo = -1;
-    if (ending.kind == Ending::ProgramDone || (transferError && last.VerifyMode)) {
-      settledUpTo = kImageSize - 1;
-    } else if (transferError && last.ProgramMode && !last.ReadMode) {
-      settledUpTo = ending.bytePos - 1;
-    } else if (ending.kind == Ending::Refused || (transferError && last.ReadMode)) {
-      if (after != before) fail("the device changed although nothing was to be written");
-    }
-    for (int a = 0; a <= settledUpTo; ++a) {
-      if (after[a] != intended[a]) {
-        fail("device byte " + std::to_string(a) + " is " + std::to_string(after[a]) + ", intended " +
-             std::to_string(intended[a]) + " (" + out.summary + ")");
-        break;
-      }
-    }
-  }
-
-  // The port closes by itself after the last byte; with none ever received
-  // it stays open until the next request, which closes it as we do here.
-  if (stats.bytesOut > 0) {
+// The port closes by itself 200 ms after the last byte; when none ever came
+// it stays open until the next request, which closes it as we do here.
+inline void Harness::letPortClose(long answersSent, const Limits& limits, Problems& problems) {
+  if (answersSent > 0) {
     QElapsedTimer closing;
     closing.start();
     while (port_.Active() && closing.elapsed() < 2 * kClosePortDelayMs + limits.slackMs + 500) {
       QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     }
-    if (port_.Active()) fail("the port stayed open after the last byte");
+    if (port_.Active()) problems.push_back("the port stayed open after the last byte");
   }
   try {
     port_.Close();
   } catch (const std::exception& e) {
-    fail(std::string("closing the port: ") + e.what());
+    problems.push_back(std::string("closing the port: ") + e.what());
   }
+}
+
+inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
+  Outcome out;
+  QElapsedTimer clock;
+  clock.start();
+  stalls_.reset();
+  devsim::DeviceSimulator device(plan.device);
+  std::string error;
+  if (!device.start(&error)) {
+    out.problems.push_back("simulator did not start: " + error);
+    return out;
+  }
+  ::setenv("LK24_COM1", device.slavePath().c_str(), 1);
+  const Table before = device.eeprom();
+
+  const Observed seen = drive(plan, device, clock, limits);
+  out.transferSeconds = static_cast<double>(seen.endedMs) / 1000.0;
+  if (seen.hung) {
+    out.problems.push_back("no end after " + std::to_string(limits.runWaitMs) + " ms, at answer " +
+                           std::to_string(answersTaken(seen.last)));
+    link_.closeport();
+  }
+  const Ending ending = classify(view_.entries);
+  out.summary = describe(view_.entries);
+  const Table after = device.eeprom();
+  const long answersSent = device.stats().bytesOut;
+
+  judgeEnding(plan, seen, ending, out.summary, answersSent, view_.beeps, limits, out.problems);
+  judgeWindow(out.problems);
+  if (plan.program) {
+    judgeProgrammedDevice(plan, seen, ending, image_, before, after, out.problems);
+  } else {
+    if (after != before) out.problems.push_back("a read changed the device");
+    // After garbage the tool rightly holds what it took for answers.
+    if (plan.fault != Fault::Garbage && ending.kind != Ending::TransferError) {
+      if (image_.DeviceImage != after) out.problems.push_back("the image read differs from the device");
+      const QString recognised = plan.device.type == devsim::DeviceType::Transmitter
+                                     ? linktext::transmitterRecognised()
+                                     : linktext::receiverRecognised();
+      const std::vector<QString> expectedLines =
+          ending.kind == Ending::ReadDone ? std::vector<QString>{recognised, QString()} : std::vector<QString>{};
+      if (view_.plainLines != expectedLines) out.problems.push_back("device recognition lines wrong");
+    }
+  }
+
+  letPortClose(answersSent, limits, out.problems);
   device.stop();
   serveEventsFor(5);  // hand-overs and deferred deletions still queued
   out.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+  out.stallMs = stalls_.longestMs();
   return out;
+}
+
+inline Outcome Harness::runSteadily(const Plan& plan, const Limits& limits) {
+  std::vector<std::string> stalledTries;
+  for (int attempt = 1;; ++attempt) {
+    Outcome out = run(plan, limits);
+    out.attempts = attempt;
+    const bool spoilt = !out.problems.empty() && out.stallMs >= limits.stallMs;
+    if (!spoilt || attempt >= limits.attempts) {
+      out.stalledTries = std::move(stalledTries);
+      return out;
+    }
+    stalledTries.push_back("stall " + std::to_string(out.stallMs) + " ms: " + out.problems.front());
+  }
 }
 
 }  // namespace lk24::soak

@@ -4,9 +4,12 @@
 // mismatch with the command that replays it, and whether descriptors,
 // threads or memory grew from run to run.
 //
-//   bench_soak [--runs N] [--seed S] [--fault KIND] [--slack-ms MS] [--warmup W] [--verbose] [--trace FILE]
+//   bench_soak [--runs N] [--seed S] [--fault KIND] [--slack-ms MS] [--stall-ms MS] [--warmup W] [--verbose] [--trace FILE]
 //
 // Run i uses seed S + i, so `bench_soak --seed S --runs 1` replays run S.
+// A run that fails while the machine held the process back for --stall-ms
+// or more is run again (and listed); the protocol's 200 ms windows cannot
+// hold on a machine that stops the tool for longer.
 
 #include "bench/SoakRun.h"
 
@@ -58,6 +61,8 @@ bool parse(int argc, char** argv, Settings& s) {
       s.seed = static_cast<unsigned>(std::strtoul(value, nullptr, 10));
     } else if (arg == "--slack-ms") {
       s.limits.slackMs = std::atoi(value);
+    } else if (arg == "--stall-ms") {
+      s.limits.stallMs = std::atoi(value);
     } else if (arg == "--warmup") {
       s.warmup = std::atoi(value);
     } else if (arg == "--trace") {
@@ -84,7 +89,7 @@ int main(int argc, char** argv) {
   Settings settings;
   if (!parse(argc, argv, settings)) {
     std::fprintf(stderr,
-                 "usage: bench_soak [--runs N] [--seed S] [--fault KIND] [--slack-ms MS] [--warmup W] [--verbose] [--trace FILE]\n"
+                 "usage: bench_soak [--runs N] [--seed S] [--fault KIND] [--slack-ms MS] [--stall-ms MS] [--warmup W] [--verbose] [--trace FILE]\n"
                  "  KIND: none jitter stop-after wrong-echo garbage bad-checksum vanish\n");
     return 2;
   }
@@ -99,14 +104,22 @@ int main(int argc, char** argv) {
   Resources baseline{};
   Resources highest{};
   double slowest = 0;
+  int longestStall = 0;
+  int rerun = 0;
   QElapsedTimer total;
   total.start();
 
   for (int i = 0; i < settings.runs; ++i) {
     Plan plan = planRun(settings.seed + static_cast<unsigned>(i), settings.fault);
     if (!settings.trace.empty()) plan.device.traceFile = settings.trace;
-    Outcome outcome = harness.run(plan, settings.limits);
+    Outcome outcome = harness.runSteadily(plan, settings.limits);
     slowest = std::max(slowest, outcome.seconds);
+    longestStall = std::max(longestStall, outcome.stallMs);
+    for (const std::string& spoilt : outcome.stalledTries) {
+      ++rerun;
+      std::printf("RERUN seed %u (%s, %s) after %s\n", plan.seed, plan.program ? "program" : "read",
+                  faultName(plan.fault), spoilt.c_str());
+    }
 
     const Resources now = sampleResources();
     if (i == warmup) baseline = highest = now;
@@ -125,9 +138,9 @@ int main(int argc, char** argv) {
     }
 
     if (settings.verbose) {
-      std::printf("seed %u %-7s %-12s %5.2f s (transfer %5.2f s)  %s\n", plan.seed,
+      std::printf("seed %u %-7s %-12s %5.2f s (transfer %5.2f s, stall %d ms)  %s\n", plan.seed,
                   plan.program ? "program" : "read", faultName(plan.fault), outcome.seconds,
-                  outcome.transferSeconds, outcome.summary.c_str());
+                  outcome.transferSeconds, outcome.stallMs, outcome.summary.c_str());
     }
     KindCount& count = kinds[static_cast<int>(plan.fault)];
     ++(plan.program ? count.programs : count.reads);
@@ -137,6 +150,7 @@ int main(int argc, char** argv) {
       std::string line = "MISMATCH seed " + std::to_string(plan.seed) + " (" + (plan.program ? "program" : "read") +
                          ", " + faultName(plan.fault) + "): ";
       for (std::size_t p = 0; p < outcome.problems.size(); ++p) line += (p ? "; " : "") + outcome.problems[p];
+      line += " [stall " + std::to_string(outcome.stallMs) + " ms, attempt " + std::to_string(outcome.attempts) + "]";
       line += "  -- replay: bench_soak --seed " + std::to_string(plan.seed) + " --runs 1" +
               (settings.fault ? std::string(" --fault ") + faultName(plan.fault) : "");
       std::printf("%s\n", line.c_str());
@@ -169,11 +183,15 @@ int main(int argc, char** argv) {
               "resident %ld kB -> %ld kB (%+ld kB%s)\n",
               warmup, baseline.descriptors, highest.descriptors, baseline.threads, highest.threads,
               baseline.rssKb, last.rssKb, memoryGrowth, kMeasureMemory ? "" : ", not judged under a sanitizer");
+  std::printf("runs attempted again after a stall of %d ms or more: %d (longest stall %d ms)\n",
+              settings.limits.stallMs, rerun, longestStall);
   if (memoryGrew) std::printf("%s\n", mismatches.back().c_str());
 
   std::printf("TABLE|soak runs passed (read/program, 7 fault kinds)|%d of %d|%d runs|%.3f\n", passed,
               settings.runs, settings.runs, static_cast<double>(passed) / settings.runs);
   std::printf("TABLE|soak time per run|%.0f ms|-|-\n", seconds * 1000.0 / settings.runs);
+  std::printf("TABLE|soak runs attempted again after a machine stall|%d|%d runs|%.3f\n", rerun, settings.runs,
+              static_cast<double>(rerun) / settings.runs);
   std::printf("TABLE|soak descriptor growth after warm-up|%d|0|-\n", highest.descriptors - baseline.descriptors);
   std::printf("TABLE|soak thread growth after warm-up|%d|0|-\n", highest.threads - baseline.threads);
   if (kMeasureMemory) {

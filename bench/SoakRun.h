@@ -8,6 +8,7 @@
 // Main thread only: the link, the port object and the waits all live there.
 
 #include "link/AfComPortLine.h"
+#include "link/DeviceIdentity.h"
 #include "link/DeviceLink.h"
 #include "link/LinkTexts.h"
 #include "model/ConfigImage.h"
@@ -341,7 +342,7 @@ using Problems = std::vector<std::string>;
 
 // Whether the log's ending is the one the fault demands, and came in time.
 inline void judgeEnding(const Plan& plan, const Observed& seen, const Ending& ending, const std::string& log,
-                        long answersSent, int beeps, const Limits& limits, Problems& problems) {
+                        long answersSent, const Limits& limits, Problems& problems) {
   auto fail = [&problems](const std::string& what) { problems.push_back(what); };
   const bool transferError = ending.kind == Ending::TransferError;
   const int reached = answersTaken(seen.last);
@@ -395,7 +396,33 @@ inline void judgeEnding(const Plan& plan, const Observed& seen, const Ending& en
   } else if (reached != *stopsAt) {
     fail("transfer error at answer " + std::to_string(reached) + ", expected at " + std::to_string(*stopsAt));
   }
-  if (beeps != 0) fail(std::to_string(beeps) + " beeps");
+}
+
+// What the log and the beep must show beside the ending itself: the
+// recognition lines after a success, one beep for a refused run or a failed
+// verify, and one verify entry per differing byte among those compared.
+inline void judgeReport(const Ending& ending, const ConfigImage& tool, const std::vector<Entry>& entries,
+                        const std::vector<QString>& plainLines, int beeps, Problems& problems) {
+  const bool beepWanted = ending.kind == Ending::Refused || ending.kind == Ending::VerifyDifferences;
+  if (beeps != (beepWanted ? 1 : 0)) problems.push_back(std::to_string(beeps) + " beeps");
+
+  std::vector<QString> recognition;
+  if (ending.kind == Ending::ReadDone || ending.kind == Ending::ProgramDone) {
+    const int type = tool.DeviceImage[addr::kDeviceType];
+    if (type == devicetype::kTransmitter) recognition.push_back(linktext::transmitterRecognised());
+    if (type == devicetype::kReceiver) recognition.push_back(linktext::receiverRecognised());
+    recognition.push_back(QString());
+  }
+  if (plainLines != recognition) problems.push_back("device recognition lines wrong");
+
+  if (ending.kind == Ending::VerifyDifferences) {
+    std::size_t differing = 0;
+    for (int a = 0; a <= addr::kLastCompared; ++a) differing += tool.DeviceImage[a] != tool.WriteImage[a];
+    if (entries.size() != differing) {
+      problems.push_back(std::to_string(entries.size()) + " verify entries for " + std::to_string(differing) +
+                         " differing bytes");
+    }
+  }
 }
 
 // Whether the device holds what the ending says: untouched by a read or a
@@ -581,21 +608,16 @@ inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
   const Table after = device.eeprom();
   const long answersSent = device.stats().bytesOut;
 
-  judgeEnding(plan, seen, ending, out.summary, answersSent, view_.beeps, limits, out.problems);
+  judgeEnding(plan, seen, ending, out.summary, answersSent, limits, out.problems);
+  judgeReport(ending, image_, view_.entries, view_.plainLines, view_.beeps, out.problems);
   judgeWindow(out.problems);
   if (plan.program) {
     judgeProgrammedDevice(plan, seen, ending, image_, before, after, out.problems);
   } else {
     if (after != before) out.problems.push_back("a read changed the device");
     // After garbage the tool rightly holds what it took for answers.
-    if (plan.fault != Fault::Garbage && ending.kind != Ending::TransferError) {
-      if (image_.DeviceImage != after) out.problems.push_back("the image read differs from the device");
-      const QString recognised = plan.device.type == devsim::DeviceType::Transmitter
-                                     ? linktext::transmitterRecognised()
-                                     : linktext::receiverRecognised();
-      const std::vector<QString> expectedLines =
-          ending.kind == Ending::ReadDone ? std::vector<QString>{recognised, QString()} : std::vector<QString>{};
-      if (view_.plainLines != expectedLines) out.problems.push_back("device recognition lines wrong");
+    if (plan.fault != Fault::Garbage && ending.kind != Ending::TransferError && image_.DeviceImage != after) {
+      out.problems.push_back("the image read differs from the device");
     }
   }
 

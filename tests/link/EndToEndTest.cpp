@@ -82,7 +82,8 @@ class EndToEnd : public ::testing::Test {
     DeviceSimulator& fresh = startDevice();
     view.clearLog();
     readNow();
-    EXPECT_EQ(view.entryTexts(), std::vector<QString>{linktext::readDone()});
+    EXPECT_EQ(view.entryTexts(), std::vector<QString>{linktext::readDone()})
+        << "longest stall of the event loop: " << longestStallMs() << " ms";
     EXPECT_EQ(image.DeviceImage, fresh.eeprom());
   }
 };

@@ -9,7 +9,17 @@
 #include <QEventLoop>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace lk24::test {
+
+// The longest the loop went without a turn during the last waitUntil. The
+// heartbeat wakes it every 20 ms, so a much longer gap means the machine held
+// the process back, e.g. long enough to break the device's 200 ms rhythm.
+inline qint64& longestStallMs() {
+  static qint64 value = 0;
+  return value;
+}
 
 template <typename Condition>
 bool waitUntil(Condition done, int timeoutMs) {
@@ -17,8 +27,13 @@ bool waitUntil(Condition done, int timeoutMs) {
   heartbeat.start(20);
   QElapsedTimer clock;
   clock.start();
+  qint64 lastTurn = 0;
+  longestStallMs() = 0;
   while (!done()) {
-    if (clock.elapsed() > timeoutMs) return false;
+    const qint64 now = clock.elapsed();
+    longestStallMs() = std::max(longestStallMs(), now - lastTurn);
+    lastTurn = now;
+    if (now > timeoutMs) return false;
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   return true;

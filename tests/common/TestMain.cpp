@@ -4,10 +4,20 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 int main(int argc, char** argv) {
   if (std::getenv("QT_QPA_PLATFORM") == nullptr) {
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
+  }
+  // Without a runtime directory Qt prints a warning on start, which ctest
+  // would glue onto the names of the tests it lists.
+  if (std::getenv("XDG_RUNTIME_DIR") == nullptr) {
+    const std::string runtime = "/tmp/lk24-tests-runtime-" + std::to_string(::getuid());
+    ::mkdir(runtime.c_str(), 0700);
+    setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   }
   QApplication app(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);

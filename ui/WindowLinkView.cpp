@@ -43,6 +43,9 @@ void WindowLinkView::focusProgButton() { form_.ProgButton->setFocus(); }
 void WindowLinkView::setTransferMenuEnabled(bool enabled) {
   form_.Datensenden1->setEnabled(enabled);
   form_.Datenempfangen1->setEnabled(enabled);
+  // Loading a file sets the port number, which would reopen the port under
+  // a running transfer.
+  form_.Laden1->setEnabled(enabled);
 }
 
 void WindowLinkView::setComItemEnabled(int comNumber, bool enabled) {

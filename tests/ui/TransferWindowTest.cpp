@@ -3,6 +3,7 @@
 // big buttons.
 
 #include "ShellTestSupport.h"
+#include "link/EventLoopWait.h"
 
 #include "editor/ImageCorrections.h"
 #include "editor/NumberCodecs.h"
@@ -16,7 +17,6 @@
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
 
 #include <cstdlib>
 
@@ -50,9 +50,9 @@ class TransferWindowTest : public ShellTest {
     ::setenv("LK24_COM1", device_->slavePath().c_str(), 1);
   }
 
-  // Pumps the event loop until the transfer has ended (or 20 s passed).
+  // Runs the event loop until the transfer has ended (or 20 s passed).
   static bool waitForIdle(TForm1& form) {
-    return QTest::qWaitFor([&] { return !form.link().transferRunning(); }, 20000);
+    return waitUntil([&] { return !form.link().transferRunning(); }, 20000);
   }
 
   static int countLines(const TForm1& form, const QString& text) {
@@ -69,6 +69,7 @@ TEST_F(TransferWindowTest, AuslesenShowsTheReceiverInEveryField) {
   form.LeseButtonClick();
   EXPECT_FALSE(form.LeseButton->isEnabled());  // no second request while one runs
   EXPECT_FALSE(form.Datenempfangen1->isEnabled());
+  EXPECT_FALSE(form.Laden1->isEnabled());
   ASSERT_TRUE(waitForIdle(form));
 
   EXPECT_EQ(countLines(form, QStringLiteral("Daten erfolgreich gelesen")), 1) << logTexts(form.MInfo).join(QLatin1Char('|')).toStdString();
@@ -79,6 +80,7 @@ TEST_F(TransferWindowTest, AuslesenShowsTheReceiverInEveryField) {
   EXPECT_TRUE(form.PTaktiv->isHidden());
   EXPECT_TRUE(form.LeseButton->isEnabled());
   EXPECT_TRUE(form.Datenempfangen1->isEnabled());
+  EXPECT_TRUE(form.Laden1->isEnabled());
   EXPECT_EQ(beeps_, 0);
 
   Table expected = device_->eeprom();
@@ -95,7 +97,7 @@ TEST_F(TransferWindowTest, AuslesenShowsTheReceiverInEveryField) {
   EXPECT_EQ(field("LTFirm"), QStringLiteral(" ??? "));
 
   // The port closes 200 ms after the last byte.
-  EXPECT_TRUE(QTest::qWaitFor([&] { return !form.RS232->Active(); }, 2000));
+  EXPECT_TRUE(waitUntil([&] { return !form.RS232->Active(); }, 2000));
 }
 
 TEST_F(TransferWindowTest, ProgrammierenWritesTheMergedImageWithTheDevicesSerialNumbers) {
@@ -130,7 +132,7 @@ TEST_F(TransferWindowTest, AVerifyThatFindsThreeDifferencesSaysSoThreeTimesWithO
   form.ProgButtonClick();
   // As soon as the read-back begins, three bytes of the device change behind
   // the tool's back (as a failing EEPROM cell would).
-  ASSERT_TRUE(QTest::qWaitFor([&] { return form.link().state().VerifyMode; }, 20000));
+  ASSERT_TRUE(waitUntil([&] { return form.link().state().VerifyMode; }, 20000));
   Table changed = device_->eeprom();
   for (int a : {100, 150, 200}) changed[a] ^= 0x5A;
   changed[250] ^= 0x01;  // beyond 239: not compared

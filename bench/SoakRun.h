@@ -27,10 +27,8 @@
 #include <array>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <random>
 #include <string>
@@ -75,6 +73,9 @@ struct Plan {
   Table factoryImage{};
 
   int answers() const { return program ? kProgramAnswers : kReadAnswers; }
+  // How long the tool's own turn around an answer may take before the
+  // device's next answer misses the 200 ms after the previous byte.
+  int spareMs() const { return fault == Fault::Jitter ? kClosePortDelayMs - kJitterMaxMs : kClosePortDelayMs; }
 };
 
 // Everything of a run follows from its seed, so that one run can be replayed
@@ -176,6 +177,8 @@ inline Resources sampleResources() {
   return r;
 }
 
+using SteadyTime = std::chrono::steady_clock::time_point;
+
 struct Entry {
   QString text;
   LogColour colour;
@@ -191,6 +194,10 @@ class SoakView final : public LinkView {
   bool leseEnabled = true, progEnabled = true, menuEnabled = true;
   bool panelVisible = false, gaugeVisible = false;
   QString action;
+  // Every command shows the progress panel just before the response time-out
+  // restarts, and every ending hides the gauge: the times the time-out spans.
+  SteadyTime lastCommandAt{};
+  SteadyTime endedAt{};
 
   void clear() {
     entries.clear();
@@ -207,8 +214,14 @@ class SoakView final : public LinkView {
   void appendPlainLine(const QString& text) override { plainLines.push_back(text); }
   void scrollLogToEnd() override {}
   void beep() override { ++beeps; }
-  void setProgressPanelVisible(bool visible) override { panelVisible = visible; }
-  void setGaugeVisible(bool visible) override { gaugeVisible = visible; }
+  void setProgressPanelVisible(bool visible) override {
+    if (visible) lastCommandAt = std::chrono::steady_clock::now();
+    panelVisible = visible;
+  }
+  void setGaugeVisible(bool visible) override {
+    if (!visible) endedAt = std::chrono::steady_clock::now();
+    gaugeVisible = visible;
+  }
   void setGaugeProgress(int) override {}
   void setActionText(const QString& text) override { action = text; }
   void setLeseButtonEnabled(bool enabled) override { leseEnabled = enabled; }
@@ -225,10 +238,11 @@ class SoakView final : public LinkView {
 struct Limits {
   int runWaitMs = 60000;  // a run that has not ended by then hangs
   int slackMs = 1000;     // a busy or instrumented machine's lateness on top of a time-out
-  // A failed run during which the process was held off the processor this
-  // long is run again: the protocol gives an answer 200 ms, and a jittered
-  // one only 50 ms to spare, so such a stall alone can end a request.
-  int stallMs = 40;
+  // A failed run during which the process was held off the processor for
+  // this share of the plan's spare time is run again: a turn around one
+  // answer wakes the window's thread three times, so a stall that long can
+  // alone make the next answer late.
+  int stallDivisor = 4;
   int attempts = 5;
 };
 
@@ -332,7 +346,7 @@ inline int answersTaken(const TransferState& s) {
 // What driving one request showed.
 struct Observed {
   TransferState last;  // where the request stood just before it ended
-  qint64 lastMoveMs = 0;
+  qint64 quietMs = 0;  // from the last command to the end
   qint64 endedMs = 0;
   std::optional<int> vanishedAt;  // answers taken when the line was pulled
   bool hung = false;
@@ -347,10 +361,9 @@ inline void judgeEnding(const Plan& plan, const Observed& seen, const Ending& en
   const bool transferError = ending.kind == Ending::TransferError;
   const int reached = answersTaken(seen.last);
   if (transferError) {
-    // The time-out ends a stalled request half a second after the last answer.
-    const qint64 quiet = seen.endedMs - seen.lastMoveMs;
-    if (quiet < kResponseTimeoutMs - 100 || quiet > kResponseTimeoutMs + limits.slackMs) {
-      fail("transfer error " + std::to_string(quiet) + " ms after the last answer");
+    // The time-out ends a stalled request half a second after the last command.
+    if (seen.quietMs < kResponseTimeoutMs - 10 || seen.quietMs > kResponseTimeoutMs + limits.slackMs) {
+      fail("transfer error " + std::to_string(seen.quietMs) + " ms after the last command");
     }
     if (ending.bytePos != seen.last.BytePos) {
       fail("reported byte " + std::to_string(ending.bytePos) + ", the request stood at " +
@@ -535,7 +548,6 @@ inline Observed Harness::drive(const Plan& plan, devsim::DeviceSimulator& device
   heartbeat.start(20);
   Observed seen;
   seen.last = link_.state();
-  seen.lastMoveMs = clock.elapsed();
   int taken = answersTaken(seen.last);
   while (link_.transferRunning()) {
     if (plan.vanishAt >= 0 && !seen.vanishedAt && taken >= plan.vanishAt) {
@@ -549,11 +561,10 @@ inline Observed Harness::drive(const Plan& plan, devsim::DeviceSimulator& device
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     if (!link_.transferRunning()) break;
     seen.last = link_.state();
-    const int nowTaken = answersTaken(seen.last);
-    if (nowTaken != taken) seen.lastMoveMs = clock.elapsed();
-    taken = nowTaken;
+    taken = answersTaken(seen.last);
   }
   seen.endedMs = clock.elapsed();
+  seen.quietMs = std::chrono::duration_cast<std::chrono::milliseconds>(view_.endedAt - view_.lastCommandAt).count();
   return seen;
 }
 
@@ -629,12 +640,16 @@ inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
   return out;
 }
 
+inline int stallLimitMs(const Plan& plan, const Limits& limits) {
+  return plan.spareMs() / std::max(1, limits.stallDivisor);
+}
+
 inline Outcome Harness::runSteadily(const Plan& plan, const Limits& limits) {
   std::vector<std::string> stalledTries;
   for (int attempt = 1;; ++attempt) {
     Outcome out = run(plan, limits);
     out.attempts = attempt;
-    const bool spoilt = !out.problems.empty() && out.stallMs >= limits.stallMs;
+    const bool spoilt = !out.problems.empty() && out.stallMs >= stallLimitMs(plan, limits);
     if (!spoilt || attempt >= limits.attempts) {
       out.stalledTries = std::move(stalledTries);
       return out;

@@ -281,6 +281,19 @@ class StallWatch {
   std::thread thread_;
 };
 
+// How a request ended, read from the log.
+struct Ending {
+  enum Kind { ReadDone, ChecksumWrong, ProgramDone, VerifyDifferences, Refused, TransferError, Unknown };
+  Kind kind = Unknown;
+  int bytePos = -1;  // TransferError
+};
+constexpr int kEndingKinds = Ending::Unknown + 1;
+inline const char* endingName(Ending::Kind kind) {
+  static constexpr std::array<const char*, kEndingKinds> names = {
+      "read", "checksum", "programmed", "verify-diff", "refused", "transfer-error", "unknown"};
+  return names[kind];
+}
+
 struct Outcome {
   std::vector<std::string> problems;  // empty: the run passed
   std::string summary;                // what the log said, for the report
@@ -288,14 +301,8 @@ struct Outcome {
   double transferSeconds = 0;  // from the request to its end in the window
   int stallMs = 0;             // the longest the machine held the process back
   int attempts = 1;
+  Ending::Kind ending = Ending::Unknown;
   std::vector<std::string> stalledTries;  // problems of the attempts a stall spoilt
-};
-
-// How a request ended, read from the log.
-struct Ending {
-  enum Kind { ReadDone, ChecksumWrong, ProgramDone, VerifyDifferences, Refused, TransferError, Unknown };
-  Kind kind = Unknown;
-  int bytePos = -1;  // TransferError
 };
 
 inline Ending classify(const std::vector<Entry>& entries) {
@@ -615,6 +622,7 @@ inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
     link_.closeport();
   }
   const Ending ending = classify(view_.entries);
+  out.ending = ending.kind;
   out.summary = describe(view_.entries);
   const Table after = device.eeprom();
   const long answersSent = device.stats().bytesOut;

@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -82,6 +83,7 @@ bool parse(int argc, char** argv, Settings& s) {
 
 struct KindCount {
   int reads = 0, programs = 0, passed = 0;
+  std::array<int, kEndingKinds> endings{};
 };
 
 }  // namespace
@@ -147,6 +149,7 @@ int main(int argc, char** argv) {
     }
     KindCount& count = kinds[static_cast<int>(plan.fault)];
     ++(plan.program ? count.programs : count.reads);
+    ++count.endings[outcome.ending];
     if (outcome.problems.empty()) {
       ++count.passed;
     } else {
@@ -174,11 +177,18 @@ int main(int argc, char** argv) {
   }
 
   int passed = 0;
-  std::printf("\n%-13s %6s %8s %7s\n", "fault", "reads", "programs", "passed");
+  std::printf("\n%-13s %6s %8s %7s   endings\n", "fault", "reads", "programs", "passed");
   for (int k = 0; k < kFaultKinds; ++k) {
     const KindCount c = kinds[k];
     passed += c.passed;
-    std::printf("%-13s %6d %8d %7d\n", faultName(static_cast<Fault>(k)), c.reads, c.programs, c.passed);
+    std::string endings;
+    for (int e = 0; e < kEndingKinds; ++e) {
+      if (c.endings[e] == 0) continue;
+      endings += (endings.empty() ? "" : ", ") + std::string(endingName(static_cast<Ending::Kind>(e))) + " " +
+                 std::to_string(c.endings[e]);
+    }
+    std::printf("%-13s %6d %8d %7d   %s\n", faultName(static_cast<Fault>(k)), c.reads, c.programs, c.passed,
+                endings.c_str());
   }
   std::printf("runs %d, passed %d, mismatches %zu, %.1f s (%.0f ms a run, slowest %.2f s)\n", settings.runs,
               passed, mismatches.size(), seconds, seconds * 1000.0 / settings.runs, slowest);

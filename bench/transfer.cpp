@@ -139,6 +139,8 @@ bool runCase(const Case& c, int runs) {
       std::printf("%-22s %-7s %+.1f us per exchange beyond the wire\n", c.name, what,
                   (m - limit - wake) / exchanges * 1e6);
     }
+    std::printf("TABLE|full %s, %s|%.4f s|wire time %.4f s (wake-up run included)|%.3f\n", what, c.name, m,
+                limit + wake, m / (limit + wake));
   };
   report("read", reads, readLimit, kReadExchanges);
   report("program", programs, programLimit, kProgramExchanges);

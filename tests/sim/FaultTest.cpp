@@ -14,7 +14,7 @@ using std::chrono::milliseconds;
 using test::PtyClient;
 using test::startedDevice;
 
-constexpr milliseconds kQuiet(200);
+using test::kQuiet;
 
 std::array<std::uint8_t, 256> readAll(PtyClient& tool) {
   std::array<std::uint8_t, 256> image{};

@@ -18,8 +18,7 @@ using std::chrono::milliseconds;
 using test::PtyClient;
 using test::startedDevice;
 
-// Long enough for a lost answer to have arrived on an idle machine.
-constexpr milliseconds kQuiet(200);
+using test::kQuiet;
 
 TEST(SimProtocol, AReceiverReadsBackItsWholeImage) {
   auto device = startedDevice({.type = DeviceType::Receiver});

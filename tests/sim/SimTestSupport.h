@@ -6,11 +6,15 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
 
 namespace lk24::devsim::test {
+
+// Long enough for a lost answer to have arrived on an idle machine.
+inline constexpr std::chrono::milliseconds kQuiet(200);
 
 inline std::unique_ptr<DeviceSimulator> startedDevice(Options options = {}) {
   auto device = std::make_unique<DeviceSimulator>(std::move(options));

@@ -1,8 +1,9 @@
 #pragma once
-// One soak run through the real window: a read or a program run against a
-// simulated device without faults, and a close request (once, or twice in a
-// row) at an answer drawn from the seed. The window must let the transfer end,
-// then close and write LK24.ini; judged by the device's EEPROM.
+// One soak run through the real window: a read or a program run, and a close
+// request (once, or twice in a row) at an answer drawn from the seed; in a
+// quarter of the runs the device stops answering after that answer, so the
+// close waits for the response time-out. The window must let the transfer
+// end, then close and write LK24.ini; judged by the device's EEPROM.
 //
 // Main thread only, like the window itself.
 
@@ -17,6 +18,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTextEdit>
 
@@ -29,6 +31,7 @@ struct WindowPlan {
   bool program = false;
   int closeAt = 0;     // answers the tool has taken when the close is asked for
   bool twice = false;  // a second request right after the first
+  bool deviceStops = false;
   Table userImage{};
   devsim::Options device;
 
@@ -45,8 +48,21 @@ inline WindowPlan planWindowRun(unsigned seed) {
   plan.twice = below(2) == 1;
   plan.device.seed = seed;
   plan.device.type = below(2) ? devsim::DeviceType::Transmitter : devsim::DeviceType::Receiver;
+  plan.deviceStops = below(4) == 0;
+  if (plan.deviceStops) plan.device.stopAfter = plan.closeAt + below(plan.answers() - plan.closeAt);
   for (std::uint8_t& byte : plan.userImage) byte = static_cast<std::uint8_t>(below(256));
   return plan;
+}
+
+// Whether device holds the first bytes of intended and its old bytes after
+// them: what a write pass that stopped somewhere leaves, and nothing else.
+inline bool writtenInOrder(const Table& device, const Table& intended, const Table& before) {
+  int k = 0;
+  while (k <= addr::kLastWritten && device[k] == intended[k]) ++k;
+  for (int a = k; a < kImageSize; ++a) {
+    if (device[a] != before[a] && !(a <= addr::kLastWritten && intended[a] == before[a])) return false;
+  }
+  return true;
 }
 
 // What a program run from the window must leave in the device: the image
@@ -65,6 +81,19 @@ inline Table windowIntendedImage(const ConfigImage& window, const Table& device)
   intended[addr::kChecksum] = calculatechecksum(intended);
   for (int a = addr::kLastWritten + 1; a < kImageSize; ++a) intended[a] = device[a];
   return intended;
+}
+
+// The image a failed program run leaves in the window, as LK24.ini stores
+// it: refreshed and merged for the run, refreshed again when it is given
+// back, merged once more by the writer.
+inline Table keptAfterFailure(const Table& user, const ConfigImage& tables) {
+  ConfigImage image = tables;
+  image.DeviceImage = user;
+  for (int round = 0; round < 2; ++round) {
+    applyImageCorrections(image.DeviceImage);
+    image.FilterUserData();
+  }
+  return image.DeviceImage;
 }
 
 class WindowHarness {
@@ -140,25 +169,36 @@ inline Outcome WindowHarness::run(const WindowPlan& plan, const Limits& limits) 
   }
   out.transferSeconds = static_cast<double>(clock.elapsed()) / 1000.0;
   const QStringList log = form->MInfo->toPlainText().split(QLatin1Char('\n'));
-  out.summary = log.filter(QStringLiteral("erfolgreich")).join(QStringLiteral(" | ")).toStdString();
+  const QRegularExpression endings(QStringLiteral("erfolgreich|Übertragungsfehler"));
+  out.summary = log.filter(endings).join(QStringLiteral(" | ")).toStdString();
   if (form->isVisible()) fail("the window did not close");
   if (form->link().transferRunning()) fail("the transfer still runs");
   if (log.count(QStringLiteral("    Das Fenster schließt, wenn die Übertragung beendet ist.")) !=
       (askedDuringTransfer ? 1 : 0)) {
     fail("the note that the window closes later is wrong");
   }
-  const QString done = plan.program ? QStringLiteral("Daten erfolgreich übertragen") : QStringLiteral("Daten erfolgreich gelesen");
-  if (log.count(done) != 1) fail("the transfer did not complete: " + out.summary);
   const Table after = device.eeprom();
-  if (after != (plan.program ? intended : before)) fail("the device holds another image than the user asked for");
+  if (plan.deviceStops) {
+    if (log.filter(QStringLiteral("Übertragungsfehler bei Byte ")).size() != 1) fail("no transfer error");
+    if (!(plan.program ? writtenInOrder(after, intended, before) : after == before)) {
+      fail("the device was written out of order");
+    }
+  } else {
+    const QString done =
+        plan.program ? QStringLiteral("Daten erfolgreich übertragen") : QStringLiteral("Daten erfolgreich gelesen");
+    if (log.count(done) != 1) fail("the transfer did not complete: " + out.summary);
+    if (after != (plan.program ? intended : before)) fail("the device holds another image than the user asked for");
+  }
   LineList written;
   ConfigImage check;
   if (written.loadFromFile(kTemplateFileName) != FileReadStatus::Ok ||
       loadTemplateTables(written, check) != TemplateLoad::Valid) {
     fail("LK24.ini was not written");
+  } else if (plan.program && plan.deviceStops && check.DeviceImage != keptAfterFailure(plan.userImage, check)) {
+    fail("LK24.ini lost the user's configuration");
   }
   for (const std::string& message : escaped_) fail("error box: " + message);
-  out.ending = plan.program ? Ending::ProgramDone : Ending::ReadDone;
+  out.ending = plan.deviceStops ? Ending::TransferError : plan.program ? Ending::ProgramDone : Ending::ReadDone;
 
   form.reset();
   device.stop();

@@ -116,8 +116,11 @@ class WindowHarness {
   WindowHarness& operator=(const WindowHarness&) = delete;
 
   Outcome run(const WindowPlan& plan, const Limits& limits = {});
+  // Attempts again while a failure coincides with a stall of the machine.
+  Outcome runSteadily(const WindowPlan& plan, const Limits& limits = {});
 
  private:
+  StallWatch stalls_;
   QTemporaryDir dir_;
   QString previousDir_;
   QString templatePath_;
@@ -129,6 +132,7 @@ inline Outcome WindowHarness::run(const WindowPlan& plan, const Limits& limits) 
   auto fail = [&out](const std::string& what) { out.problems.push_back(what); };
   QElapsedTimer clock;
   clock.start();
+  stalls_.reset();
   escaped_.clear();
   QFile::remove(QString::fromLatin1(kTemplateFileName));
   QFile::copy(templatePath_, QString::fromLatin1(kTemplateFileName));
@@ -204,7 +208,22 @@ inline Outcome WindowHarness::run(const WindowPlan& plan, const Limits& limits) 
   device.stop();
   serveEventsFor(5);
   out.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+  out.stallMs = stalls_.longestMs();
   return out;
+}
+
+inline Outcome WindowHarness::runSteadily(const WindowPlan& plan, const Limits& limits) {
+  std::vector<std::string> stalledTries;
+  const int stallLimit = kClosePortDelayMs / std::max(1, limits.stallDivisor);
+  for (int attempt = 1;; ++attempt) {
+    Outcome out = run(plan, limits);
+    out.attempts = attempt;
+    if (out.problems.empty() || out.stallMs < stallLimit || attempt >= limits.attempts) {
+      out.stalledTries = std::move(stalledTries);
+      return out;
+    }
+    stalledTries.push_back("stall " + std::to_string(out.stallMs) + " ms: " + out.problems.front());
+  }
 }
 
 }  // namespace lk24::soak

@@ -138,7 +138,7 @@ int main(int argc, char** argv) {
     if (throughWindow) {
       WindowPlan windowPlan = planWindowRun(seed);
       if (!settings.trace.empty()) windowPlan.device.traceFile = settings.trace;
-      outcome = windowHarness.run(windowPlan, settings.limits);
+      outcome = windowHarness.runSteadily(windowPlan, settings.limits);
       plan.program = windowPlan.program;
     } else {
       outcome = harness.runSteadily(plan, settings.limits);

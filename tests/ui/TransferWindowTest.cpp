@@ -66,8 +66,8 @@ class TransferWindowTest : public ShellTest {
     return static_cast<int>(logTexts(form.MInfo).count(text));
   }
 
-  // The image a program run must leave in the device when the window holds
-  // user: refreshed and merged, with the device's own serial numbers.
+  // What a program run must leave in the device: the window's image refreshed
+  // and merged, the device's own serial numbers, bytes 248.. never written.
   static Table programmedImage(const ConfigImage& window, const Table& device) {
     ConfigImage image = window;
     applyImageCorrections(image.DeviceImage);
@@ -133,13 +133,7 @@ TEST_F(TransferWindowTest, ProgrammierenWritesTheMergedImageWithTheDevicesSerial
   form.image().DeviceImage[23] = 0x21;
   form.image().DeviceImage[176] = 0x99;
   form.image().DeviceImage[235] = 0x77;
-  ConfigImage expectedImage = form.image();
-  applyImageCorrections(expectedImage.DeviceImage);  // the request refreshes first
-  expectedImage.FilterUserData();
-  Table expected = expectedImage.DeviceImage;
-  for (int a : {176, 177, 234, 235}) expected[a] = original[a];
-  expected[239] = calculatechecksum(expected);
-  for (int a = 248; a < kImageSize; ++a) expected[a] = original[a];  // never written
+  const Table expected = programmedImage(form.image(), original);
 
   form.ProgButtonClick();
   EXPECT_EQ(questions_, QStringList{QStringLiteral("Gerätekonfiguration überschreiben?")});
@@ -156,32 +150,6 @@ TEST_F(TransferWindowTest, ProgrammierenWritesTheMergedImageWithTheDevicesSerial
   const QString backup = QDir(QString::fromLatin1(kBackupFolderName)).absoluteFilePath(backups[0]);
   EXPECT_EQ(readConfigurationFile(backup.toStdString()).deviceImage, original);
   EXPECT_EQ(countLines(form, QStringLiteral(" Gerätedaten gesichert unter \"") + backup + QLatin1Char('"')), 1);
-}
-
-TEST_F(TransferWindowTest, AfterAWritePassThatDiesTheRetryWritesTheUsersConfiguration) {
-  Options dying;
-  dying.stopAfter = 256 + 10;  // the pre-read and ten echoes of the write pass
-  startDevice(dying);
-  const Table original = device_->eeprom();
-  TForm1 form;
-  form.image().DeviceImage[22] = 0x43;  // R_ID 17185, the user's edit
-  form.image().DeviceImage[23] = 0x21;
-  const Table expected = programmedImage(form.image(), original);
-
-  form.ProgButtonClick();
-  ASSERT_TRUE(waitForIdle(form));
-  EXPECT_EQ(countLines(form, QStringLiteral("Übertragungsfehler bei Byte 10")), 1);
-  // The window shows the user's configuration again, and holds it.
-  EXPECT_EQ(form.findChild<QLineEdit*>(QStringLiteral("R_ID"))->text(), QStringLiteral("17185"));
-  EXPECT_NE(device_->eeprom(), expected);
-
-  const Table halfWritten = device_->eeprom();
-  startDevice(Options{});  // the fault is gone; the device is as the first run left it
-  device_->setEeprom(halfWritten);
-  form.ProgButtonClick();
-  ASSERT_TRUE(waitForIdle(form));
-  EXPECT_EQ(countLines(form, QStringLiteral("Daten erfolgreich übertragen")), 1);
-  EXPECT_EQ(device_->eeprom(), expected);
 }
 
 TEST_F(TransferWindowTest, ACloseRequestDuringTheWritePassWaitsForTheVerifiedDevice) {

@@ -8,13 +8,12 @@
 #include "editor/ImageCorrections.h"
 #include "editor/NumberCodecs.h"
 #include "link/DeviceLink.h"
-#include "serial/AfComPort.h"
-#include "tools/devsim/DeviceSimulator.h"
 #include "model/ConfigurationFile.h"
 #include "model/DeviceBackup.h"
+#include "serial/AfComPort.h"
+#include "tools/devsim/DeviceSimulator.h"
 #include "ui/ConfirmBox.h"
 #include "ui/FileDialogs.h"
-#include "ui/SettingsView.h"
 #include "ui/ULK24.h"
 
 #include <QAction>
@@ -159,14 +158,15 @@ TEST_F(TransferWindowTest, ACloseRequestDuringTheWritePassWaitsForTheVerifiedDev
   const Table original = device_->eeprom();
   TForm1 form;
   form.show();
+  ASSERT_TRUE(waitUntil([&] { return !form.inittimer->isActive(); }, 5000));  // drawn and refreshed
   form.image().DeviceImage[22] = 0x43;
   const Table expected = programmedImage(form.image(), original);
   QFile::remove(QString::fromLatin1(kTemplateFileName));  // written again at close
 
   form.ProgButtonClick();
-  ASSERT_TRUE(waitUntil([&] { return form.link().state().ProgramMode && !form.link().state().ReadMode &&
-                                     form.link().state().BytePos >= 60; }, 20000));
-  EXPECT_EQ(form.link().state().BytePos, 60);
+  const TransferState& state = form.link().state();
+  ASSERT_TRUE(waitUntil([&] { return state.ProgramMode && !state.ReadMode && state.BytePos >= 60; }, 20000));
+  EXPECT_LT(state.BytePos, 70);  // write 60 (one byte per turn of the loop) or just after it
   // Nothing may change the image while the device is being written.
   EXPECT_FALSE(form.PSender->isEnabled());
   EXPECT_FALSE(form.Pempfang->isEnabled());

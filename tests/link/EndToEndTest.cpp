@@ -156,7 +156,8 @@ TEST_F(EndToEnd, ASlowBackupDoesNotCloseThePortUnderTheWritePass) {
   link->setBackupStore(std::make_unique<SlowStore>(backupRoot.filePath("LK24.ini")));
   image.DeviceImage = device.eeprom();
   programNow();
-  EXPECT_EQ(view.entryTexts().back(), linktext::programDone());
+  EXPECT_EQ(view.entryTexts().back(), linktext::programDone()) << "longest stall of the event loop: "
+                                                                << longestStallMs() << " ms";
   EXPECT_EQ(device.stats().commands, 256 + 248 + 256);
 }
 

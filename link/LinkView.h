@@ -16,6 +16,7 @@ constexpr int kTimeStamp = 1;
 constexpr int kEmptyLineAfter = 2;
 constexpr int kError = kTimeStamp | kEmptyLineAfter;  // red
 constexpr int kSuccess = kTimeStamp;                  // black
+constexpr int kInfo = kTimeStamp | kEmptyLineAfter;   // black
 constexpr int kNote = kEmptyLineAfter;                // red
 }  // namespace entrystyle
 
@@ -54,6 +55,16 @@ class LinkView {
   virtual void setComItemEnabled(int comNumber, bool enabled) = 0;
 
   virtual void setDeviceHighlight(DeviceHighlight highlight) = 0;
+
+  // The settings panels and the file commands that change or save the image:
+  // off from a request's first command to the end of its transfer, so that
+  // nothing changes the image a transfer is filling or comparing. A view
+  // without settings ignores it.
+  virtual void setEditingEnabled(bool /*enabled*/) {}
+
+  // The transfer has ended (completed, refused or failed); the link is idle
+  // once the handler that called this has returned.
+  virtual void transferEnded() {}
 
   // Yes/No question; true only for Yes.
   virtual bool confirm(const QString& question) = 0;

@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -78,18 +81,27 @@ void syncParentDirectory(const QString& name) {
 
 }  // namespace
 
-FileWriteStatus LineList::saveToFile(const std::string& path) const {
+FileWriteStatus LineList::saveToFile(const std::string& path, std::string* reason) const {
   const QString name = QString::fromLocal8Bit(path.c_str());
   QSaveFile file(name);
-  if (!file.open(QIODevice::WriteOnly)) return FileWriteStatus::Failed;
+  // Qt describes a failed flush only as "Unknown error"; the system's own
+  // description of errno is the one a user can act on.
+  const auto failed = [&file, reason] {
+    const int cause = errno;
+    if (reason) *reason = cause != 0 ? std::strerror(cause) : file.errorString().toStdString();
+    return FileWriteStatus::Failed;
+  };
+  errno = 0;
+  if (!file.open(QIODevice::WriteOnly)) return failed();
   const std::string data = text();
   // QSaveFile does not notice every failed write by itself: check each step.
   const qint64 written = file.write(data.data(), static_cast<qint64>(data.size()));
   if (written != static_cast<qint64>(data.size()) || !file.flush()) {
+    const FileWriteStatus status = failed();
     file.cancelWriting();
-    return FileWriteStatus::Failed;
+    return status;
   }
-  if (!file.commit()) return FileWriteStatus::Failed;
+  if (!file.commit()) return failed();
   syncParentDirectory(name);
   return FileWriteStatus::Ok;
 }

@@ -1,0 +1,37 @@
+#include "model/DeviceBackup.h"
+
+#include "model/TemplateFormat.h"
+
+#include <gtest/gtest.h>
+
+namespace lk24 {
+namespace {
+
+const QDateTime kWhen(QDate(2026, 12, 8), QTime(18, 13, 42));
+
+TEST(DeviceBackup, NamesTheFileByTypeSerialNumberAndLocalTime) {
+  const Table bytes{};
+  const ConfigImage tables;
+  EXPECT_EQ(makeDeviceBackup(bytes, tables, BackupDeviceType::Receiver, 4711, 1, kWhen).fileName,
+            "Empfaenger-04711-20261208-181342.lk2");
+  EXPECT_EQ(makeDeviceBackup(bytes, tables, BackupDeviceType::Transmitter, 65535, 1, kWhen).fileName,
+            "Sender-65535-20261208-181342.lk2");
+  EXPECT_EQ(makeDeviceBackup(bytes, tables, BackupDeviceType::Unknown, 0, 1, kWhen).fileName,
+            "Geraet-00000-20261208-181342.lk2");
+}
+
+TEST(DeviceBackup, HoldsTheBytesAsReadAndPassesAsATemplate) {
+  ConfigImage tables;
+  tables.AndMask.fill(0x0F);  // a merge would change every byte below
+  tables.OrMask.fill(0xF0);
+  tables.FactoryImage.fill(0x5A);
+  Table bytes{};
+  for (int a = 0; a < kImageSize; ++a) bytes[a] = static_cast<std::uint8_t>(255 - a);
+  bytes[addr::kVersionMajor] = 7;  // the refresh would stamp 1 here
+  const DeviceBackup backup = makeDeviceBackup(bytes, tables, BackupDeviceType::Receiver, 1, 3, kWhen);
+  EXPECT_EQ(parseDeviceImage(backup.lines), bytes);
+  EXPECT_EQ(loadTemplateTables(backup.lines, tables), TemplateLoad::Valid);
+}
+
+}  // namespace
+}  // namespace lk24

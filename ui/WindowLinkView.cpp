@@ -2,7 +2,6 @@
 
 #include "ui/ConfirmBox.h"
 #include "ui/MessageLog.h"
-#include "ui/PieGauge.h"
 #include "ui/SystemBeep.h"
 #include "ui/ULK24.h"
 
@@ -24,13 +23,15 @@ void WindowLinkView::scrollLogToEnd() { SetCaretToEnd(form_.MInfo, true); }
 
 void WindowLinkView::beep() { SystemBeep(); }
 
-void WindowLinkView::setProgressPanelVisible(bool visible) { form_.PanProg->setVisible(visible); }
+WindowLinkView::WindowLinkView(TForm1& form) : form_(form), progress_(form.PanProg, form.Gauge, form.Laction) {}
 
-void WindowLinkView::setGaugeVisible(bool visible) { form_.Gauge->setVisible(visible); }
+void WindowLinkView::setProgressPanelVisible(bool visible) { progress_.setPanelVisible(visible); }
 
-void WindowLinkView::setGaugeProgress(int percent) { form_.Gauge->setProgress(percent); }
+void WindowLinkView::setGaugeVisible(bool visible) { progress_.setGaugeVisible(visible); }
 
-void WindowLinkView::setActionText(const QString& text) { form_.Laction->setText(text); }
+void WindowLinkView::setGaugeProgress(int percent) { progress_.setProgress(percent); }
+
+void WindowLinkView::setActionText(const QString& text) { progress_.setAction(text); }
 
 void WindowLinkView::setLeseButtonEnabled(bool enabled) { form_.LeseButton->setEnabled(enabled); }
 

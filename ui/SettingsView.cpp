@@ -112,6 +112,30 @@ class RefreshGuard {
 
 bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
 
+// The controls of a page that Tab can reach, in reading order: by rows from
+// the top, and within a row from the left. Controls whose tops lie within a
+// few pixels of each other share a row (a check box and a field beside it).
+std::vector<QWidget*> readingOrder(QWidget* page) {
+  constexpr int kSameRow = 8;
+  struct Placed {
+    QWidget* control;
+    QPoint at;
+  };
+  std::vector<Placed> placed;
+  for (QWidget* child : page->findChildren<QWidget*>()) {
+    if (child->focusPolicy() & Qt::TabFocus) placed.push_back({child, child->mapTo(page, QPoint(0, 0))});
+  }
+  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.at.y() < b.at.y(); });
+  for (auto row = placed.begin(); row != placed.end();) {
+    auto end = std::find_if(row, placed.end(), [top = row->at.y()](const Placed& p) { return p.at.y() >= top + kSameRow; });
+    std::stable_sort(row, end, [](const Placed& a, const Placed& b) { return a.at.x() < b.at.x(); });
+    row = end;
+  }
+  std::vector<QWidget*> order;
+  for (const Placed& p : placed) order.push_back(p.control);
+  return order;
+}
+
 }  // namespace
 
 SettingsView::SettingsView(QWidget* pSender, QWidget* pEmpfang, ConfigImage& image, std::function<void()> showdata,
@@ -431,7 +455,25 @@ void SettingsView::showFactoryCovers() {
     QWidget* cover = widget(page.cover);
     cover->show();
     cover->raise();
+    // Tab and Space must not reach what the mouse cannot (byte 3 bit 0, the
+    // device's write protection, lies under a cover).
+    for (QWidget* control : widget(page.name)->findChildren<QWidget*>()) control->setFocusPolicy(Qt::NoFocus);
   }
+}
+
+std::vector<QWidget*> SettingsView::tabOrder() const {
+  std::vector<QWidget*> order;
+  for (const PageControlRow& control : pageControls()) {
+    // Tab reaches a page control through its tab bar, which stands in for it.
+    auto* tabs = static_cast<QTabWidget*>(widget(control.name));
+    order.insert(order.end(), {tabs, tabs->tabBar()});
+    for (const PageRow& page : pages()) {
+      if (page.pageControl != control.name) continue;
+      const std::vector<QWidget*> rows = readingOrder(widget(page.name));
+      order.insert(order.end(), rows.begin(), rows.end());
+    }
+  }
+  return order;
 }
 
 std::string SettingsView::transmitterFirmwareText() const { return edit("LTFirm")->text().toStdString(); }

@@ -33,6 +33,7 @@
 #include <QTimer>
 
 #include <array>
+#include <vector>
 
 namespace lk24 {
 
@@ -266,22 +267,19 @@ void TForm1::buildDiagnosticLists() {
     list->setGeometry(design.left, design.top, 97, 273);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Listings to look at: Tab moves on instead of typing into them.
+    list->setReadOnly(true);
+    list->setTabChangesFocus(true);
     this->*design.member = list;
   }
 }
 
-// Tab goes through the two halves, the two big buttons and "clear info",
-// then the listings; the log is left out.
+// Tab goes through the transmitter half, the receiver half, the two big
+// buttons and "clear info", then the listings; the log is left out.
 void TForm1::setTabOrder() {
-  QWidget* previous = nullptr;
-  for (QWidget* next : {static_cast<QWidget*>(PSender), static_cast<QWidget*>(Pempfang),
-                        static_cast<QWidget*>(LeseButton), static_cast<QWidget*>(ProgButton),
-                        static_cast<QWidget*>(ButClear), static_cast<QWidget*>(werkmemo),
-                        static_cast<QWidget*>(datamemo), static_cast<QWidget*>(andmemo),
-                        static_cast<QWidget*>(ormemo)}) {
-    if (previous) QWidget::setTabOrder(previous, next);
-    previous = next;
-  }
+  std::vector<QWidget*> order = Settings->tabOrder();
+  order.insert(order.end(), {LeseButton, ProgButton, ButClear, werkmemo, datamemo, andmemo, ormemo});
+  for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void TForm1::buildMenu() {

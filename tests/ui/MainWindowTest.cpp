@@ -15,20 +15,15 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 
 namespace lk24::test {
 namespace {
 
 using MainWindowTest = ShellTest;
-
-// The widget Tab moves to from `from`.
-QWidget* nextTabStop(QWidget* from) {
-  for (QWidget* next = from->nextInFocusChain(); next && next != from; next = next->nextInFocusChain()) {
-    if ((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() && next->isVisibleTo(from->window())) return next;
-  }
-  return nullptr;
-}
 
 TEST_F(MainWindowTest, ClientAreaIsFixedBelowTheMenuBar) {
   writeTemplate(templateLines(sampleImage(), 1));
@@ -110,23 +105,116 @@ TEST_F(MainWindowTest, ControlsSitAtTheirPlacesWithTheirHints) {
   EXPECT_EQ(form.ProgButton->text(), QStringLiteral("Konfiguration\nPROGRAMMIEREN"));
   EXPECT_EQ(form.SB1->panelCount(), 2);
 
-  // Tab runs from the buttons to "clear info" and on to the listings,
-  // passing over the log.
-  EXPECT_EQ(nextTabStop(form.LeseButton), form.ProgButton);
-  EXPECT_EQ(nextTabStop(form.ProgButton), form.ButClear);
-  EXPECT_EQ(nextTabStop(form.ButClear), form.werkmemo);
-  EXPECT_EQ(nextTabStop(form.werkmemo), form.datamemo);
-  // From the listings Tab goes round to the settings of the two halves,
-  // and from them to the read button.
-  int settingsStops = 0;
-  QWidget* stop = nextTabStop(form.ormemo);
-  EXPECT_TRUE(stop && form.PSender->isAncestorOf(stop));
-  for (; stop && stop != form.LeseButton && settingsStops < 1000; stop = nextTabStop(stop), ++settingsStops) {
-    EXPECT_TRUE(form.PSender->isAncestorOf(stop) || form.Pempfang->isAncestorOf(stop))
-        << stop->objectName().toStdString();
+}
+
+// Presses Tab for real, from start on, until the focus comes back to it (or
+// stays where it is): the widgets that had the focus, start first.
+std::vector<QWidget*> tabRound(QWidget* start) {
+  start->setFocus(Qt::TabFocusReason);
+  std::vector<QWidget*> visited{start};
+  for (int presses = 0; presses < 300; ++presses) {
+    QWidget* before = QApplication::focusWidget();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QWidget* now = QApplication::focusWidget();
+    if (now == start || now == before) break;
+    visited.push_back(now);
   }
-  EXPECT_EQ(stop, form.LeseButton);
-  EXPECT_GT(settingsStops, 0);
+  return visited;
+}
+
+QStringList names(const std::vector<QWidget*>& widgets) {
+  QStringList list;
+  for (QWidget* w : widgets) list << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName());
+  return list;
+}
+
+// An image with every optional panel shown, so every control can take part.
+ConfigImage imageWithAllPanels() {
+  ConfigImage image = sampleImage();
+  image.DeviceImage[26] = 0xFF;  // distance and emergency alarms with all their options
+  image.DeviceImage[91] = 0x03;  // interval transmission and emergency button
+  return image;
+}
+
+void showActive(QWidget& window) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+TEST_F(MainWindowTest, TabVisitsTransmitterThenReceiverThenButtonsAndListings) {
+  writeTemplate(templateLines(imageWithAllPanels(), 1));
+  TForm1 form;
+  showActive(form);
+  form.showdata();
+  const std::vector<QWidget*> round = tabRound(form.findChild<QWidget*>(QStringLiteral("T_ID")));
+  const QStringList visited = names(round);
+  const std::string shown = visited.join(QLatin1Char(' ')).toStdString();
+
+  // The transmitter's first page, top to bottom, then the receiver half,
+  // then the column on the right; the log is passed over.
+  ASSERT_GE(visited.size(), 16) << shown;
+  EXPECT_EQ(visited.mid(0, 6).join(QLatin1Char(' ')),
+            QStringLiteral("T_ID Meldeintervall CB_T_Intevall CB_T_Notruf T_LedHell Kapazitaet"))
+      << shown;
+  EXPECT_EQ(visited.mid(visited.size() - 8).join(QLatin1Char(' ')),
+            QStringLiteral("LeseButton ProgButton ButClear werkmemo datamemo andmemo ormemo qt_tabwidget_tabbar"))
+      << "the listings pass Tab on and the round closes at the transmitter's pages: " << shown;
+  std::size_t firstReceiver = round.size();
+  std::size_t lastTransmitter = 0;
+  for (std::size_t i = 0; i < round.size(); ++i) {
+    if (form.PSender->isAncestorOf(round[i]) && i + 1 < round.size()) lastTransmitter = i;
+    if (form.Pempfang->isAncestorOf(round[i])) firstReceiver = std::min(firstReceiver, i);
+  }
+  EXPECT_LT(lastTransmitter, firstReceiver) << shown;
+
+  // Every control of the receiver's shown page that takes input is reached,
+  // in reading order.
+  auto* page = form.findChild<QWidget*>(QStringLiteral("TabSheet3"));
+  std::vector<QWidget*> onPage;
+  for (QWidget* w : round) {
+    if (page->isAncestorOf(w)) onPage.push_back(w);
+  }
+  for (QWidget* w : page->findChildren<QWidget*>()) {
+    if ((w->focusPolicy() & Qt::TabFocus) && w->isVisible() && w->isEnabled() && !qobject_cast<QRadioButton*>(w)) {
+      EXPECT_NE(std::find(onPage.begin(), onPage.end(), w), onPage.end()) << w->objectName().toStdString();
+    }
+  }
+  for (std::size_t i = 1; i < onPage.size(); ++i) {
+    const QPoint a = onPage[i - 1]->mapTo(page, QPoint(0, 0));
+    const QPoint b = onPage[i]->mapTo(page, QPoint(0, 0));
+    EXPECT_TRUE(b.y() > a.y() || (b.y() > a.y() - 8 && b.x() > a.x()))
+        << names({onPage[i - 1], onPage[i]}).join(QStringLiteral(" before ")).toStdString();
+  }
+}
+
+// The factory pages lie under "- kein Zugriff -": their tabs can be chosen
+// from the keyboard and show the cover, but Tab never enters the page, so
+// Space cannot toggle the write permission (byte 3 bit 0) unseen.
+TEST_F(MainWindowTest, CoveredPagesAreClosedToTheKeyboard) {
+  writeTemplate(templateLines(imageWithAllPanels(), 1));
+  TForm1 form;
+  showActive(form);
+  form.showdata();
+  const std::uint8_t writePermission = form.image().DeviceImage[3];
+  for (const char* name : {"PageControl1", "PageControl2"}) {
+    auto* tabs = form.findChild<QTabWidget*>(QString::fromLatin1(name));
+    tabs->tabBar()->setFocus(Qt::TabFocusReason);
+    for (int i = 1; i < tabs->count(); ++i) QTest::keyClick(tabs->tabBar(), Qt::Key_Right);
+    ASSERT_EQ(tabs->currentIndex(), tabs->count() - 1) << name;
+  }
+  QWidget* transmitterPage = form.findChild<QWidget*>(QStringLiteral("TSwerkSender"));
+  QWidget* receiverPage = form.findChild<QWidget*>(QStringLiteral("TabSheet1"));
+  EXPECT_TRUE(form.findChild<QWidget*>(QStringLiteral("PTwerk"))->isVisible());
+  EXPECT_TRUE(form.findChild<QWidget*>(QStringLiteral("PRwerk"))->isVisible());
+
+  for (QWidget* stop : tabRound(form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->tabBar())) {
+    EXPECT_FALSE(transmitterPage->isAncestorOf(stop) || receiverPage->isAncestorOf(stop))
+        << stop->objectName().toStdString();
+    // Space toggles a switch; the buttons on the right are left alone.
+    if (form.PSender->isAncestorOf(stop) || form.Pempfang->isAncestorOf(stop)) QTest::keyClick(stop, Qt::Key_Space);
+  }
+  EXPECT_EQ(form.image().DeviceImage[3], writePermission);
 }
 
 TEST_F(MainWindowTest, MenuCaptionsNamesAndRadioGroups) {

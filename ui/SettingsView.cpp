@@ -7,6 +7,7 @@
 #include "editor/PageLayout.h"
 #include "editor/SwitchMap.h"
 #include "model/TemplateFormat.h"
+#include "ui/DesignFont.h"
 #include "ui/SettingsWidgets.h"
 #include "ui/SystemBeep.h"
 
@@ -65,16 +66,12 @@ Handler clickHandler(std::string_view control) {
 }
 
 constexpr int kFieldHeight = 19;
-constexpr int kLineHeight = 13;
 
-// The settings pages are dense; one small sans face keeps them inside the
-// 257 x 473 page controls whatever the desktop's default font is.
-QFont settingsFont(int pixelSize = 11, bool bold = false) {
-  QFont font(QStringLiteral("Nimbus Sans"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  return font;
+// The settings pages are dense: the window's face at its small size keeps
+// them inside the 257 x 473 page controls.
+constexpr int kSettingsPixelSize = 11;
+QFont settingsFont(int pixelSize = kSettingsPixelSize, bool bold = false) {
+  return DesignFont(kWindowFace, pixelSize, bold ? kBold : kPlain);
 }
 
 int fieldPixelWidth(int maxLength) { return 8 + 7 * maxLength; }
@@ -83,11 +80,10 @@ QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static
 
 QLabel* placeCaption(QLabel* label, std::string_view text, int x, int y, bool bold = false) {
   label->setText(qs(text));
-  if (bold) label->setFont(settingsFont(11, true));
-  const int lines = 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  if (bold) label->setFont(settingsFont(kSettingsPixelSize, true));
   label->adjustSize();
   // Centre the caption's lines on the row of the control beside it.
-  label->move(x, y + (kFieldHeight - lines * kLineHeight) / 2 - 1);
+  label->move(x, y + (kFieldHeight - label->height()) / 2);
   return label;
 }
 
@@ -97,6 +93,7 @@ QLabel* addCaption(QWidget* container, std::string_view text, int x, int y, bool
 
 // A one-line edit's own caption after it starts a few pixels right of it.
 int afterFieldX(int x, int maxLength) { return x + fieldPixelWidth(maxLength) + 4; }
+constexpr int kNumberGap = 2;  // between a table entry's number and its field
 
 class RefreshGuard {
  public:
@@ -257,18 +254,27 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
     if (caption.container != containerName) continue;
     const std::string_view text =
         !live && !caption.placeholderText.empty() ? caption.placeholderText : caption.text;
-    QLabel* created = addCaption(container, text, caption.x, caption.y, caption.role == CaptionRole::Heading);
+    QLabel* created = nullptr;
     if (caption.role == CaptionRole::Derived) {
       // Room for the widest text the refresh can write.
       const std::string widest = caption.name == "Lfreq" ? frequencyText(1) : minutesText(65535);
-      created->resize(QFontMetrics(settingsFont()).horizontalAdvance(qs(widest)) + 4, created->height());
+      created = addCaption(container, widest, caption.x, caption.y);
+      created->setText(qs(text));
+    } else {
+      created = addCaption(container, text, caption.x, caption.y, caption.role == CaptionRole::Heading);
     }
     remember(created, caption.name);
   }
 
   for (const FieldRow& field : allFields()) {
     if (field.container != containerName) continue;
-    if (field.captionX >= 0) addCaption(container, field.captionBefore, field.captionX, field.y);
+    if (field.kind == FieldKind::TableByte) {
+      // A table entry's number stands just left of its field, however wide.
+      QLabel* number = addCaption(container, field.captionBefore, 0, field.y);
+      number->move(field.x - kNumberGap - number->width(), number->y());
+    } else if (field.captionX >= 0) {
+      addCaption(container, field.captionBefore, field.captionX, field.y);
+    }
     if (!field.captionAfter.empty()) {
       addCaption(container, field.captionAfter, afterFieldX(field.x, field.maxLength), field.y);
     }

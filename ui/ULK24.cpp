@@ -106,6 +106,9 @@ TForm1::TForm1(QWidget* parent)
       SaveDialog1(FileDialog::Purpose::Save, QStringLiteral("Datei Speichern"),
                   QStringLiteral("LK24 Konfiguration (*.lk2)|*.lk2|alle Dateien (*.*)|*.*")) {
   setObjectName(QStringLiteral("Form1"));
+  // The window's font, for the menu and everything not given one of its own:
+  // the design's 15-pixel cell height is a 13-pixel em.
+  setFont(DesignFont(QStringLiteral("MS Sans Serif"), 13));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   SaveDialog1.setFileName(QStringLiteral("default.lk2"));
@@ -152,7 +155,6 @@ void TForm1::buildClientArea() {
   Client = new QWidget(this);
   Client->setObjectName(QStringLiteral("Client"));
   Client->setFixedSize(kClientWidth, kClientHeight);
-  Client->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 15));
   fillBackground(Client, Qt::white);
   setCentralWidget(Client);
 
@@ -351,6 +353,9 @@ void TForm1::buildMenu() {
   MHilfeTop->setObjectName(QStringLiteral("MHilfeTop"));
   Mhilfe = addItem(MHilfeTop, "Mhilfe", QStringLiteral("&Hilfe"), &TForm1::MhilfeClick);
   M_info = addItem(MHilfeTop, "M_info", QStringLiteral("&Info"), &TForm1::M_infoClick);
+
+  // Menus open as windows of their own and do not inherit the window's font.
+  for (QMenu* menu : bar->findChildren<QMenu*>()) menu->setFont(font());
 }
 
 // ------------------------------------------------------- start and close

@@ -8,6 +8,7 @@
 #include "ui/ULK24.h"
 
 #include <QAction>
+#include <QFontInfo>
 #include <QActionGroup>
 #include <QLabel>
 #include <QMenu>
@@ -215,6 +216,24 @@ TEST_F(MainWindowTest, CoveredPagesAreClosedToTheKeyboard) {
     if (form.PSender->isAncestorOf(stop) || form.Pempfang->isAncestorOf(stop)) QTest::keyClick(stop, Qt::Key_Space);
   }
   EXPECT_EQ(form.image().DeviceImage[3], writePermission);
+}
+
+// One sans face for the whole window; the listings, laid out in columns,
+// in its fixed-pitch sibling.
+TEST_F(MainWindowTest, OneFaceForTheWholeWindow) {
+  writeTemplate(templateLines(sampleImage(), 1));
+  TForm1 form;
+  const std::vector<QWidget*> listings{form.werkmemo, form.datamemo, form.andmemo, form.ormemo};
+  auto isListing = [&](QWidget* w) {
+    return std::any_of(listings.begin(), listings.end(), [w](QWidget* l) {
+      return l == w || l->isAncestorOf(w) || w->objectName() == l->objectName() + QStringLiteral("Caption");
+    });
+  };
+  for (QWidget* w : form.findChildren<QWidget*>()) {
+    const QString expected = isListing(w) ? QStringLiteral("Liberation Mono") : QStringLiteral("Liberation Sans");
+    EXPECT_EQ(QFontInfo(w->font()).family(), expected)
+        << w->metaObject()->className() << " " << w->objectName().toStdString();
+  }
 }
 
 TEST_F(MainWindowTest, MenuCaptionsNamesAndRadioGroups) {

@@ -44,7 +44,9 @@ TTextWindow::TTextWindow(const TextWindowDesign& design, QWidget* parent) : QDia
   RichEdit1->setGeometry(design.text);
   RichEdit1->setFrameStyle(QFrame::NoFrame);
   RichEdit1->setReadOnly(true);
-  RichEdit1->setFont(DesignFont(QStringLiteral("Courier New"), 15));
+  // The design's 15-pixel cell height: a 13-pixel em shows all ten lines
+  // without a scroll bar.
+  RichEdit1->setFont(DesignFont(QStringLiteral("Courier New"), 13));
   QPalette textPalette = RichEdit1->palette();
   textPalette.setColor(QPalette::Base, palette().color(QPalette::Button));
   RichEdit1->setPalette(textPalette);

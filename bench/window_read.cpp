@@ -78,7 +78,9 @@ double bareRead(const std::string& path) {
 // the rest of that handler (refresh, focus) still runs before the loop returns.
 class TransferEndWatch : public QObject {
  public:
-  TransferEndWatch(TForm1& form, QEventLoop& loop) : form_(form), loop_(loop) { form.LeseButton->installEventFilter(this); }
+  TransferEndWatch(TForm1& form, QEventLoop& loop) : form_(form), loop_(loop) {
+    form.LeseButton->installEventFilter(this);
+  }
   ~TransferEndWatch() override { form_.LeseButton->removeEventFilter(this); }
 
  protected:

@@ -122,10 +122,13 @@ std::vector<QWidget*> readingOrder(QWidget* page) {
   for (QWidget* child : page->findChildren<QWidget*>()) {
     if (child->focusPolicy() & Qt::TabFocus) placed.push_back({child, child->mapTo(page, QPoint(0, 0))});
   }
-  std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) { return a.at.y() < b.at.y(); });
+  auto above = [](const Placed& a, const Placed& b) { return a.at.y() < b.at.y(); };
+  auto leftOf = [](const Placed& a, const Placed& b) { return a.at.x() < b.at.x(); };
+  std::stable_sort(placed.begin(), placed.end(), above);
   for (auto row = placed.begin(); row != placed.end();) {
-    auto end = std::find_if(row, placed.end(), [top = row->at.y()](const Placed& p) { return p.at.y() >= top + kSameRow; });
-    std::stable_sort(row, end, [](const Placed& a, const Placed& b) { return a.at.x() < b.at.x(); });
+    const int top = row->at.y();
+    auto end = std::find_if(row, placed.end(), [top](const Placed& p) { return p.at.y() >= top + kSameRow; });
+    std::stable_sort(row, end, leftOf);
     row = end;
   }
   std::vector<QWidget*> order;

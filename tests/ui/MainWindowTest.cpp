@@ -125,7 +125,9 @@ std::vector<QWidget*> tabRound(QWidget* start) {
 
 QStringList names(const std::vector<QWidget*>& widgets) {
   QStringList list;
-  for (QWidget* w : widgets) list << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName());
+  for (QWidget* w : widgets) {
+    list << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName());
+  }
   return list;
 }
 

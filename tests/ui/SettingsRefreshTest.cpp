@@ -340,6 +340,11 @@ TEST(SettingsRefresh, NothingOnAPageIsCutOverlappedOrTouching) {
       w.showPageOf(page);
       const QRect area = page->rect();
       ASSERT_GT(area.height(), 400);
+      for (QWidget* child : page->findChildren<QWidget*>()) {
+        const QRect onPage(child->mapTo(page, QPoint(0, 0)), child->size());
+        EXPECT_TRUE(!child->isVisibleTo(page) || area.contains(onPage))
+            << child->metaObject()->className() << " " << child->objectName().toStdString() << " leaves the page";
+      }
       const std::vector<Drawn> drawn = drawnOn(page, row.cover);
       ASSERT_GT(drawn.size(), 10u);
       for (const Drawn& d : drawn) {

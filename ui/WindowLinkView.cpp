@@ -13,6 +13,8 @@
 
 namespace lk24 {
 
+WindowLinkView::WindowLinkView(TForm1& form) : form_(form), progress_(form.PanProg, form.Gauge, form.Laction) {}
+
 void WindowLinkView::showinfo(const QString& text, LogColour colour, int style) {
   form_.showinfo(&form_, text, colour == LogColour::Red ? clRed : clBlack, static_cast<std::uint8_t>(style));
 }
@@ -22,8 +24,6 @@ void WindowLinkView::appendPlainLine(const QString& text) { form_.appendLogLine(
 void WindowLinkView::scrollLogToEnd() { SetCaretToEnd(form_.MInfo, true); }
 
 void WindowLinkView::beep() { SystemBeep(); }
-
-WindowLinkView::WindowLinkView(TForm1& form) : form_(form), progress_(form.PanProg, form.Gauge, form.Laction) {}
 
 void WindowLinkView::setProgressPanelVisible(bool visible) { progress_.setPanelVisible(visible); }
 

@@ -8,8 +8,8 @@
 #include "ui/ULK24.h"
 
 #include <QAction>
-#include <QFontInfo>
 #include <QActionGroup>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>

@@ -2,6 +2,7 @@
 
 #include "ui/ConfirmBox.h"
 #include "ui/MessageLog.h"
+#include "ui/PieGauge.h"
 #include "ui/SystemBeep.h"
 #include "ui/ULK24.h"
 

@@ -58,7 +58,7 @@ const std::array kSwitches = {
     radioPair({.byte = 26, .bit = 2, .container = "PanelDistance3", .setControl = "RBpoti",
                .setText = "mit Drehregler",
                .setHint = "die zulässige Entfernung kann über den Drehregler justiert werden", .setX = 8,
-               .setY = 22, .clearControl = "RBfest", .clearText = "Festschwelle",
+               .setY = 20, .clearControl = "RBfest", .clearText = "Festschwelle",
                .clearHint = "die zulässige Entfernung wird über einen Fixwert festgelegt.", .clearX = 8,
                .clearY = 42, .enabledWhileClear = {"FestSchwelle", "Lfestschwelle"}}),
     checkBox({.byte = 26, .bit = 3, .container = "PanelDistance1", .control = "CBdistanceTon", .text = "",
@@ -82,19 +82,19 @@ const std::array kSwitches = {
               .statusX = 116}),
 
     checkBox({.byte = 27, .bit = 0, .container = "TabSheet5", .control = "CBTonTest", .text = "",
-              .hint = "wenn selektiert, dann piepst auch der Alarmton beim Einschalten", .x = 142, .y = 298}),
+              .hint = "wenn selektiert, dann piepst auch der Alarmton beim Einschalten", .x = 152, .y = 328}),
     checkBox({.byte = 27, .bit = 1, .container = "TabSheet5", .control = "CBRelaisTest", .text = "",
-              .hint = "wenn selektiert, dann zieht das Relais beim Einschalten kurz an", .x = 142, .y = 322}),
+              .hint = "wenn selektiert, dann zieht das Relais beim Einschalten kurz an", .x = 152, .y = 354}),
     checkBox({.byte = 27, .bit = 2, .container = "TabSheet5", .control = "CBResetTon", .text = "",
               .hint = "wenn selektiert, dann wird der Taster-Reset nach Ausführung durch einen kurzen Piepston "
                       "bestätigt!",
-              .x = 142, .y = 248, .statusLabel = "LResetTon", .textSet = "ja", .textClear = "nein",
-              .statusX = 162}),
+              .x = 152, .y = 276, .statusLabel = "LResetTon", .textSet = "ja", .textClear = "nein",
+              .statusX = 172}),
     radioPair({.byte = 27, .bit = 3, .container = "PRelaiszustand", .setControl = "RBrelalaoff",
-               .setText = "abgefallen", .setHint = "", .setX = 124, .setY = 22, .clearControl = "RBrelalaon",
-               .clearText = "angezogen", .clearHint = "", .clearX = 8, .clearY = 22, .enabledWhileClear = {},
+               .setText = "abgefallen", .setHint = "", .setX = 124, .setY = 24, .clearControl = "RBrelalaon",
+               .clearText = "angezogen", .clearHint = "", .clearX = 8, .clearY = 24, .enabledWhileClear = {},
                .statusLabel = "Lruheinfo", .textSet = "(im Ruhezustand: angezogen)",
-               .textClear = "(im Ruhezustand: abgefallen)", .statusX = 8, .statusY = 44}),
+               .textClear = "(im Ruhezustand: abgefallen)", .statusX = 8, .statusY = 48}),
 
     checkBox({.byte = 91, .bit = 0, .container = "TabSheet2", .control = "CB_T_Notruf", .text = "",
               .hint = "wenn selektiert, dann kann über den Taster ein Notruf abgesetzt werden (sonst nur für "
@@ -112,12 +112,12 @@ const std::array kSwitches = {
                .clearHint = kFrequencyHint, .clearX = 96, .clearY = 30}),
 
     radioPair({.byte = 233, .bit = 0, .container = "TSwerkSender", .setControl = "RB868", .setText = "868,30",
-               .setHint = kFrequencyHint, .setX = 164, .setY = 30, .clearControl = "RB433", .clearText = "433,92",
-               .clearHint = kFrequencyHint, .clearX = 96, .clearY = 30}),
+               .setHint = kFrequencyHint, .setX = 172, .setY = 30, .clearControl = "RB433", .clearText = "433,92",
+               .clearHint = kFrequencyHint, .clearX = 104, .clearY = 30}),
     checkBox({.byte = 233, .bit = 1, .container = "TSwerkSender", .control = "CBpreset", .text = "",
-              .hint = "wenn selektiert, dann werden nur die Presetdaten gesendet!", .x = 64, .y = 338}),
+              .hint = "wenn selektiert, dann werden nur die Presetdaten gesendet!", .x = 64, .y = 364}),
     checkBox({.byte = 233, .bit = 2, .container = "TSwerkSender", .control = "CBarbitupdate",
-              .text = "arbit autocal", .hint = "automatische berechnung des Arbiträrintervalls", .x = 148, .y = 6}),
+              .text = "arbit autocal", .hint = "automatische berechnung des Arbiträrintervalls", .x = 156, .y = 6}),
 };
 
 }  // namespace

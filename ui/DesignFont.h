@@ -1,7 +1,13 @@
 #pragma once
-// Fonts named the way the window's design names them. The desktop's font
-// matching picks the nearest installed face; the style hint keeps a
-// fixed-pitch design font fixed-pitch when no such face is installed.
+// Fonts named the way the window's design names them ("MS Sans Serif",
+// "Verdana", "Arial", "Courier New"), drawn in one sans face for the whole
+// window and one fixed-pitch face for the texts laid out in columns, so
+// the layout measured here is the layout every machine shows.
+//
+// Liberation Sans and Liberation Mono (Debian's fonts-liberation2): their
+// widths are those of Arial and Courier New, the faces the design's places
+// and sizes were made for, so every caption fits where the design puts it;
+// they are hinted for small sizes and have every German letter.
 
 #include <QFont>
 #include <QString>
@@ -9,6 +15,9 @@
 namespace lk24 {
 
 enum FontStyle : unsigned { kPlain = 0, kBold = 1, kItalic = 2 };
+
+inline const QString kWindowFace = QStringLiteral("Liberation Sans");
+inline const QString kFixedPitchFace = QStringLiteral("Liberation Mono");
 
 QFont DesignFont(const QString& family, int pixelSize, unsigned style = kPlain);
 

@@ -8,6 +8,7 @@
 
 #include <functional>
 
+class QFileDialog;
 class QWidget;
 
 namespace lk24 {
@@ -30,8 +31,11 @@ class FileDialog {
   void setFileName(const QString& name) { fileName_ = name; }
 
   // Shows the dialog; true when the user chose a file, which is then in
-  // FileName() with the default extension added if the name had none.
+  // FileName() (see WithDefaultExtension).
   bool Execute(QWidget* parent);
+
+  // Sets a Qt file dialog up with this dialog's properties and file name.
+  void configure(QFileDialog& dialog) const;
 
  private:
   bool showQtDialog(QWidget* parent);
@@ -42,6 +46,14 @@ class FileDialog {
   QString defaultExt_ = QStringLiteral("lk2");
   QString fileName_;
 };
+
+// name with ".extension" added when it has no dot and names nothing that
+// exists; otherwise name unchanged.
+QString WithDefaultExtension(const QString& name, const QString& extension);
+
+// Makes a filter whose pattern is "*.*" list every file, those without a dot
+// in their names too; other filters are left as they are.
+void ListEveryFileFor(QFileDialog& dialog, const QString& nameFilter);
 
 // Tests answer the dialogs through this: the handler gets the dialog (and may
 // set its file name) and returns whether the user confirmed. An empty

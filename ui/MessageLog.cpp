@@ -33,8 +33,19 @@ void AppendPlainLine(QTextEdit* edit, const QString& text) {
   insertAtEnd(edit, text + QLatin1Char('\n'), QTextCharFormat());
 }
 
-QString LogTimeText() {
-  return QLocale::system().toString(QTime::currentTime(), QLocale::LongFormat);
+QString LogTimeText() { return LogTimeText(QTime::currentTime(), QLocale()); }
+
+QString LogTimeText(const QTime& time, const QLocale& locale) {
+  // Drop the zone fields ("t" outside quoted text) and the blanks around them.
+  const QString format = locale.timeFormat(QLocale::LongFormat);
+  QString withoutZone;
+  bool quoted = false;
+  for (const QChar c : format) {
+    if (c == QLatin1Char('\'')) quoted = !quoted;
+    if (!quoted && c == QLatin1Char('t')) continue;
+    withoutZone += c;
+  }
+  return locale.toString(time, withoutZone.simplified());
 }
 
 void AppendLogEntry(QTextEdit* edit, const QString& text, const QColor& colour, std::uint8_t style) {

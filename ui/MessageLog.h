@@ -7,7 +7,9 @@
 
 #include <cstdint>
 
+class QLocale;
 class QTextEdit;
+class QTime;
 
 namespace lk24 {
 
@@ -35,7 +37,9 @@ void AppendPlainLine(QTextEdit* edit, const QString& text);
 // One log entry: optional time line, the text, optional empty line, then
 // the view follows the end.
 void AppendLogEntry(QTextEdit* edit, const QString& text, const QColor& colour, std::uint8_t style);
-// The time of day as the time line shows it (the system's long time format).
+// The time of day as the time line shows it: the locale's long time format
+// (its order, its separators, AM/PM where it uses them) without the time zone.
 QString LogTimeText();
+QString LogTimeText(const QTime& time, const QLocale& locale);
 
 }  // namespace lk24

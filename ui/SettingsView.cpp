@@ -7,6 +7,7 @@
 #include "editor/PageLayout.h"
 #include "editor/SwitchMap.h"
 #include "model/TemplateFormat.h"
+#include "ui/DesignFont.h"
 #include "ui/SettingsWidgets.h"
 #include "ui/SystemBeep.h"
 
@@ -65,16 +66,12 @@ Handler clickHandler(std::string_view control) {
 }
 
 constexpr int kFieldHeight = 19;
-constexpr int kLineHeight = 13;
 
-// The settings pages are dense; one small sans face keeps them inside the
-// 257 x 473 page controls whatever the desktop's default font is.
-QFont settingsFont(int pixelSize = 11, bool bold = false) {
-  QFont font(QStringLiteral("Nimbus Sans"));
-  font.setStyleHint(QFont::SansSerif);
-  font.setPixelSize(pixelSize);
-  font.setBold(bold);
-  return font;
+// The settings pages are dense: the window's face at its small size keeps
+// them inside the 257 x 473 page controls.
+constexpr int kSettingsPixelSize = 11;
+QFont settingsFont(int pixelSize = kSettingsPixelSize, bool bold = false) {
+  return DesignFont(kWindowFace, pixelSize, bold ? kBold : kPlain);
 }
 
 int fieldPixelWidth(int maxLength) { return 8 + 7 * maxLength; }
@@ -83,11 +80,10 @@ QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static
 
 QLabel* placeCaption(QLabel* label, std::string_view text, int x, int y, bool bold = false) {
   label->setText(qs(text));
-  if (bold) label->setFont(settingsFont(11, true));
-  const int lines = 1 + static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+  if (bold) label->setFont(settingsFont(kSettingsPixelSize, true));
   label->adjustSize();
   // Centre the caption's lines on the row of the control beside it.
-  label->move(x, y + (kFieldHeight - lines * kLineHeight) / 2 - 1);
+  label->move(x, y + (kFieldHeight - label->height()) / 2);
   return label;
 }
 
@@ -97,6 +93,7 @@ QLabel* addCaption(QWidget* container, std::string_view text, int x, int y, bool
 
 // A one-line edit's own caption after it starts a few pixels right of it.
 int afterFieldX(int x, int maxLength) { return x + fieldPixelWidth(maxLength) + 4; }
+constexpr int kNumberGap = 2;  // between a table entry's number and its field
 
 class RefreshGuard {
  public:
@@ -111,6 +108,33 @@ class RefreshGuard {
 };
 
 bool isEnter(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
+
+// The controls of a page that Tab can reach, in reading order: by rows from
+// the top, and within a row from the left. Controls whose tops lie within a
+// few pixels of each other share a row (a check box and a field beside it).
+std::vector<QWidget*> readingOrder(QWidget* page) {
+  constexpr int kSameRow = 8;
+  struct Placed {
+    QWidget* control;
+    QPoint at;
+  };
+  std::vector<Placed> placed;
+  for (QWidget* child : page->findChildren<QWidget*>()) {
+    if (child->focusPolicy() & Qt::TabFocus) placed.push_back({child, child->mapTo(page, QPoint(0, 0))});
+  }
+  auto above = [](const Placed& a, const Placed& b) { return a.at.y() < b.at.y(); };
+  auto leftOf = [](const Placed& a, const Placed& b) { return a.at.x() < b.at.x(); };
+  std::stable_sort(placed.begin(), placed.end(), above);
+  for (auto row = placed.begin(); row != placed.end();) {
+    const int top = row->at.y();
+    auto end = std::find_if(row, placed.end(), [top](const Placed& p) { return p.at.y() >= top + kSameRow; });
+    std::stable_sort(row, end, leftOf);
+    row = end;
+  }
+  std::vector<QWidget*> order;
+  for (const Placed& p : placed) order.push_back(p.control);
+  return order;
+}
 
 }  // namespace
 
@@ -233,18 +257,27 @@ void SettingsView::buildContents(QWidget* container, std::string_view containerN
     if (caption.container != containerName) continue;
     const std::string_view text =
         !live && !caption.placeholderText.empty() ? caption.placeholderText : caption.text;
-    QLabel* created = addCaption(container, text, caption.x, caption.y, caption.role == CaptionRole::Heading);
+    QLabel* created = nullptr;
     if (caption.role == CaptionRole::Derived) {
       // Room for the widest text the refresh can write.
       const std::string widest = caption.name == "Lfreq" ? frequencyText(1) : minutesText(65535);
-      created->resize(QFontMetrics(settingsFont()).horizontalAdvance(qs(widest)) + 4, created->height());
+      created = addCaption(container, widest, caption.x, caption.y);
+      created->setText(qs(text));
+    } else {
+      created = addCaption(container, text, caption.x, caption.y, caption.role == CaptionRole::Heading);
     }
     remember(created, caption.name);
   }
 
   for (const FieldRow& field : allFields()) {
     if (field.container != containerName) continue;
-    if (field.captionX >= 0) addCaption(container, field.captionBefore, field.captionX, field.y);
+    if (field.kind == FieldKind::TableByte) {
+      // A table entry's number stands just left of its field, however wide.
+      QLabel* number = addCaption(container, field.captionBefore, 0, field.y);
+      number->move(field.x - kNumberGap - number->width(), number->y());
+    } else if (field.captionX >= 0) {
+      addCaption(container, field.captionBefore, field.captionX, field.y);
+    }
     if (!field.captionAfter.empty()) {
       addCaption(container, field.captionAfter, afterFieldX(field.x, field.maxLength), field.y);
     }
@@ -431,7 +464,25 @@ void SettingsView::showFactoryCovers() {
     QWidget* cover = widget(page.cover);
     cover->show();
     cover->raise();
+    // Tab and Space must not reach what the mouse cannot (byte 3 bit 0, the
+    // device's write protection, lies under a cover).
+    for (QWidget* control : widget(page.name)->findChildren<QWidget*>()) control->setFocusPolicy(Qt::NoFocus);
   }
+}
+
+std::vector<QWidget*> SettingsView::tabOrder() const {
+  std::vector<QWidget*> order;
+  for (const PageControlRow& control : pageControls()) {
+    // Tab reaches a page control through its tab bar, which stands in for it.
+    auto* tabs = static_cast<QTabWidget*>(widget(control.name));
+    order.insert(order.end(), {tabs, tabs->tabBar()});
+    for (const PageRow& page : pages()) {
+      if (page.pageControl != control.name) continue;
+      const std::vector<QWidget*> rows = readingOrder(widget(page.name));
+      order.insert(order.end(), rows.begin(), rows.end());
+    }
+  }
+  return order;
 }
 
 std::string SettingsView::transmitterFirmwareText() const { return edit("LTFirm")->text().toStdString(); }

@@ -47,8 +47,14 @@ class SettingsView : public QObject {
   // handler and never changes a bit.
   void refresh(bool transmitterDetected, bool receiverDetected);
 
-  // Covers the two factory pages ("- kein Zugriff -").
+  // Covers the two factory pages ("- kein Zugriff -"); their controls take
+  // neither the mouse nor the keyboard's focus.
   void showFactoryCovers();
+
+  // Every control of both halves in the order Tab visits them: the whole
+  // transmitter half before the receiver half; in each half the tab bar of
+  // its pages, then each page top to bottom and, within a row, left to right.
+  std::vector<QWidget*> tabOrder() const;
 
   std::string transmitterFirmwareText() const;  // current text of LTFirm
   std::string receiverFirmwareText() const;     // current text of LRFirm

@@ -11,6 +11,7 @@
 #include <QScreen>
 #include <QTextEdit>
 #include <QUrl>
+#include <QWindow>
 
 namespace lk24 {
 
@@ -25,7 +26,7 @@ void fillBackground(QWidget* widget, const QColor& colour) {
 }
 }  // namespace
 
-TTextWindow::TTextWindow(const TextWindowDesign& design, QWidget* parent) : QDialog(parent) {
+TTextWindow::TTextWindow(const TextWindowDesign& design, QWidget* parent) : QDialog(parent), outerSize_(design.size) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
   setWindowTitle(design.caption);
   resize(design.size);
@@ -43,7 +44,9 @@ TTextWindow::TTextWindow(const TextWindowDesign& design, QWidget* parent) : QDia
   RichEdit1->setGeometry(design.text);
   RichEdit1->setFrameStyle(QFrame::NoFrame);
   RichEdit1->setReadOnly(true);
-  RichEdit1->setFont(DesignFont(QStringLiteral("Courier New"), 15));
+  // The design's 15-pixel cell height: a 13-pixel em shows all ten lines
+  // without a scroll bar.
+  RichEdit1->setFont(DesignFont(QStringLiteral("Courier New"), 13));
   QPalette textPalette = RichEdit1->palette();
   textPalette.setColor(QPalette::Base, palette().color(QPalette::Button));
   RichEdit1->setPalette(textPalette);
@@ -74,12 +77,20 @@ void TTextWindow::FormCreate() {
 void TTextWindow::FormShow() { ButBack->setFocus(); }
 
 void TTextWindow::showEvent(QShowEvent* event) {
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    const QRect desktop = screen->availableGeometry();
-    move(desktop.center() - QPoint(width() / 2, height() / 2));
-  }
+  placeOnDesktop();
   QDialog::showEvent(event);
   FormShow();
+}
+
+void TTextWindow::placeOnDesktop() {
+  // The design's size is the outer one, frame and title bar included; the
+  // frame is known once the window exists on the screen.
+  const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+  resize(outerSize_.shrunkBy(frame));
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect desktop = screen->availableGeometry();
+    move(desktop.center() - QPoint(outerSize_.width() / 2, outerSize_.height() / 2));
+  }
 }
 
 void TTextWindow::ButBackClick() { close(); }

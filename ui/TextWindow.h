@@ -16,7 +16,7 @@ namespace lk24 {
 
 struct TextWindowDesign {
   QString caption;
-  QSize size;
+  QSize size;       // outer size, frame included
   QRect panel;      // Panel1, in the window
   QRect text;       // RichEdit1, in Panel1
   QRect backButton; // ButBack, in the window
@@ -44,6 +44,9 @@ class TTextWindow : public QDialog {
  private:
   void FormCreate();
   void FormShow();
+  void placeOnDesktop();
+
+  QSize outerSize_;
 };
 
 }  // namespace lk24

@@ -33,6 +33,7 @@
 #include <QTimer>
 
 #include <array>
+#include <vector>
 
 namespace lk24 {
 
@@ -105,6 +106,9 @@ TForm1::TForm1(QWidget* parent)
       SaveDialog1(FileDialog::Purpose::Save, QStringLiteral("Datei Speichern"),
                   QStringLiteral("LK24 Konfiguration (*.lk2)|*.lk2|alle Dateien (*.*)|*.*")) {
   setObjectName(QStringLiteral("Form1"));
+  // The window's font, for the menu and everything not given one of its own:
+  // the design's 15-pixel cell height is a 13-pixel em.
+  setFont(DesignFont(QStringLiteral("MS Sans Serif"), 13));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   SaveDialog1.setFileName(QStringLiteral("default.lk2"));
@@ -151,7 +155,6 @@ void TForm1::buildClientArea() {
   Client = new QWidget(this);
   Client->setObjectName(QStringLiteral("Client"));
   Client->setFixedSize(kClientWidth, kClientHeight);
-  Client->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 15));
   fillBackground(Client, Qt::white);
   setCentralWidget(Client);
 
@@ -266,22 +269,19 @@ void TForm1::buildDiagnosticLists() {
     list->setGeometry(design.left, design.top, 97, 273);
     list->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     list->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // Listings to look at: Tab moves on instead of typing into them.
+    list->setReadOnly(true);
+    list->setTabChangesFocus(true);
     this->*design.member = list;
   }
 }
 
-// Tab goes through the two halves, the two big buttons and "clear info",
-// then the listings; the log is left out.
+// Tab goes through the transmitter half, the receiver half, the two big
+// buttons and "clear info", then the listings; the log is left out.
 void TForm1::setTabOrder() {
-  QWidget* previous = nullptr;
-  for (QWidget* next : {static_cast<QWidget*>(PSender), static_cast<QWidget*>(Pempfang),
-                        static_cast<QWidget*>(LeseButton), static_cast<QWidget*>(ProgButton),
-                        static_cast<QWidget*>(ButClear), static_cast<QWidget*>(werkmemo),
-                        static_cast<QWidget*>(datamemo), static_cast<QWidget*>(andmemo),
-                        static_cast<QWidget*>(ormemo)}) {
-    if (previous) QWidget::setTabOrder(previous, next);
-    previous = next;
-  }
+  std::vector<QWidget*> order = Settings->tabOrder();
+  order.insert(order.end(), {LeseButton, ProgButton, ButClear, werkmemo, datamemo, andmemo, ormemo});
+  for (std::size_t i = 1; i < order.size(); ++i) QWidget::setTabOrder(order[i - 1], order[i]);
 }
 
 void TForm1::buildMenu() {
@@ -353,6 +353,9 @@ void TForm1::buildMenu() {
   MHilfeTop->setObjectName(QStringLiteral("MHilfeTop"));
   Mhilfe = addItem(MHilfeTop, "Mhilfe", QStringLiteral("&Hilfe"), &TForm1::MhilfeClick);
   M_info = addItem(MHilfeTop, "M_info", QStringLiteral("&Info"), &TForm1::M_infoClick);
+
+  // Menus open as windows of their own and do not inherit the window's font.
+  for (QMenu* menu : bar->findChildren<QMenu*>()) menu->setFont(font());
 }
 
 // ------------------------------------------------------- start and close

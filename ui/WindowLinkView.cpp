@@ -15,6 +15,8 @@
 
 namespace lk24 {
 
+WindowLinkView::WindowLinkView(TForm1& form) : form_(form), progress_(form.PanProg, form.Gauge, form.Laction) {}
+
 void WindowLinkView::showinfo(const QString& text, LogColour colour, int style) {
   form_.showinfo(&form_, text, colour == LogColour::Red ? clRed : clBlack, static_cast<std::uint8_t>(style));
 }
@@ -25,13 +27,13 @@ void WindowLinkView::scrollLogToEnd() { SetCaretToEnd(form_.MInfo, true); }
 
 void WindowLinkView::beep() { SystemBeep(); }
 
-void WindowLinkView::setProgressPanelVisible(bool visible) { form_.PanProg->setVisible(visible); }
+void WindowLinkView::setProgressPanelVisible(bool visible) { progress_.setPanelVisible(visible); }
 
-void WindowLinkView::setGaugeVisible(bool visible) { form_.Gauge->setVisible(visible); }
+void WindowLinkView::setGaugeVisible(bool visible) { progress_.setGaugeVisible(visible); }
 
-void WindowLinkView::setGaugeProgress(int percent) { form_.Gauge->setProgress(percent); }
+void WindowLinkView::setGaugeProgress(int percent) { progress_.setProgress(percent); }
 
-void WindowLinkView::setActionText(const QString& text) { form_.Laction->setText(text); }
+void WindowLinkView::setActionText(const QString& text) { progress_.setAction(text); }
 
 void WindowLinkView::setLeseButtonEnabled(bool enabled) { form_.LeseButton->setEnabled(enabled); }
 

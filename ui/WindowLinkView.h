@@ -1,8 +1,10 @@
 #pragma once
 // The main window as the device link sees it: each call is passed on to the
-// control it names. Holds no state of its own. Main thread only.
+// control it names; the progress display paces the gauge's repaints. Main
+// thread only.
 
 #include "link/LinkView.h"
+#include "ui/ProgressDisplay.h"
 
 namespace lk24 {
 
@@ -10,7 +12,7 @@ class TForm1;
 
 class WindowLinkView final : public LinkView {
  public:
-  explicit WindowLinkView(TForm1& form) : form_(form) {}
+  explicit WindowLinkView(TForm1& form);
 
   void showinfo(const QString& text, LogColour colour, int style) override;
   void appendPlainLine(const QString& text) override;
@@ -34,6 +36,7 @@ class WindowLinkView final : public LinkView {
 
  private:
   TForm1& form_;
+  ProgressDisplay progress_;
 };
 
 }  // namespace lk24

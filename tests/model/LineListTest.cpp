@@ -5,7 +5,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <fstream>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -116,15 +118,24 @@ TEST_F(LineListFiles, BinaryGarbageLoadsAsLinesWithoutFailing) {
 TEST_F(LineListFiles, FailedSaveLeavesTheOldFileIntact) {
   writeAll(path("keep.lk2"), "old\r\n");
   LineList lines;
-  lines.append("new");
+  for (int i = 0; i < 1040; ++i) lines.append("1234567890");
   // A name inside a directory that does not exist cannot be created.
   EXPECT_EQ(lines.saveToFile(path("nodir/keep.lk2")), FileWriteStatus::Failed);
-  if (::geteuid() != 0) {
-    ::chmod(dir_.path().toLocal8Bit().constData(), 0555);
-    EXPECT_EQ(lines.saveToFile(path("keep.lk2")), FileWriteStatus::Failed);
-    ::chmod(dir_.path().toLocal8Bit().constData(), 0755);
-  }
+
+  // A write cut short by the file-size limit, which binds root as well: the
+  // new text never replaces the old file, and no temporary file stays.
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit previous{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+  rlimit small = previous;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const FileWriteStatus status = lines.saveToFile(path("keep.lk2"));
+  ::setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_EQ(status, FileWriteStatus::Failed);
   EXPECT_EQ(readAll(path("keep.lk2")), "old\r\n");
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.lk2")});
 }
 
 }  // namespace

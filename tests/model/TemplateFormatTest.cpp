@@ -196,31 +196,40 @@ TEST(TemplateLoad, LinesAfterTheChecksumMayBeMissing) {
   EXPECT_EQ(scanPortEntry(cut, 1), 1);  // no port entry: the port stays
 }
 
-TEST(PortEntry, LastMarkerWinsAndABadEntryEndsTheScan) {
+// 1200 filler lines with the given lines put in.
+LineList portLines(std::initializer_list<std::pair<int, const char*>> put) {
   LineList lines;
-  for (int i = 0; i < 1200; ++i) lines.append("x");
-  auto put = [&](int at, const char* text) {
-    LineList copy;
-    for (int i = 0; i < lines.count(); ++i) copy.append(i == at ? text : lines.line(i));
-    lines = copy;
-  };
-  EXPECT_EQ(scanPortEntry(lines, 1), 1);
-  put(1000, "[+][01]");
-  put(1002, "3");
-  EXPECT_EQ(scanPortEntry(lines, 1), 3);
-  put(1050, "[+][01]");
-  put(1052, "7");  // any value is taken, even one the menu does not offer
-  EXPECT_EQ(scanPortEntry(lines, 1), 7);
-  put(1100, "[+][01]");
-  put(1102, "65538");  // low 16 bits
-  EXPECT_EQ(scanPortEntry(lines, 1), 2);
-  put(1102, "two");  // unparsable: the scan ends, the earlier match stays
-  EXPECT_EQ(scanPortEntry(lines, 1), 7);
-  put(1101, "[+][01]");  // beyond line 1100: not looked at
-  put(1103, "4");
-  EXPECT_EQ(scanPortEntry(lines, 1), 7);
-  put(1050, "[+][01] ");  // markers match whole lines only
-  EXPECT_EQ(scanPortEntry(lines, 1), 3);
+  for (int i = 0; i < 1200; ++i) {
+    const char* text = "x";
+    for (const auto& [at, line] : put) {
+      if (at == i) text = line;
+    }
+    lines.append(text);
+  }
+  return lines;
+}
+
+TEST(PortEntry, LastMarkerWinsAndABadEntryEndsTheScan) {
+  EXPECT_EQ(scanPortEntry(portLines({}), 1), 1);
+  EXPECT_EQ(scanPortEntry(portLines({{1000, "[+][01]"}, {1002, "3"}}), 1), 3);
+  // Any value is taken, even one the menu does not offer; the last marker wins.
+  EXPECT_EQ(scanPortEntry(portLines({{1000, "[+][01]"}, {1002, "3"}, {1050, "[+][01]"}, {1052, "7"}}), 1), 7);
+  EXPECT_EQ(scanPortEntry(portLines({{1000, "[+][01]"}, {1002, "3"}, {1100, "[+][01]"}, {1102, "65538"}}), 1), 2)
+      << "low 16 bits";
+  // An unparsable entry ends the scan: the later marker is never reached.
+  EXPECT_EQ(scanPortEntry(portLines({{1000, "[+][01]"}, {1002, "3"}, {1010, "[+][01]"}, {1012, "two"},
+                                     {1020, "[+][01]"}, {1022, "5"}}),
+                          1),
+            3);
+  // Markers match whole lines only.
+  EXPECT_EQ(scanPortEntry(portLines({{1000, "[+][01]"}, {1002, "3"}, {1050, "[+][01] "}, {1052, "7"}}), 1), 3);
+}
+
+TEST(PortEntry, OnlyMarkersOnLines1000To1100Count) {
+  EXPECT_EQ(scanPortEntry(portLines({{999, "[+][01]"}, {1001, "9"}}), 1), 1);
+  EXPECT_EQ(scanPortEntry(portLines({{1101, "[+][01]"}, {1103, "4"}}), 1), 1);
+  EXPECT_EQ(scanPortEntry(portLines({{1000, "[+][01]"}, {1002, "4"}}), 1), 4);
+  EXPECT_EQ(scanPortEntry(portLines({{1100, "[+][01]"}, {1102, "4"}}), 1), 4);
 }
 
 TEST(ConfigFile, DeviceImageIsAllOrNothing) {

@@ -9,7 +9,11 @@
 #include "ui/StatusPanels.h"
 #include "ui/ULK24.h"
 
+#include <QComboBox>
+#include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
+#include <QTest>
 #include <QRegularExpression>
 
 #include <csignal>
@@ -131,6 +135,56 @@ TEST_F(FileCommandsTest, ANameWithoutExtensionGetsLk2) {
   EXPECT_TRUE(QFileInfo::exists(dir_.filePath(QStringLiteral("konfig.lk2"))));
   EXPECT_FALSE(QFileInfo::exists(dir_.filePath(QStringLiteral("konfig"))));
   EXPECT_EQ(form.OpenDialog1.FileName(), dir_.filePath(QStringLiteral("konfig.lk2")));
+}
+
+// The name the dialog confirmed is the file used: an existing file opens as
+// typed, and a name with a dot of its own gets no second extension, so the
+// dialog's question before replacing a file was about the file replaced.
+TEST_F(FileCommandsTest, TheConfirmedNameIsTheFileUsed) {
+  writeFile("konfig", templateLines(sampleImage(), 3).text());
+  writeFile("konfig.lk2", templateLines(sampleImage(), 4).text());
+  TForm1 form;
+  answerDialogsWith(QStringLiteral("konfig"));
+  form.Laden1Click();
+  EXPECT_EQ(form.OpenDialog1.FileName(), dir_.filePath(QStringLiteral("konfig")));
+  EXPECT_EQ(form.comNumber(), 3);
+
+  writeFile("sicher..lk2", "keep");
+  answerDialogsWith(QStringLiteral("sicher."));
+  form.Speichern1Click();
+  EXPECT_EQ(readFile("sicher..lk2"), "keep");
+  LineList saved;
+  saved.setText(readFile("sicher."));
+  EXPECT_EQ(saved.count(), 1040);
+  EXPECT_EQ(form.OpenDialog1.FileName(), dir_.filePath(QStringLiteral("sicher.")));
+}
+
+// "alle Dateien (*.*)" lists every file, those without a dot too.
+TEST_F(FileCommandsTest, AllFilesListsNamesWithoutADot) {
+  writeFile("README", "x");
+  writeFile("konfig.lk2", "x");
+  TForm1 form;
+  form.OpenDialog1.setFileName(dir_.filePath(QStringLiteral("neue datei.lk2")));
+  QFileDialog dialog;
+  form.OpenDialog1.configure(dialog);
+  auto* model = dialog.findChild<QFileSystemModel*>();
+  ASSERT_NE(model, nullptr);
+  auto listed = [&] {
+    QStringList names;
+    const QModelIndex folder = model->index(dir_.path());
+    for (int row = 0; row < model->rowCount(folder); ++row) names << model->fileName(model->index(row, 0, folder));
+    return names;
+  };
+  ASSERT_TRUE(QTest::qWaitFor([&] { return listed().contains(QStringLiteral("konfig.lk2")); }));
+  EXPECT_FALSE(listed().contains(QStringLiteral("README")));
+
+  auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+  ASSERT_NE(types, nullptr);
+  QTest::keyClick(types, Qt::Key_Down);  // as the user picks the second filter
+  ASSERT_EQ(types->currentText(), QStringLiteral("alle Dateien (*.*)"));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return listed().contains(QStringLiteral("README")); }))
+      << listed().join(' ').toStdString();
+  EXPECT_TRUE(listed().contains(QStringLiteral("konfig.lk2")));
 }
 
 TEST_F(FileCommandsTest, EveryBadFileFailsAndChangesNothing) {

@@ -9,26 +9,21 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QFontInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTest>
 
 namespace lk24::test {
 namespace {
 
 using MainWindowTest = ShellTest;
-
-// The widget Tab moves to from `from`.
-QWidget* nextTabStop(QWidget* from) {
-  for (QWidget* next = from->nextInFocusChain(); next && next != from; next = next->nextInFocusChain()) {
-    if ((next->focusPolicy() & Qt::TabFocus) && next->isEnabled() && next->isVisibleTo(from->window())) return next;
-  }
-  return nullptr;
-}
 
 TEST_F(MainWindowTest, ClientAreaIsFixedBelowTheMenuBar) {
   writeTemplate(templateLines(sampleImage(), 1));
@@ -110,23 +105,114 @@ TEST_F(MainWindowTest, ControlsSitAtTheirPlacesWithTheirHints) {
   EXPECT_EQ(form.ProgButton->text(), QStringLiteral("Konfiguration\nPROGRAMMIEREN"));
   EXPECT_EQ(form.SB1->panelCount(), 2);
 
-  // Tab runs from the buttons to "clear info" and on to the listings,
-  // passing over the log.
-  EXPECT_EQ(nextTabStop(form.LeseButton), form.ProgButton);
-  EXPECT_EQ(nextTabStop(form.ProgButton), form.ButClear);
-  EXPECT_EQ(nextTabStop(form.ButClear), form.werkmemo);
-  EXPECT_EQ(nextTabStop(form.werkmemo), form.datamemo);
-  // From the listings Tab goes round to the settings of the two halves,
-  // and from them to the read button.
-  int settingsStops = 0;
-  QWidget* stop = nextTabStop(form.ormemo);
-  EXPECT_TRUE(stop && form.PSender->isAncestorOf(stop));
-  for (; stop && stop != form.LeseButton && settingsStops < 1000; stop = nextTabStop(stop), ++settingsStops) {
-    EXPECT_TRUE(form.PSender->isAncestorOf(stop) || form.Pempfang->isAncestorOf(stop))
-        << stop->objectName().toStdString();
+}
+
+// Presses Tab for real, from start on, until the focus comes back to it (or
+// stays where it is): the widgets that had the focus, start first.
+std::vector<QWidget*> tabRound(QWidget* start) {
+  start->setFocus(Qt::TabFocusReason);
+  std::vector<QWidget*> visited{start};
+  for (int presses = 0; presses < 300; ++presses) {
+    QWidget* before = QApplication::focusWidget();
+    QTest::keyClick(before, Qt::Key_Tab);
+    QWidget* now = QApplication::focusWidget();
+    if (now == start || now == before) break;
+    visited.push_back(now);
   }
-  EXPECT_EQ(stop, form.LeseButton);
-  EXPECT_GT(settingsStops, 0);
+  return visited;
+}
+
+QStringList names(const std::vector<QWidget*>& widgets) {
+  QStringList list;
+  for (QWidget* w : widgets) {
+    list << (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName());
+  }
+  return list;
+}
+
+// An image with the optional panels of both basic pages shown (as far as
+// the template's masks let the bits through).
+ConfigImage imageWithPanels() {
+  ConfigImage image = sampleImage();
+  image.DeviceImage[26] = 0xFF;  // distance and emergency alarms with their options
+  image.DeviceImage[91] = 0x03;  // interval transmission and emergency button
+  return image;
+}
+
+void showActive(QWidget& window) {
+  window.show();
+  QApplication::setActiveWindow(&window);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+}
+
+// Tab from the first transmitter field: the transmitter's page top to bottom,
+// the receiver's page control and page (of each radio group the chosen
+// button), the column on the right without the log, the listings, and round
+// again to the transmitter's pages.
+TEST_F(MainWindowTest, TabVisitsTransmitterThenReceiverThenButtonsAndListings) {
+  writeTemplate(templateLines(imageWithPanels(), 1));
+  TForm1 form;
+  showActive(form);
+  form.showdata();
+  const QStringList visited = names(tabRound(form.findChild<QWidget*>(QStringLiteral("T_ID"))));
+  EXPECT_EQ(visited.join(QLatin1Char(' ')),
+            QStringLiteral("T_ID Meldeintervall CB_T_Intevall CB_T_Notruf T_LedHell Kapazitaet "
+                           "qt_tabwidget_tabbar R_ID R_AlarmZeit CBalarmDistance CBdistanceTon CBselfclear RBfern "
+                           "RBpoti CBAlarmNotruf RBrelalaon "
+                           "LeseButton ProgButton ButClear werkmemo datamemo andmemo ormemo qt_tabwidget_tabbar"));
+
+  // The grid of on and off times row by row, left to right.
+  form.findChild<QTabWidget*>(QStringLiteral("PageControl2"))->setCurrentIndex(1);
+  EXPECT_EQ(names(tabRound(form.findChild<QWidget*>(QStringLiteral("R_TonPer")))).mid(0, 16).join(QLatin1Char(' ')),
+            QStringLiteral("R_TonPer L1_on L1_off L2_on L2_off L3_on L3_off T1_on T1_off T2_on T2_off R_drueck "
+                           "CBResetTon SigTestDauer CBTonTest CBRelaisTest"));
+}
+
+// The factory pages lie under "- kein Zugriff -": their tabs can be chosen
+// from the keyboard and show the cover, but Tab never enters the page, so
+// Space cannot toggle the write permission (byte 3 bit 0) unseen.
+TEST_F(MainWindowTest, CoveredPagesAreClosedToTheKeyboard) {
+  writeTemplate(templateLines(imageWithPanels(), 1));
+  TForm1 form;
+  showActive(form);
+  form.showdata();
+  const std::uint8_t writePermission = form.image().DeviceImage[3];
+  for (const char* name : {"PageControl1", "PageControl2"}) {
+    auto* tabs = form.findChild<QTabWidget*>(QString::fromLatin1(name));
+    tabs->tabBar()->setFocus(Qt::TabFocusReason);
+    for (int i = 1; i < tabs->count(); ++i) QTest::keyClick(tabs->tabBar(), Qt::Key_Right);
+    ASSERT_EQ(tabs->currentIndex(), tabs->count() - 1) << name;
+  }
+  QWidget* transmitterPage = form.findChild<QWidget*>(QStringLiteral("TSwerkSender"));
+  QWidget* receiverPage = form.findChild<QWidget*>(QStringLiteral("TabSheet1"));
+  EXPECT_TRUE(form.findChild<QWidget*>(QStringLiteral("PTwerk"))->isVisible());
+  EXPECT_TRUE(form.findChild<QWidget*>(QStringLiteral("PRwerk"))->isVisible());
+
+  for (QWidget* stop : tabRound(form.findChild<QTabWidget*>(QStringLiteral("PageControl1"))->tabBar())) {
+    EXPECT_FALSE(transmitterPage->isAncestorOf(stop) || receiverPage->isAncestorOf(stop))
+        << stop->objectName().toStdString();
+    // Space toggles a switch; the buttons on the right are left alone.
+    if (form.PSender->isAncestorOf(stop) || form.Pempfang->isAncestorOf(stop)) QTest::keyClick(stop, Qt::Key_Space);
+  }
+  EXPECT_EQ(form.image().DeviceImage[3], writePermission);
+}
+
+// One sans face for the whole window; the listings, laid out in columns,
+// in its fixed-pitch sibling.
+TEST_F(MainWindowTest, OneFaceForTheWholeWindow) {
+  writeTemplate(templateLines(sampleImage(), 1));
+  TForm1 form;
+  const std::vector<QWidget*> listings{form.werkmemo, form.datamemo, form.andmemo, form.ormemo};
+  auto isListing = [&](QWidget* w) {
+    return std::any_of(listings.begin(), listings.end(), [w](QWidget* l) {
+      return l == w || l->isAncestorOf(w) || w->objectName() == l->objectName() + QStringLiteral("Caption");
+    });
+  };
+  for (QWidget* w : form.findChildren<QWidget*>()) {
+    const QString expected = isListing(w) ? QStringLiteral("Liberation Mono") : QStringLiteral("Liberation Sans");
+    EXPECT_EQ(QFontInfo(w->font()).family(), expected)
+        << w->metaObject()->className() << " " << w->objectName().toStdString();
+  }
 }
 
 TEST_F(MainWindowTest, MenuCaptionsNamesAndRadioGroups) {

@@ -9,13 +9,16 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QLocale>
 #include <QTest>
+#include <QTime>
 #include <QTextCursor>
 
 namespace lk24::test {
 namespace {
 
-const QRegularExpression kTimeLine(QStringLiteral("^\\d{1,2}:\\d{2}:\\d{2}"));
+// The whole time line: the time of day and nothing after it (no zone).
+const QRegularExpression kTimeLine(QStringLiteral("^\\d{1,2}:\\d{2}:\\d{2}( [AP]M)?$"));
 const std::set<QRgb> kRed{clRed.rgb()};
 const std::set<QRgb> kBlack{clBlack.rgb()};
 
@@ -37,12 +40,16 @@ TEST(MessageLogTest, EntryStylesGiveTimeLinesEmptyLinesAndColours) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     QTextEdit log;
+    const QTime before = QTime::currentTime();
     AppendLogEntry(&log, QStringLiteral("Daten erfolgreich übertragen"), c.colour, c.style);
+    const QTime after = QTime::currentTime();
     const auto lines = logLines(&log);
     std::size_t at = 0;
     if (c.timeLine) {
       ASSERT_GT(lines.size(), at);
       EXPECT_TRUE(kTimeLine.match(lines[at].text).hasMatch()) << lines[at].text.toStdString();
+      EXPECT_TRUE(lines[at].text == LogTimeText(before, QLocale()) || lines[at].text == LogTimeText(after, QLocale()))
+          << lines[at].text.toStdString();
       EXPECT_EQ(lines[at].colours, std::set<QRgb>{c.colour.rgb()});
       ++at;
     }
@@ -60,6 +67,14 @@ TEST(MessageLogTest, EntryStylesGiveTimeLinesEmptyLinesAndColours) {
     ASSERT_EQ(lines.size(), at + 1);
     EXPECT_EQ(lines[at].text, QString());
   }
+}
+
+TEST(MessageLogTest, TimeLineIsTheTimeOfDayInTheLocalesOrderWithoutZone) {
+  const QTime time(18, 13, 42);
+  EXPECT_EQ(LogTimeText(time, QLocale(QLocale::German, QLocale::Germany)), QStringLiteral("18:13:42"));
+  EXPECT_EQ(LogTimeText(time, QLocale(QLocale::English, QLocale::UnitedStates)), QStringLiteral("6:13:42 PM"));
+  EXPECT_EQ(LogTimeText(QTime(7, 5, 9), QLocale(QLocale::German, QLocale::Germany)), QStringLiteral("07:05:09"));
+  EXPECT_EQ(LogTimeText(time, QLocale::c()), QStringLiteral("18:13:42"));
 }
 
 TEST(MessageLogTest, ColoursStayWithTheirCharactersAcrossEntries) {

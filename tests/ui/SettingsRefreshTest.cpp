@@ -10,6 +10,9 @@
 #include "tools/devsim/DeviceSimulator.h"
 
 #include <QAbstractButton>
+#include <QFontMetrics>
+
+#include <algorithm>
 
 #include <random>
 #include <vector>
@@ -276,29 +279,89 @@ TEST(SettingsRefresh, TooltipsAndTabCaptions) {
   EXPECT_EQ(receiverTabs->tabText(2), "Werkseinst.");
 }
 
-TEST(SettingsRefresh, EveryControlFitsOnItsPage) {
-  SettingsWindow w;
-  w.image.DeviceImage = devsim::defaultImage(devsim::DeviceType::Transmitter);
-  w.refresh();
-  w.window.show();
-  for (const PageRow& row : pages()) {
-    auto* page = w.find<QWidget>(std::string(row.name));
-    w.showPageOf(page);
-    const QRect area = page->rect();
-    ASSERT_GT(area.height(), 400) << row.name;
-    std::vector<QWidget*> fields;
-    for (QWidget* child : page->findChildren<QWidget*>()) {
-      if (child->objectName().toStdString() == row.cover) continue;
-      const QRect onPage(child->mapTo(page, QPoint(0, 0)), child->size());
-      EXPECT_TRUE(area.contains(onPage)) << row.name << ": " << child->metaObject()->className() << " "
-                                         << child->objectName().toStdString() << " at " << onPage.x() << ","
-                                         << onPage.y() << " " << onPage.width() << "x" << onPage.height();
-      if (qobject_cast<QLineEdit*>(child) && child->parentWidget() == page) fields.push_back(child);
+// What a control puts on the page, in page coordinates: a caption its text
+// (as wide and high as the font draws it), any other control its frame.
+struct Drawn {
+  QWidget* control;
+  QRect rect;
+  QString name() const {
+    if (auto* label = qobject_cast<QLabel*>(control)) {
+      return "\"" + QString(label->text()).replace(QLatin1Char('\n'), QLatin1Char('/')) + "\"";
     }
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-      for (std::size_t j = i + 1; j < fields.size(); ++j) {
-        EXPECT_FALSE(fields[i]->geometry().intersects(fields[j]->geometry()))
-            << fields[i]->objectName().toStdString() << " overlaps " << fields[j]->objectName().toStdString();
+    return control->objectName().isEmpty() ? QString::fromLatin1(control->metaObject()->className())
+                                           : control->objectName();
+  }
+};
+
+// The controls a user sees on a page: visible, not under a cover, and not
+// the greyed copy of a panel that is shown on top of it.
+std::vector<Drawn> drawnOn(QWidget* page, std::string_view cover) {
+  std::vector<QWidget*> hidden;
+  for (const PanelRow& row : panels()) {
+    auto* live = page->findChild<QWidget*>(QString::fromUtf8(row.name.data(), row.name.size()));
+    auto* copy = row.placeholder.empty() ? nullptr
+                                         : page->findChild<QWidget*>(QString::fromUtf8(row.placeholder.data(),
+                                                                                        row.placeholder.size()));
+    if (live && copy && live->isVisibleTo(page)) hidden.push_back(copy);
+  }
+  std::vector<Drawn> drawn;
+  for (QWidget* child : page->findChildren<QWidget*>()) {
+    if (!child->isVisibleTo(page) || (!cover.empty() && child->objectName().toStdString() == cover)) continue;
+    if (std::any_of(hidden.begin(), hidden.end(), [child](QWidget* h) { return h->isAncestorOf(child); })) continue;
+    const QRect frame(child->mapTo(page, QPoint(0, 0)), child->size());
+    if (auto* label = qobject_cast<QLabel*>(child)) {
+      if (label->text().isEmpty()) continue;
+      const QRect text = QFontMetrics(label->font()).boundingRect(label->contentsRect(), int(label->alignment()),
+                                                                  label->text());
+      drawn.push_back({child, text.translated(frame.topLeft())});
+    } else if (qobject_cast<QLineEdit*>(child) || qobject_cast<QAbstractButton*>(child)) {
+      drawn.push_back({child, frame});
+    }
+  }
+  return drawn;
+}
+
+// Every page with its optional panels shown and hidden (then the greyed
+// copies stand in): each control lies inside its page, each caption is
+// drawn whole inside its label, and nothing overlaps or touches anything
+// else (2 pixels apart at least): fields, captions and switches alike.
+TEST(SettingsRefresh, NothingOnAPageIsCutOverlappedOrTouching) {
+  constexpr int kClearance = 2;
+  for (const bool panelsShown : {true, false}) {
+    SettingsWindow w;
+    w.image.DeviceImage = devsim::defaultImage(devsim::DeviceType::Transmitter);
+    w.image.DeviceImage[26] = panelsShown ? 0xFF : 0x00;
+    w.image.DeviceImage[91] = panelsShown ? 0x03 : 0x00;
+    w.refresh();
+    w.window.show();
+    for (const PageRow& row : pages()) {
+      SCOPED_TRACE(std::string(row.name) + (panelsShown ? ", panels shown" : ", panels hidden"));
+      auto* page = w.find<QWidget>(std::string(row.name));
+      w.showPageOf(page);
+      const QRect area = page->rect();
+      ASSERT_GT(area.height(), 400);
+      for (QWidget* child : page->findChildren<QWidget*>()) {
+        const QRect onPage(child->mapTo(page, QPoint(0, 0)), child->size());
+        EXPECT_TRUE(!child->isVisibleTo(page) || area.contains(onPage))
+            << child->metaObject()->className() << " " << child->objectName().toStdString() << " leaves the page";
+      }
+      const std::vector<Drawn> drawn = drawnOn(page, row.cover);
+      ASSERT_GT(drawn.size(), 10u);
+      for (const Drawn& d : drawn) {
+        EXPECT_TRUE(area.contains(d.rect)) << d.name().toStdString() << " leaves the page";
+        if (auto* label = qobject_cast<QLabel*>(d.control)) {
+          const QRect inside(label->mapTo(page, QPoint(0, 0)), label->size());
+          EXPECT_TRUE(inside.contains(d.rect)) << d.name().toStdString() << " is cut by its label";
+        }
+      }
+      for (std::size_t i = 0; i < drawn.size(); ++i) {
+        for (std::size_t j = i + 1; j < drawn.size(); ++j) {
+          const bool nested = drawn[i].control->isAncestorOf(drawn[j].control) ||
+                              drawn[j].control->isAncestorOf(drawn[i].control);
+          EXPECT_TRUE(nested || !drawn[i].rect.adjusted(-kClearance, -kClearance, kClearance, kClearance)
+                                     .intersects(drawn[j].rect))
+              << drawn[i].name().toStdString() << " and " << drawn[j].name().toStdString() << " touch";
+        }
       }
     }
   }

@@ -99,7 +99,8 @@ TEST_F(StartupTest, NoTemplateGivesReducedStateAndWritesNothing) {
 }
 
 TEST_F(StartupTest, ValidTemplateIsLoadedAndTheFirstTickShowsItsPort) {
-  const ConfigImage written = sampleImage();
+  ConfigImage written = sampleImage();
+  written.FactoryImage[7] = 12;
   LineList lines = templateLines(written, 3);
   writeTemplate(lines);
   ConfigImage merged = written;
@@ -115,15 +116,14 @@ TEST_F(StartupTest, ValidTemplateIsLoadedAndTheFirstTickShowsItsPort) {
   EXPECT_EQ(form.Laction->text(), QString());
   EXPECT_EQ(form.OpenDialog1.FileName(), QStringLiteral("neue datei.lk2"));
 
-  // The listings: one "%3d: %3d" line per address, in table order.
+  // The listings: one line per address, in table order, address and value
+  // right-aligned in three places each.
   const QStringList factory = form.werkmemo->toPlainText().split('\n');
   ASSERT_EQ(factory.size(), 256);
-  EXPECT_EQ(factory[7], QString::asprintf("%3d: %3d", 7, merged.FactoryImage[7]));
-  EXPECT_EQ(factory[7].size(), 8);
-  EXPECT_EQ(form.datamemo->toPlainText().split('\n')[200],
-            QString::asprintf("200: %3d", merged.DeviceImage[200]));
-  EXPECT_EQ(form.andmemo->toPlainText().split('\n')[0], QString::asprintf("  0: %3d", merged.AndMask[0]));
-  EXPECT_EQ(form.ormemo->toPlainText().split('\n')[255], QString::asprintf("255: %3d", merged.OrMask[255]));
+  EXPECT_EQ(factory[7], QStringLiteral("  7:  12"));
+  EXPECT_EQ(form.datamemo->toPlainText().split('\n')[200], QStringLiteral("200:   7"));
+  EXPECT_EQ(form.andmemo->toPlainText().split('\n')[0], QStringLiteral("  0: 255"));
+  EXPECT_EQ(form.ormemo->toPlainText().split('\n')[255], QStringLiteral("255:   0"));
 
   // The fields show the design until the timer's one tick, 300 ms later.
   EXPECT_TRUE(form.inittimer->isActive());

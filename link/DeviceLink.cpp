@@ -37,10 +37,12 @@ DeviceLink::DeviceLink(ConfigImage& image, LinkView& view, SerialLine& line,
   closeTimer_->setInterval(kClosePortDelayMs);
   closeTimer_->setHandler([this] { timercloseportTimer(); });
   line_.setDataHandler([this](QObject* sender, std::int32_t count) { RS232RxChar(sender, count); });
+  line_.setHangUpHandler([this](const QString& notice) { onHangUp(notice); });
 }
 
 DeviceLink::~DeviceLink() {
   line_.setDataHandler({});
+  line_.setHangUpHandler({});
   responseTimer_->setHandler({});
   closeTimer_->setHandler({});
 }
@@ -94,9 +96,16 @@ void DeviceLink::ProgButtonClick() {
 }
 
 bool DeviceLink::openForRequest() {
-  if (setupport(line_.ComNumber())) return true;
+  if (setupport(line_.ComNumber())) {
+    if (const QString notice = line_.takeOpenNotice(); !notice.isEmpty()) {
+      view_.showinfo(notice, LogColour::Black, entrystyle::kEmptyLineAfter);
+    }
+    return true;
+  }
   view_.beep();
   errorEntry(linktext::portOpenFailed());
+  // Which device, why, and what to do about it.
+  if (const QString reason = line_.openFailureReason(); !reason.isEmpty()) noteEntry(reason);
   return false;
 }
 
@@ -140,6 +149,8 @@ void DeviceLink::MKommunikationClick() {
     }
     comAvailable_[n - 1] = opened;
     view_.setComItemEnabled(n, opened);
+    view_.setComItemToolTip(n, opened ? line_.describePort(static_cast<std::uint16_t>(n))
+                                      : line_.openFailureReason());
   }
   line_.setComNumber(remembered);
 }
@@ -320,7 +331,16 @@ void DeviceLink::onVerifyByte(std::uint8_t byte) {
 void DeviceLink::RStimeoutTimer() {
   closeport();
   errorEntry(linktext::transferError(state_.BytePos));
-  if (state_.BytePos == 0) noteEntry(linktext::checkConnection());
+  if (state_.BytePos == 0) {
+    noteEntry(linktext::checkConnection());
+    if (const QString hint = line_.noAnswerHint(); !hint.isEmpty()) noteEntry(hint);
+  }
+}
+
+void DeviceLink::onHangUp(const QString& notice) {
+  // The port has closed itself; a transfer on it ends now, not at its time-out.
+  if (transferRunning()) RStimeoutTimer();
+  if (!notice.isEmpty()) noteEntry(notice);
 }
 
 void DeviceLink::timercloseportTimer() {

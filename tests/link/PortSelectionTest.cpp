@@ -158,7 +158,6 @@ TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
   h.link->LeseButtonClick();
   ASSERT_EQ(h.view.entries.size(), 2u);
   EXPECT_EQ(h.view.entries[0].text, linktext::portOpenFailed());
-  EXPECT_EQ(h.view.entries[0].style, entrystyle::kError);
   EXPECT_EQ(h.view.entries[1].text, h.line.failureReason);
   EXPECT_EQ(h.view.entries[1].colour, LogColour::Red);
   EXPECT_EQ(h.view.entries[1].style, entrystyle::kNote);
@@ -177,10 +176,6 @@ TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
   h.rsTimeout->fire();
   EXPECT_EQ(h.view.entryTexts(), (std::vector<QString>{QStringLiteral("slow adapter"), linktext::transferError(0),
                                                         linktext::checkConnection(), h.line.silenceHint}));
-  h.view.clearLog();
-  h.link->LeseButtonClick();
-  h.rsTimeout->fire();
-  EXPECT_EQ(h.view.entryTexts().front(), linktext::transferError(0)) << "the notice is given once";
 }
 
 TEST(PortSelection, APulledCableEndsTheTransferAtOnce) {

@@ -451,14 +451,4 @@ TEST_F(PtyEngine, ALineEventIsReportedBeforeTheOutputDrainedAtTheSameTime) {
   EXPECT_EQ(order, (std::vector<TAfCoreEvent>{ceLineEvent, ceLineEvent, ceOutBufFree}));
 }
 
-TEST_F(FakeEngine, AHangUpIsReportedOnceAndTheLineIsNoLongerWatched) {
-  ASSERT_EQ(OpenError(), "opened");
-  line->HangUp();
-  ASSERT_TRUE(events.WaitFor([](const Entries& e) { return CountKind(e, ceHangUp) == 1; }, 2000));
-  line->Signal(EV_CTS);
-  std::this_thread::sleep_for(300ms);
-  EXPECT_EQ(events.Count(ceHangUp), 1);
-  EXPECT_EQ(events.Count(ceLineEvent), 0);
-}
-
 }  // namespace

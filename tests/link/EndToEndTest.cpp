@@ -10,6 +10,8 @@
 #include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
 #include "serial/AfComPort.h"
+#include "serial/AfPortResolver.h"
+#include "serial/HolderProcess.h"
 #include "serial/AfUtils.h"
 #include "tools/devsim/DeviceSimulator.h"
 
@@ -20,7 +22,9 @@
 #include <chrono>
 #include <thread>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
+#include <unistd.h>
 #include <ostream>
 #include <optional>
 #include <string>
@@ -253,7 +257,15 @@ TEST_F(EndToEnd, PortThatDoesNotExistOrIsHeldElsewhereCannotBeOpened) {
   ::setenv("LK24_COM1", "/nonexistent/lk24-no-such-port", 1);
   link->LeseButtonClick();
   EXPECT_FALSE(link->transferRunning());
-  EXPECT_EQ(view.events, (std::vector<std::string>{"beep", "info:Fehler beim Öffnen COM-Port"}));
+  // The entry as it always was, then one red line with the device and the cause.
+  ASSERT_EQ(view.events.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(view.events.begin(), view.events.begin() + 2),
+            (std::vector<std::string>{"beep", "info:Fehler beim Öffnen COM-Port"}));
+  EXPECT_EQ(view.entries[1].text,
+            QStringLiteral("COM1 (/nonexistent/lk24-no-such-port): Gerät nicht vorhanden – ist der "
+                           "USB-Adapter eingesteckt?"));
+  EXPECT_EQ(view.entries[1].colour, LogColour::Red);
+  EXPECT_EQ(view.entries[1].style & entrystyle::kTimeStamp, 0);
 
   startDevice();
   TAfComPort otherProgram;
@@ -262,7 +274,11 @@ TEST_F(EndToEnd, PortThatDoesNotExistOrIsHeldElsewhereCannotBeOpened) {
   view.clearLog();
   link->ProgButtonClick();
   EXPECT_FALSE(link->transferRunning());
-  EXPECT_EQ(view.entryTexts(), std::vector<QString>{linktext::portOpenFailed()});
+  ASSERT_EQ(view.entryTexts().size(), 2u);
+  EXPECT_EQ(view.entryTexts()[0], linktext::portOpenFailed());
+  EXPECT_TRUE(view.entryTexts()[1].contains(
+      QStringLiteral("wird von einem anderen Programm benutzt: test_link (PID %1)").arg(::getpid())))
+      << view.entryTexts()[1].toStdString();
   EXPECT_EQ(view.beeps, 1);
   otherProgram.Close();
   expectNextRequestWorks();
@@ -276,9 +292,13 @@ TEST_F(EndToEnd, LineVanishingMidTransferEndsInATransferError) {
   ASSERT_TRUE(waitUntil([this] { return link->state().BytePos >= 40; }, 30000));
   device.vanish();
   ASSERT_TRUE(waitIdle());
-  ASSERT_EQ(view.entries.size(), 1u);
+  // The hang-up ends the transfer and frees the port, then says why.
+  ASSERT_EQ(view.entries.size(), 2u);
   EXPECT_TRUE(view.entries[0].text.startsWith(QStringLiteral("Übertragungsfehler bei Byte ")));
   EXPECT_EQ(view.entries[0].colour, LogColour::Red);
+  EXPECT_TRUE(view.entries[1].text.endsWith(
+      QStringLiteral("Verbindung getrennt – wurde der USB-Adapter abgezogen?")));
+  EXPECT_FALSE(port.Active());
   expectNextRequestWorks();
 }
 
@@ -293,6 +313,42 @@ TEST_F(EndToEnd, ProbeFindsTheSimulatedPortAndLeavesItClosed) {
   EXPECT_FALSE(port.Active());
   ::unsetenv("LK24_COM2");
   expectNextRequestWorks();
+}
+
+TEST_F(EndToEnd, APortAnotherProcessHoldsWithoutLockGetsNothingAndTheLogNamesThatProcess) {
+  DeviceSimulator& device = startDevice();
+  HolderProcess terminalProgram(device.slavePath());
+  link->LeseButtonClick();
+  EXPECT_FALSE(link->transferRunning());
+  ASSERT_EQ(view.entryTexts().size(), 2u);
+  EXPECT_TRUE(view.entryTexts()[1].contains(QStringLiteral("sleep (PID %1)").arg(terminalProgram.pid())))
+      << view.entryTexts()[1].toStdString();
+  EXPECT_EQ(device.stats().bytesIn, 0) << "nothing was written to the held port";
+
+  link->MKommunikationClick();
+  EXPECT_FALSE(view.comEnabled[1]);
+  EXPECT_EQ(view.comToolTip[1], view.entryTexts()[1]);
+  terminalProgram.Stop();
+  expectNextRequestWorks();
+}
+
+TEST_F(EndToEnd, WithoutAMappingNeitherAReadNorTheProbeOpensTheKernelConsole) {
+  static std::vector<std::string> opened;
+  opened.clear();
+  AfSetSystemCalls({[](const char* path, int flags) {
+                      opened.push_back(path);
+                      return ::open(path, flags);
+                    },
+                    nullptr, nullptr});
+  for (int n = 1; n <= 4; ++n) ::unsetenv(("LK24_COM" + std::to_string(n)).c_str());
+  link->LeseButtonClick();
+  if (link->transferRunning()) waitIdle();  // a machine with a real adapter may answer or not
+  link->MKommunikationClick();
+  AfSetSystemCalls({});
+  std::ifstream active("/sys/class/tty/console/active");
+  for (std::string name; active >> name;) {
+    for (const std::string& path : opened) EXPECT_NE(path, "/dev/" + name);
+  }
 }
 
 }  // namespace

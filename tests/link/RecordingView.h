@@ -42,6 +42,7 @@ class RecordingView : public LinkView {
   bool editingEnabled = true;
   int transfersEnded = 0;
   std::array<bool, 5> comEnabled{true, true, true, true, true};  // index 1..4
+  std::array<QString, 5> comToolTip;                             // index 1..4
   DeviceHighlight highlight = DeviceHighlight::None;
   bool confirmAnswer = true;
   std::vector<QString> questions;
@@ -74,6 +75,7 @@ class RecordingView : public LinkView {
   void setComItemEnabled(int comNumber, bool enabled) override { comEnabled.at(comNumber) = enabled; }
   void setEditingEnabled(bool enabled) override { editingEnabled = enabled; }
   void transferEnded() override { ++transfersEnded; }
+  void setComItemToolTip(int comNumber, const QString& text) override { comToolTip.at(comNumber) = text; }
   void setDeviceHighlight(DeviceHighlight h) override { highlight = h; }
   bool confirm(const QString& question) override {
     questions.push_back(question);

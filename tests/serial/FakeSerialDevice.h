@@ -1,7 +1,7 @@
 #pragma once
 // An in-memory serial device for the faults a pseudo-terminal cannot give:
 // refused settings, an event thread that never starts, line errors and
-// modem-line changes.
+// modem-line changes, slow writes.
 
 #include "serial/AfEvent.h"
 #include "serial/AfPlatform.h"
@@ -22,6 +22,7 @@ struct FakeLine {
   bool holdEventThread = false;
   bool blockWrites = false;   // writes wait until the engine interrupts them
   bool failWrites = false;    // a write raises, which ends the write thread
+  int writeDelayMs = 0;       // each write takes this long and cannot be interrupted
 
   // What the engine did.
   std::vector<std::uint8_t> sent;

@@ -41,18 +41,21 @@ bool applyImageCorrections(Table& image) {
   limitAbove(image, addr::kLedBrightness, 10);
   limitAbove(image, addr::kTransmitterBitCount, 64);
 
-  // 6: transmitters with different serial numbers get different pauses, so
-  // two of them never keep colliding on the air.
-  if ((image[addr::kTransmitterOptions] & 0x04) != 0) {
-    const int n = image[addr::kTransmitterSerialLow] % 16;
-    storeWord(image, addr::kArbitraryPause, 25 + 4 * n);
-    storeWord(image, addr::kEmergencyArbitraryPause, 200 + 8 * n);
-  }
+  derivePausesFromSerialNumber(image);  // 6
 
   // 7: the tool's own version stamp, 1.00.
   image[addr::kVersionMajor] = 1;
   image[addr::kVersionMinor] = 0;
   return raisedInterval;
+}
+
+void derivePausesFromSerialNumber(Table& image) {
+  // Transmitters with different serial numbers get different pauses, so two
+  // of them never keep colliding on the air.
+  if ((image[addr::kTransmitterOptions] & 0x04) == 0) return;
+  const int n = image[addr::kTransmitterSerialLow] % 16;
+  storeWord(image, addr::kArbitraryPause, 25 + 4 * n);
+  storeWord(image, addr::kEmergencyArbitraryPause, 200 + 8 * n);
 }
 
 }  // namespace lk24

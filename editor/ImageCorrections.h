@@ -29,4 +29,9 @@ constexpr int kMinimumInterval868 = 5;
 // the caller beeps once for it and logs nothing.
 bool applyImageCorrections(Table& image);
 
+// Correction 6 alone: while byte 233 bit 2 is set, the two arbitrary pauses
+// follow from the low four bits of the transmitter's serial number. A program
+// run applies it again once the device's own serial number is in place.
+void derivePausesFromSerialNumber(Table& image);
+
 }  // namespace lk24

@@ -1,8 +1,13 @@
 #include "link/DeviceLink.h"
 
+#include "editor/ImageCorrections.h"
 #include "link/DeviceIdentity.h"
+#include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
 #include "link/QtLinkTimer.h"
+#include "model/TemplateFormat.h"
+
+#include <QDateTime>
 
 #include <exception>
 
@@ -29,7 +34,8 @@ DeviceLink::DeviceLink(ConfigImage& image, LinkView& view, SerialLine& line,
       view_(view),
       line_(line),
       responseTimer_(orQtTimer(std::move(responseTimer))),
-      closeTimer_(orQtTimer(std::move(closeTimer))) {
+      closeTimer_(orQtTimer(std::move(closeTimer))),
+      backup_(std::make_unique<FolderBackupStore>(kTemplateFileName)) {
   responseTimer_->setEnabled(false);
   responseTimer_->setInterval(kResponseTimeoutMs);
   responseTimer_->setHandler([this] { RStimeoutTimer(); });
@@ -45,6 +51,10 @@ DeviceLink::~DeviceLink() {
   closeTimer_->setHandler({});
 }
 
+void DeviceLink::setBackupStore(std::unique_ptr<BackupStore> store) {
+  if (store) backup_ = std::move(store);
+}
+
 bool DeviceLink::comAvailable(int comNumber) const {
   if (comNumber < 1 || comNumber > kComCount) return false;
   return comAvailable_[comNumber - 1];
@@ -54,6 +64,10 @@ bool DeviceLink::comAvailable(int comNumber) const {
 
 void DeviceLink::errorEntry(const QString& text) {
   view_.showinfo(text, LogColour::Red, entrystyle::kError);
+}
+
+void DeviceLink::infoEntry(const QString& text) {
+  view_.showinfo(text, LogColour::Black, entrystyle::kError);
 }
 
 void DeviceLink::successEntry(const QString& text) {
@@ -80,6 +94,7 @@ void DeviceLink::ProgButtonClick() {
   if (transferRunning()) return;
   view_.showdata();
   image_.FilterUserData();
+  requested_ = image_.DeviceImage;
   for (int a = 0; a <= addr::kLastWritten; ++a) image_.WriteImage[a] = image_.DeviceImage[a];
   if (!view_.confirm(linktext::confirmOverwrite())) {
     errorEntry(linktext::programCancelled());
@@ -124,6 +139,19 @@ void DeviceLink::choosePort(std::uint16_t number) {
   view_.showdata();
 }
 
+bool DeviceLink::takePortNumber(std::uint16_t number) {
+  if (transferRunning()) return false;
+  // Closed first, the port keeps the new number without being reopened.
+  closeTimer_->setEnabled(false);
+  try {
+    line_.Close();
+  } catch (const std::exception&) {
+    // An idle port that will not close is no reason to refuse the number.
+  }
+  line_.setComNumber(number);
+  return true;
+}
+
 void DeviceLink::MKommunikationClick() {
   // The port belongs to the transfer; its COM items stay disabled until it ends.
   if (transferRunning()) return;
@@ -165,6 +193,7 @@ void DeviceLink::setRequestControlsEnabled(bool enabled) {
   view_.setLeseButtonEnabled(enabled);
   view_.setProgButtonEnabled(enabled);
   view_.setTransferMenuEnabled(enabled);
+  view_.setEditingEnabled(enabled);
   for (int n = 1; n <= kComCount; ++n) view_.setComItemEnabled(n, enabled && comAvailable_[n - 1]);
 }
 
@@ -187,6 +216,7 @@ void DeviceLink::closeport() {
   setRequestControlsEnabled(true);
   view_.setActionText(QString());
   view_.setProgressPanelVisible(false);
+  view_.transferEnded();
 }
 
 // ---- receiving -------------------------------------------------------------
@@ -254,19 +284,60 @@ void DeviceLink::finishPreRead() {
     errorEntry(linktext::writeProtected());
     refused = true;
   }
-  if (refused) {
+  // Nothing is written to a device whose previous image could not be kept.
+  if (refused || !backUpDevice()) {
     view_.beep();
     closeport();
+    restoreRequestedImage();
     return;
   }
-  // The serial numbers are the device's own, whatever the user's image says.
+  // The serial numbers are the device's own, whatever the user's image says,
+  // and so are the pauses derived from them.
   for (int a : {addr::kReceiverSerialHigh, addr::kReceiverSerialLow, addr::kTransmitterSerialHigh,
                 addr::kTransmitterSerialLow}) {
     image_.WriteImage[a] = image_.DeviceImage[a];
   }
+  derivePausesFromSerialNumber(image_.WriteImage);
   image_.WriteImage[addr::kChecksum] = calculatechecksum(image_.WriteImage);
   state_.BytePos = 0;
   transmit(command::kWrite, 0, image_.WriteImage[0]);
+}
+
+bool DeviceLink::backUpDevice() {
+  const Table& asRead = image_.ReadBuffer;
+  BackupDeviceType type = BackupDeviceType::Unknown;
+  int serialHigh = addr::kTransmitterSerialHigh;  // an unknown type is named by these bytes too
+  switch (deviceKind(asRead)) {
+    case DeviceKind::Transmitter:
+      type = BackupDeviceType::Transmitter;
+      break;
+    case DeviceKind::Receiver:
+      type = BackupDeviceType::Receiver;
+      serialHigh = addr::kReceiverSerialHigh;
+      break;
+    case DeviceKind::Unknown:
+      break;
+  }
+  const int serial = asRead[serialHigh] * 256 + asRead[serialHigh + 1];
+  BackupResult result;
+  try {
+    result = backup_->store(
+        makeDeviceBackup(asRead, image_, type, serial, line_.ComNumber(), QDateTime::currentDateTime()));
+  } catch (const std::exception& e) {
+    result = BackupResult{false, QString(), QString::fromLocal8Bit(e.what())};
+  }
+  if (!result.saved) {
+    errorEntry(linktext::backupFailed(result.reason));
+    return false;
+  }
+  infoEntry(linktext::backupSaved(result.path));
+  return true;
+}
+
+void DeviceLink::restoreRequestedImage() {
+  // A retry must write what the user asked for, not the device's old image.
+  image_.DeviceImage = requested_;
+  view_.showdata();
 }
 
 void DeviceLink::onWriteEcho(std::uint8_t byte) {
@@ -318,9 +389,11 @@ void DeviceLink::onVerifyByte(std::uint8_t byte) {
 // ---- timers ----------------------------------------------------------------
 
 void DeviceLink::RStimeoutTimer() {
+  const bool programRun = state_.ProgramMode || state_.VerifyMode;
   closeport();
   errorEntry(linktext::transferError(state_.BytePos));
   if (state_.BytePos == 0) noteEntry(linktext::checkConnection());
+  if (programRun) restoreRequestedImage();
 }
 
 void DeviceLink::timercloseportTimer() {

@@ -9,6 +9,7 @@
 // class takes no locks and none of its operations may be called from another
 // thread.
 
+#include "link/BackupStore.h"
 #include "link/LinkTimer.h"
 #include "link/LinkView.h"
 #include "link/SerialLine.h"
@@ -56,6 +57,15 @@ class DeviceLink {
   // The availability probe, each time the "Kommunikation" menu opens.
   void MKommunikationClick();
 
+  // Stores the port number for the next request without opening anything
+  // (a loaded file names its port): an idle open port is closed first.
+  // Refused (false) while a transfer runs.
+  bool takePortNumber(std::uint16_t number);
+
+  // Where a program run keeps the device's image before its first write.
+  // Until set, a FolderBackupStore beside the template file LK24.ini.
+  void setBackupStore(std::unique_ptr<BackupStore> store);
+
   // The port's data event: consumes one byte per call, none when none waits.
   void RS232RxChar(QObject* Sender, std::int32_t Count);
   // Timer expiries (the timers call them; public for the window's own use).
@@ -86,10 +96,13 @@ class DeviceLink {
   void onReadByte(std::uint8_t byte);
   void finishRead();
   void finishPreRead();
+  bool backUpDevice();
+  void restoreRequestedImage();
   void onWriteEcho(std::uint8_t byte);
   void onVerifyByte(std::uint8_t byte);
   void setRequestControlsEnabled(bool enabled);
   void errorEntry(const QString& text);
+  void infoEntry(const QString& text);
   void successEntry(const QString& text);
   void noteEntry(const QString& text);
 
@@ -98,7 +111,11 @@ class DeviceLink {
   SerialLine& line_;
   std::unique_ptr<LinkTimer> responseTimer_;
   std::unique_ptr<LinkTimer> closeTimer_;
+  std::unique_ptr<BackupStore> backup_;
   TransferState state_;
+  // The merged image a program request set out to write; it is the
+  // DeviceImage again when the run does not complete its verify pass.
+  Table requested_{};
   bool transmitterDetected_ = false;
   bool receiverDetected_ = false;
   std::array<bool, 4> comAvailable_{true, true, true, true};

@@ -25,6 +25,14 @@ inline QString checkConnection() { return QStringLiteral("    ! Verbindung prüf
 inline QString transmitterRecognised() { return QStringLiteral("- mobiler Sender erkannt -"); }
 inline QString receiverRecognised() { return QStringLiteral("- Notrufempfänger erkannt -"); }
 
+inline QString backupSaved(const QString& path) {
+  return QStringLiteral(" Gerätedaten gesichert unter \"") + path + QLatin1Char('"');
+}
+inline QString backupFailed(const QString& reason) {
+  return QStringLiteral("Sicherung der Gerätedaten fehlgeschlagen: ") + reason +
+         QStringLiteral(". Es wurde nichts programmiert!");
+}
+
 inline QString actionRead() { return QStringLiteral("read"); }
 inline QString actionWrite() { return QStringLiteral("write"); }
 inline QString actionVerify() { return QStringLiteral("verify"); }

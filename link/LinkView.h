@@ -55,6 +55,16 @@ class LinkView {
 
   virtual void setDeviceHighlight(DeviceHighlight highlight) = 0;
 
+  // The settings panels and the file commands that change or save the image:
+  // off from a request's first command to the end of its transfer, so that
+  // nothing changes the image a transfer is filling or comparing. A view
+  // without settings ignores it.
+  virtual void setEditingEnabled(bool /*enabled*/) {}
+
+  // The transfer has ended (completed, refused or failed); the link is idle
+  // once the handler that called this has returned.
+  virtual void transferEnded() {}
+
   // Yes/No question; true only for Yes.
   virtual bool confirm(const QString& question) = 0;
 

@@ -78,18 +78,23 @@ void syncParentDirectory(const QString& name) {
 
 }  // namespace
 
-FileWriteStatus LineList::saveToFile(const std::string& path) const {
+FileWriteStatus LineList::saveToFile(const std::string& path, std::string* reason) const {
   const QString name = QString::fromLocal8Bit(path.c_str());
   QSaveFile file(name);
-  if (!file.open(QIODevice::WriteOnly)) return FileWriteStatus::Failed;
+  const auto failed = [&file, reason] {
+    if (reason) *reason = file.errorString().toStdString();
+    return FileWriteStatus::Failed;
+  };
+  if (!file.open(QIODevice::WriteOnly)) return failed();
   const std::string data = text();
   // QSaveFile does not notice every failed write by itself: check each step.
   const qint64 written = file.write(data.data(), static_cast<qint64>(data.size()));
   if (written != static_cast<qint64>(data.size()) || !file.flush()) {
+    const FileWriteStatus status = failed();
     file.cancelWriting();
-    return FileWriteStatus::Failed;
+    return status;
   }
-  if (!file.commit()) return FileWriteStatus::Failed;
+  if (!file.commit()) return failed();
   syncParentDirectory(name);
   return FileWriteStatus::Ok;
 }

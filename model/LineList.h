@@ -45,8 +45,9 @@ class LineList {
   // On any status but Ok the list is left empty.
   FileReadStatus loadFromFile(const std::string& path);
   // Writes text() to path through a temporary file and a rename, so the
-  // old file is either replaced whole or left as it was.
-  FileWriteStatus saveToFile(const std::string& path) const;
+  // old file is either replaced whole or left as it was. On failure, reason
+  // (when given) receives the system's description of the cause.
+  FileWriteStatus saveToFile(const std::string& path, std::string* reason = nullptr) const;
 
  private:
   std::vector<std::string> lines_;

@@ -58,6 +58,11 @@ TemplateChecksum splitTemplateSum(int sum) {
 LineList BuildFile(ConfigImage& image, int comNumber, const std::string& transmitterFirmware,
                    const std::string& receiverFirmware) {
   image.FilterUserData();
+  return fileLines(image, comNumber, transmitterFirmware, receiverFirmware);
+}
+
+LineList fileLines(const ConfigImage& image, int comNumber, const std::string& transmitterFirmware,
+                   const std::string& receiverFirmware) {
   LineList lines;
   for (const Table* table : {&image.FactoryImage, &image.DeviceImage, &image.AndMask, &image.OrMask}) {
     for (const std::uint8_t byte : *table) lines.append(std::to_string(byte));

@@ -46,6 +46,11 @@ TemplateChecksum splitTemplateSum(int sum);
 LineList BuildFile(ConfigImage& image, int comNumber, const std::string& transmitterFirmware,
                    const std::string& receiverFirmware);
 
+// The 1040 lines of the four tables exactly as they stand, without the merge;
+// the checksum lines are computed over what is written.
+LineList fileLines(const ConfigImage& image, int comNumber, const std::string& transmitterFirmware,
+                   const std::string& receiverFirmware);
+
 enum class TemplateLoad {
   Valid,             // all four tables read and both checksum lines match
   Malformed,         // a line of 0..1025 does not parse (missing lines read empty)

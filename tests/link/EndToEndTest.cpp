@@ -7,11 +7,13 @@
 #include "RecordingView.h"
 #include "link/AfComPortLine.h"
 #include "link/DeviceLink.h"
+#include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
 #include "serial/AfComPort.h"
 #include "serial/AfUtils.h"
 #include "tools/devsim/DeviceSimulator.h"
 
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -39,12 +41,14 @@ class EndToEnd : public ::testing::Test {
   TAfComPort port;
   std::unique_ptr<AfComPortLine> line;
   std::unique_ptr<DeviceLink> link;
+  QTemporaryDir backupRoot;
 
   void SetUp() override {
     SetStandardErrorDisplay([this](const std::string& message) { escapedErrors.push_back(message); });
     image.AndMask.fill(0xFF);
     line = std::make_unique<AfComPortLine>(port);
     link = std::make_unique<DeviceLink>(image, view, *line);
+    link->setBackupStore(std::make_unique<FolderBackupStore>(backupRoot.filePath("LK24.ini").toStdString()));
   }
 
   void TearDown() override {

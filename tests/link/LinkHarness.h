@@ -3,6 +3,7 @@
 // manual timers.
 
 #include "FakeSerialLine.h"
+#include "MemoryBackupStore.h"
 #include "RecordingView.h"
 #include "ScriptedDevice.h"
 #include "link/DeviceLink.h"
@@ -36,6 +37,7 @@ struct LinkHarness {
   ScriptedDevice device{line};
   ManualLinkTimer* rsTimeout = nullptr;
   ManualLinkTimer* closeTimer = nullptr;
+  MemoryBackupStore* backups = nullptr;  // owned by the link
   std::unique_ptr<DeviceLink> link;
 
   LinkHarness() {
@@ -46,6 +48,9 @@ struct LinkHarness {
     rsTimeout = response.get();
     closeTimer = close.get();
     link = std::make_unique<DeviceLink>(image, view, line, std::move(response), std::move(close));
+    auto store = std::make_unique<MemoryBackupStore>();
+    backups = store.get();
+    link->setBackupStore(std::move(store));
   }
 
   void read() {

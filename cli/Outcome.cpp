@@ -38,7 +38,10 @@ QString causeOf(const CommandView& view, const DeviceSession& session, const Por
   }
   if (!session.escapedError().isEmpty()) texts << session.escapedError();
   QString cause = texts.join(QStringLiteral(" / "));
-  if (view.logged(linktext::portOpenFailed())) cause += QStringLiteral(" (%1 = %2)").arg(port.given, port.device);
+  if (view.logged(linktext::portOpenFailed())) {
+    cause += port.given == port.device ? QStringLiteral(" (%1)").arg(port.device)
+                                       : QStringLiteral(" (%1 = %2)").arg(port.given, port.device);
+  }
   return cause;
 }
 

@@ -7,18 +7,23 @@
 //
 // Main thread only: the link, the port object and the waits all live there.
 
+#include "editor/ImageCorrections.h"
 #include "link/AfComPortLine.h"
 #include "link/DeviceIdentity.h"
 #include "link/DeviceLink.h"
+#include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
+#include "model/ConfigurationFile.h"
 #include "model/ConfigImage.h"
 #include "serial/AfComPort.h"
 #include "serial/AfUtils.h"
 #include "tools/devsim/DeviceSimulator.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <dirent.h>
@@ -37,11 +42,13 @@
 
 namespace lk24::soak {
 
-enum class Fault { None, Jitter, StopAfter, WrongEcho, Garbage, BadChecksum, Vanish };
-constexpr int kFaultKinds = 7;
+// Retry: a program run whose device stops answering in the write pass, then
+// "Programmieren" again with the fault gone, from what the tool then holds.
+enum class Fault { None, Jitter, StopAfter, WrongEcho, Garbage, BadChecksum, Vanish, Retry };
+constexpr int kFaultKinds = 8;
 inline const char* faultName(Fault f) {
   static constexpr std::array<const char*, kFaultKinds> names = {
-      "none", "jitter", "stop-after", "wrong-echo", "garbage", "bad-checksum", "vanish"};
+      "none", "jitter", "stop-after", "wrong-echo", "garbage", "bad-checksum", "vanish", "retry"};
   return names[static_cast<int>(f)];
 }
 inline std::optional<Fault> faultNamed(const std::string& name) {
@@ -117,6 +124,10 @@ inline Plan planRun(unsigned seed, std::optional<Fault> forced = std::nullopt) {
     case Fault::Vanish:
       plan.vanishAt = below(plan.answers());
       break;
+    case Fault::Retry:
+      plan.program = true;
+      plan.device.stopAfter = kWritePassStart + below(kWriteAnswers);
+      break;
   }
   for (int a = 0; a < kImageSize; ++a) {
     plan.userImage[a] = static_cast<std::uint8_t>(below(256));
@@ -125,24 +136,36 @@ inline Plan planRun(unsigned seed, std::optional<Fault> forced = std::nullopt) {
     plan.orMask[a] = static_cast<std::uint8_t>(below(256));
     plan.factoryImage[a] = static_cast<std::uint8_t>(below(256));
   }
+  if (plan.fault == Fault::Retry) {
+    // A first run that wrote the protection bit would rightly refuse the retry.
+    plan.userImage[addr::kWriteProtect] &= 0xFE;
+    plan.andMask[addr::kWriteProtect] |= 0x01;
+  }
   return plan;
 }
 
-// The image a successful program run must leave in the device: the merged
-// user image, the device's own serial numbers, the checksum over both, and
-// the device's bytes beyond the written range.
-inline Table intendedImage(const Plan& plan, const Table& deviceBefore) {
+// The user's image after the merge: what a program run sets out to write,
+// and what the tool must hold again after a run that did not complete.
+inline Table mergedUserImage(const Plan& plan) {
   ConfigImage merged;
   merged.DeviceImage = plan.userImage;
   merged.AndMask = plan.andMask;
   merged.OrMask = plan.orMask;
   merged.FactoryImage = plan.factoryImage;
   merged.FilterUserData();
-  Table intended = merged.DeviceImage;
+  return merged.DeviceImage;
+}
+
+// The image a successful program run must leave in the device: the merged
+// user image, the device's own serial numbers and the pauses derived from
+// them, the checksum over all, and the device's bytes beyond the written range.
+inline Table intendedImage(const Plan& plan, const Table& deviceBefore) {
+  Table intended = mergedUserImage(plan);
   for (int a : {addr::kReceiverSerialHigh, addr::kReceiverSerialLow, addr::kTransmitterSerialHigh,
                 addr::kTransmitterSerialLow}) {
     intended[a] = deviceBefore[a];
   }
+  derivePausesFromSerialNumber(intended);
   intended[addr::kChecksum] = calculatechecksum(intended);
   for (int a = addr::kLastWritten + 1; a < kImageSize; ++a) intended[a] = deviceBefore[a];
   return intended;
@@ -305,7 +328,23 @@ struct Outcome {
   std::vector<std::string> stalledTries;  // problems of the attempts a stall spoilt
 };
 
-inline Ending classify(const std::vector<Entry>& entries) {
+// The file a backup entry names, or nothing when the entry is none.
+inline std::optional<QString> backupNamedBy(const Entry& entry) {
+  const QString prefix = linktext::backupSaved(QString()).chopped(1);
+  if (entry.colour != LogColour::Black || !entry.text.startsWith(prefix) || !entry.text.endsWith(QLatin1Char('"'))) {
+    return std::nullopt;
+  }
+  return entry.text.mid(prefix.size()).chopped(1);
+}
+
+// The entries after the backup entry a program run writes before its first write.
+inline std::vector<Entry> withoutBackupEntry(const std::vector<Entry>& entries) {
+  if (entries.empty() || !backupNamedBy(entries.front())) return entries;
+  return {entries.begin() + 1, entries.end()};
+}
+
+inline Ending classify(const std::vector<Entry>& all) {
+  const std::vector<Entry> entries = withoutBackupEntry(all);
   std::vector<QString> texts;
   for (const Entry& e : entries) texts.push_back(e.text);
   auto is = [&texts](std::initializer_list<QString> expected) { return texts == std::vector<QString>(expected); };
@@ -392,6 +431,7 @@ inline void judgeEnding(const Plan& plan, const Observed& seen, const Ending& en
       if (plan.program) stopsAt = kWritePassStart + *plan.device.wrongEchoAt;
       break;
     case Fault::StopAfter:
+    case Fault::Retry:
       stopsAt = *plan.device.stopAfter;
       break;
     case Fault::Garbage:
@@ -438,8 +478,9 @@ inline void judgeReport(const Ending& ending, const ConfigImage& tool, const std
   if (ending.kind == Ending::VerifyDifferences) {
     std::size_t differing = 0;
     for (int a = 0; a <= addr::kLastCompared; ++a) differing += tool.DeviceImage[a] != tool.WriteImage[a];
-    if (entries.size() != differing) {
-      problems.push_back(std::to_string(entries.size()) + " verify entries for " + std::to_string(differing) +
+    const std::size_t verifyEntries = withoutBackupEntry(entries).size();
+    if (verifyEntries != differing) {
+      problems.push_back(std::to_string(verifyEntries) + " verify entries for " + std::to_string(differing) +
                          " differing bytes");
     }
   }
@@ -489,12 +530,34 @@ inline void judgeProgrammedDevice(const Plan& plan, const Observed& seen, const 
   }
 }
 
+// A program run that reached its write pass first kept the device's previous
+// bytes in a backup file, and named it; one that did not complete holds the
+// user's merged image again, so that a retry writes the user's configuration.
+inline void judgeBackupAndImage(const Plan& plan, const Observed& seen, const Ending& ending, const ConfigImage& tool,
+                                const std::vector<Entry>& entries, const Table& before, Problems& problems) {
+  const bool transferError = ending.kind == Ending::TransferError;
+  const bool writePassReached = ending.kind == Ending::ProgramDone || ending.kind == Ending::VerifyDifferences ||
+                                (transferError && !seen.last.ReadMode);
+  const std::optional<QString> backup = entries.empty() ? std::nullopt : backupNamedBy(entries.front());
+  if (backup.has_value() != writePassReached) {
+    problems.push_back(writePassReached ? "no backup before the first write" : "a backup without a write pass");
+  }
+  if (backup && plan.fault != Fault::Garbage) {  // stray bytes are part of what was read
+    const ConfigurationFileLoad kept = readConfigurationFile(backup->toStdString());
+    if (!kept.ok || kept.deviceImage != before) problems.push_back("the backup does not hold the device's bytes");
+  }
+  if ((ending.kind == Ending::Refused || transferError) && tool.DeviceImage != mergedUserImage(plan)) {
+    problems.push_back("the tool lost the user's image");
+  }
+}
+
 // The window's port, line and link, kept for all runs like in the running
 // program; each run brings its own simulated device.
 class Harness {
  public:
   Harness() : line_(port_), link_(image_, view_, line_) {
     line_.setComNumber(1);
+    link_.setBackupStore(std::make_unique<FolderBackupStore>(backupRoot_.filePath("LK24.ini").toStdString()));
     SetStandardErrorDisplay([this](const std::string& message) { escaped_.push_back(message); });
   }
   ~Harness() {
@@ -514,11 +577,17 @@ class Harness {
   Outcome runSteadily(const Plan& plan, const Limits& limits = {});
 
  private:
+  // A fresh request; a retry starts from the image the tool holds.
   Observed drive(const Plan& plan, devsim::DeviceSimulator& device, const QElapsedTimer& clock,
-                 const Limits& limits);
+                 const Limits& limits, bool retry = false);
+  void judgeRequest(const Plan& plan, const Observed& seen, const Table& before, const Table& after,
+                    long answersSent, const Limits& limits, Outcome& out);
+  void retryWithoutFault(const Plan& plan, const Table& firstBefore, const Table& halfWritten,
+                         const QElapsedTimer& clock, const Limits& limits, Outcome& out);
   void judgeWindow(Problems& problems) const;
   void letPortClose(long answersSent, const Limits& limits, Problems& problems);
 
+  QTemporaryDir backupRoot_;  // the template's folder, holding Sicherungen/
   ConfigImage image_;
   SoakView view_;
   TAfComPort port_;
@@ -537,14 +606,16 @@ inline void serveEventsFor(int ms) {
 // Makes the request and serves the event loop like the window does until it
 // ends, watching where it stands and pulling the line when the plan says.
 inline Observed Harness::drive(const Plan& plan, devsim::DeviceSimulator& device, const QElapsedTimer& clock,
-                               const Limits& limits) {
+                               const Limits& limits, bool retry) {
   view_.clear();
   escaped_.clear();
-  image_ = ConfigImage{};
-  image_.DeviceImage = plan.userImage;
-  image_.AndMask = plan.andMask;
-  image_.OrMask = plan.orMask;
-  image_.FactoryImage = plan.factoryImage;
+  if (!retry) {
+    image_ = ConfigImage{};
+    image_.DeviceImage = plan.userImage;
+    image_.AndMask = plan.andMask;
+    image_.OrMask = plan.orMask;
+    image_.FactoryImage = plan.factoryImage;
+  }
   if (plan.program) {
     link_.ProgButtonClick();
   } else {
@@ -621,23 +692,16 @@ inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
                            std::to_string(answersTaken(seen.last)));
     link_.closeport();
   }
-  const Ending ending = classify(view_.entries);
-  out.ending = ending.kind;
-  out.summary = describe(view_.entries);
   const Table after = device.eeprom();
   const long answersSent = device.stats().bytesOut;
-
-  judgeEnding(plan, seen, ending, out.summary, answersSent, limits, out.problems);
-  judgeReport(ending, image_, view_.entries, view_.plainLines, view_.beeps, out.problems);
-  judgeWindow(out.problems);
-  if (plan.program) {
-    judgeProgrammedDevice(plan, seen, ending, image_, before, after, out.problems);
-  } else {
-    if (after != before) out.problems.push_back("a read changed the device");
-    // After garbage the tool rightly holds what it took for answers.
-    if (plan.fault != Fault::Garbage && ending.kind != Ending::TransferError && image_.DeviceImage != after) {
-      out.problems.push_back("the image read differs from the device");
-    }
+  judgeRequest(plan, seen, before, after, answersSent, limits, out);
+  if (plan.fault == Fault::Retry && out.problems.empty()) {
+    letPortClose(answersSent, limits, out.problems);
+    device.stop();
+    retryWithoutFault(plan, before, after, clock, limits, out);
+    out.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
+    out.stallMs = stalls_.longestMs();
+    return out;
   }
 
   letPortClose(answersSent, limits, out.problems);
@@ -646,6 +710,54 @@ inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
   out.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
   out.stallMs = stalls_.longestMs();
   return out;
+}
+
+inline void Harness::judgeRequest(const Plan& plan, const Observed& seen, const Table& before, const Table& after,
+                                  long answersSent, const Limits& limits, Outcome& out) {
+  const Ending ending = classify(view_.entries);
+  out.ending = ending.kind;
+  out.summary = describe(view_.entries);
+  judgeEnding(plan, seen, ending, describe(withoutBackupEntry(view_.entries)), answersSent, limits, out.problems);
+  judgeReport(ending, image_, view_.entries, view_.plainLines, view_.beeps, out.problems);
+  judgeWindow(out.problems);
+  if (plan.program) {
+    judgeProgrammedDevice(plan, seen, ending, image_, before, after, out.problems);
+    judgeBackupAndImage(plan, seen, ending, image_, view_.entries, before, out.problems);
+  } else {
+    if (after != before) out.problems.push_back("a read changed the device");
+    // After garbage the tool rightly holds what it took for answers.
+    if (plan.fault != Fault::Garbage && ending.kind != Ending::TransferError && image_.DeviceImage != after) {
+      out.problems.push_back("the image read differs from the device");
+    }
+  }
+}
+
+// The same half-written device, its fault gone, and "Programmieren" again
+// from what the tool now holds: the device must end with exactly the
+// configuration the user asked for in the first place.
+inline void Harness::retryWithoutFault(const Plan& plan, const Table& firstBefore, const Table& halfWritten,
+                                       const QElapsedTimer& clock, const Limits& limits, Outcome& out) {
+  Plan second = plan;
+  second.fault = Fault::None;
+  second.device.stopAfter.reset();
+  devsim::DeviceSimulator device(second.device);
+  std::string error;
+  if (!device.start(&error)) {
+    out.problems.push_back("simulator did not start again: " + error);
+    return;
+  }
+  device.setEeprom(halfWritten);
+  ::setenv("LK24_COM1", device.slavePath().c_str(), 1);
+  const Observed seen = drive(second, device, clock, limits, true);
+  const Table after = device.eeprom();
+  const long answersSent = device.stats().bytesOut;
+  const std::string first = out.summary;
+  judgeRequest(second, seen, halfWritten, after, answersSent, limits, out);
+  out.summary = first + " || retry: " + out.summary;
+  if (after != intendedImage(plan, firstBefore)) out.problems.push_back("the retry left another image in the device");
+  letPortClose(answersSent, limits, out.problems);
+  device.stop();
+  serveEventsFor(5);
 }
 
 inline int stallLimitMs(const Plan& plan, const Limits& limits) {

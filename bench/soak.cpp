@@ -95,7 +95,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr,
                  "usage: bench_soak [--runs N] [--seed S] [--fault KIND] [--slack-ms MS] [--attempts A]\n"
                  "                  [--warmup W] [--verbose] [--trace FILE]\n"
-                 "  KIND: none jitter stop-after wrong-echo garbage bad-checksum vanish\n");
+                 "  KIND: none jitter stop-after wrong-echo garbage bad-checksum vanish retry\n");
     return 2;
   }
   const int warmup = std::min(settings.warmup, settings.runs - 1);
@@ -200,7 +200,7 @@ int main(int argc, char** argv) {
               longestStall);
   if (memoryGrew) std::printf("%s\n", mismatches.back().c_str());
 
-  std::printf("TABLE|soak runs passed (read/program, 7 fault kinds)|%d of %d|%d runs|%.3f\n", passed,
+  std::printf("TABLE|soak runs passed (read/program, 8 fault kinds)|%d of %d|%d runs|%.3f\n", passed,
               settings.runs, settings.runs, static_cast<double>(passed) / settings.runs);
   std::printf("TABLE|soak time per run|%.0f ms|-|-\n", seconds * 1000.0 / settings.runs);
   std::printf("TABLE|soak runs attempted again after a machine stall|%d|%d runs|%.3f\n", rerun, settings.runs,

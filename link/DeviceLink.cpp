@@ -67,7 +67,7 @@ void DeviceLink::errorEntry(const QString& text) {
 }
 
 void DeviceLink::infoEntry(const QString& text) {
-  view_.showinfo(text, LogColour::Black, entrystyle::kError);
+  view_.showinfo(text, LogColour::Black, entrystyle::kInfo);
 }
 
 void DeviceLink::successEntry(const QString& text) {

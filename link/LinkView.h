@@ -16,6 +16,7 @@ constexpr int kTimeStamp = 1;
 constexpr int kEmptyLineAfter = 2;
 constexpr int kError = kTimeStamp | kEmptyLineAfter;  // red
 constexpr int kSuccess = kTimeStamp;                  // black
+constexpr int kInfo = kTimeStamp | kEmptyLineAfter;   // black
 constexpr int kNote = kEmptyLineAfter;                // red
 }  // namespace entrystyle
 

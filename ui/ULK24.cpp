@@ -434,8 +434,26 @@ void TForm1::inittimerTimer() {
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  FormClose();
+  if (!formClosed_ && link_->transferRunning()) {
+    // Closing now would cut a program run off with the device half-written;
+    // every command ends within its response time-out, so the wait is short.
+    event->ignore();
+    if (!closeHeld_) {
+      closeHeld_ = true;
+      showinfo(this, QStringLiteral("    Das Fenster schließt, wenn die Übertragung beendet ist."), clRed,
+               entry::kNote);
+    }
+    return;
+  }
+  if (!formClosed_) {
+    formClosed_ = true;
+    FormClose();
+  }
   QMainWindow::closeEvent(event);
+}
+
+void TForm1::transferEnded() {
+  if (closeHeld_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 void TForm1::FormClose() {
@@ -508,8 +526,13 @@ void TForm1::MhilfeClick() {
 
 // ------------------------------------------- handled by the device link
 
-void TForm1::LeseButtonClick() { link_->LeseButtonClick(); }
-void TForm1::ProgButtonClick() { link_->ProgButtonClick(); }
+// Once the user has asked to close, no new transfer starts.
+void TForm1::LeseButtonClick() {
+  if (!closeHeld_) link_->LeseButtonClick();
+}
+void TForm1::ProgButtonClick() {
+  if (!closeHeld_) link_->ProgButtonClick();
+}
 void TForm1::COM11Click() { link_->COM11Click(); }
 void TForm1::COM21Click() { link_->COM21Click(); }
 void TForm1::COM31Click() { link_->COM31Click(); }

@@ -135,6 +135,10 @@ class TForm1 : public QMainWindow {
   // The read, program and verify transfers over RS232.
   DeviceLink& link() { return *link_; }
 
+  // The device link says a transfer has ended: a close held back for it
+  // goes ahead once the link's handler has returned.
+  void transferEnded();
+
  public slots:
   void inittimerTimer();
   void ButClearClick();
@@ -184,6 +188,8 @@ class TForm1 : public QMainWindow {
   std::unique_ptr<DeviceLink> link_;
   TFinfo* info_ = nullptr;
   TFhilfe* help_ = nullptr;
+  bool closeHeld_ = false;  // a close request waits for the transfer to end
+  bool formClosed_ = false;  // FormClose has run; it never runs twice
 };
 
 }  // namespace lk24

@@ -6,6 +6,7 @@
 
 #include "model/ConfigurationFile.h"
 #include "model/TemplateFormat.h"
+#include "link/DeviceLink.h"
 #include "ui/MessageLog.h"
 #include "ui/SystemBeep.h"
 
@@ -50,8 +51,9 @@ bool TForm1::DateiGeladen() {
   // never leaves half of one configuration and half of another behind.
   const ConfigurationFileLoad load = readConfigurationFile(OpenDialog1.FileName().toStdString());
   if (!load.ok) return false;
+  // Only stored: reopening a port here could fail half-way through the load.
+  if (!link_->takePortNumber(load.port)) return false;
   image_.DeviceImage = load.deviceImage;
-  setComNumber(load.port);
   showinfo(this, QStringLiteral(" Datei geladen "), clBlack, entry::kInfo);
   return true;
 }

@@ -3,6 +3,7 @@
 #include "ui/ConfirmBox.h"
 #include "ui/MessageLog.h"
 #include "ui/PieGauge.h"
+#include "ui/SettingsView.h"
 #include "ui/SystemBeep.h"
 #include "ui/ULK24.h"
 
@@ -43,9 +44,6 @@ void WindowLinkView::focusProgButton() { form_.ProgButton->setFocus(); }
 void WindowLinkView::setTransferMenuEnabled(bool enabled) {
   form_.Datensenden1->setEnabled(enabled);
   form_.Datenempfangen1->setEnabled(enabled);
-  // Loading a file sets the port number, which would reopen the port under
-  // a running transfer.
-  form_.Laden1->setEnabled(enabled);
 }
 
 void WindowLinkView::setComItemEnabled(int comNumber, bool enabled) {
@@ -57,6 +55,16 @@ void WindowLinkView::setDeviceHighlight(DeviceHighlight highlight) {
   form_.PTaktiv->setVisible(highlight == DeviceHighlight::Transmitter);
   form_.PRaktiv->setVisible(highlight == DeviceHighlight::Receiver);
 }
+
+void WindowLinkView::setEditingEnabled(bool enabled) {
+  // The reduced state keeps them off for the whole run.
+  const bool on = enabled && !form_.TemplateInvalid;
+  form_.Settings->setInputEnabled(on);
+  form_.Laden1->setEnabled(on);
+  form_.Speichern1->setEnabled(on);
+}
+
+void WindowLinkView::transferEnded() { form_.transferEnded(); }
 
 bool WindowLinkView::confirm(const QString& question) { return AskYesNo(&form_, question); }
 

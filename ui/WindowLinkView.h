@@ -27,6 +27,8 @@ class WindowLinkView final : public LinkView {
   void setTransferMenuEnabled(bool enabled) override;
   void setComItemEnabled(int comNumber, bool enabled) override;
   void setDeviceHighlight(DeviceHighlight highlight) override;
+  void setEditingEnabled(bool enabled) override;
+  void transferEnded() override;
   bool confirm(const QString& question) override;
   void showdata() override;
 

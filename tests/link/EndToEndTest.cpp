@@ -9,10 +9,12 @@
 #include "link/DeviceLink.h"
 #include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
+#include "model/ConfigurationFile.h"
 #include "serial/AfComPort.h"
 #include "serial/AfUtils.h"
 #include "tools/devsim/DeviceSimulator.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -132,7 +134,15 @@ TEST_F(EndToEnd, ProgramRunLeavesTheMergedImageWithTheDevicesSerialNumbers) {
   for (int a = 248; a < 256; ++a) expected[a] = original[a];
   EXPECT_EQ(device.eeprom(), expected);
   EXPECT_EQ(image.DeviceImage, expected);
-  EXPECT_EQ(view.entryTexts(), std::vector<QString>{linktext::programDone()});
+  // One backup, beside the template, holding what the device held before.
+  const QDir backups(backupRoot.filePath("Sicherungen"));
+  const QStringList files = backups.entryList(QDir::Files);
+  ASSERT_EQ(files.size(), 1);
+  const ConfigurationFileLoad kept = readConfigurationFile(backups.filePath(files[0]).toStdString());
+  ASSERT_TRUE(kept.ok);
+  EXPECT_EQ(kept.deviceImage, original);
+  EXPECT_EQ(view.entryTexts(),
+            (std::vector<QString>{linktext::backupSaved(backups.filePath(files[0])), linktext::programDone()}));
   EXPECT_EQ(view.beeps, 0);
   EXPECT_EQ(device.stats().commands, 256 + 248 + 256);
   EXPECT_TRUE(view.looksIdle());
@@ -188,7 +198,14 @@ TEST_P(EndToEndFailure, IsReportedAndLeavesTheWindowUsable) {
   } else {
     readNow();
   }
-  EXPECT_EQ(view.entryTexts(), c.entries);
+  std::vector<QString> texts = view.entryTexts();
+  // A run that reached its write pass first names the backup of the device.
+  if (c.program && c.beeps == 0) {
+    ASSERT_FALSE(texts.empty());
+    EXPECT_TRUE(texts.front().startsWith(linktext::backupSaved(backupRoot.filePath("Sicherungen/Empfaenger-")).chopped(1)));
+    texts.erase(texts.begin());
+  }
+  EXPECT_EQ(texts, c.entries);
   EXPECT_EQ(view.beeps, c.beeps);
   if (c.options.typeCode) {
     EXPECT_EQ(view.plainLines, std::vector<QString>{QString()});

@@ -3,6 +3,7 @@
 
 #include "link/BackupStore.h"
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -13,11 +14,17 @@ class MemoryBackupStore final : public BackupStore {
   // Shared with the test, which keeps a pointer after handing the store over.
   std::vector<DeviceBackup> kept;
   std::optional<QString> refuseWith;
+  std::function<void()> whenStored;  // lets a test look at the line at that moment
+
+  static QString pathOf(const DeviceBackup& backup) {
+    return QStringLiteral("/backups/") + QString::fromStdString(backup.fileName);
+  }
 
   BackupResult store(const DeviceBackup& backup) override {
+    if (whenStored) whenStored();
     if (refuseWith) return {false, QString(), *refuseWith};
     kept.push_back(backup);
-    return {true, QStringLiteral("/backups/") + QString::fromStdString(backup.fileName), QString()};
+    return {true, pathOf(backup), QString()};
   }
 };
 

@@ -2,6 +2,7 @@
 // beeps, and that the window is idle and usable afterwards.
 
 #include "LinkHarness.h"
+#include "MemoryBackupStore.h"
 #include "link/LinkTexts.h"
 
 #include <gtest/gtest.h>
@@ -81,33 +82,50 @@ TEST(TransferFailure, ReadOfUnsupportedFirmwareReportsButKeepsImage) {
   EXPECT_EQ(h.view.showdataCalls, 1);
 }
 
+// The entry that names the backup of the device's previous bytes.
+LogEntry backupEntry(const LinkHarness& h) {
+  return {linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept.at(0))), LogColour::Black, 3};
+}
+
 struct Refusal {
   bool wrongFirmware;
   bool writeProtected;
+  bool backupFails;
   std::vector<QString> entries;
 };
 
-TEST(TransferFailure, ProgramRunIsRefusedForWrongFirmwareOrWriteProtection) {
+// A refused run writes nothing and gives the window back the image the user
+// asked to program, so that "Programmieren" again (or "Speichern", or closing)
+// carries the user's configuration, not the device's old one.
+TEST(TransferFailure, RefusedProgramRunWritesNothingAndKeepsTheUsersImage) {
+  const QString noFolder = QStringLiteral("Ordner \"/x/Sicherungen\" kann nicht angelegt werden");
   const std::vector<Refusal> cases{
-      {true, false, {linktext::firmwareMismatch()}},
-      {false, true, {linktext::writeProtected()}},
-      {true, true, {linktext::firmwareMismatch(), linktext::writeProtected()}},
+      {true, false, false, {linktext::firmwareMismatch()}},
+      {false, true, false, {linktext::writeProtected()}},
+      {true, true, false, {linktext::firmwareMismatch(), linktext::writeProtected()}},
+      {false, false, true, {linktext::backupFailed(noFolder)}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.entries.size());
+    SCOPED_TRACE(c.entries.front().toStdString());
     LinkHarness h;
     if (c.wrongFirmware) h.device.eeprom[addr::kFirmwareMajor] = 2;
     if (c.writeProtected) h.device.eeprom[addr::kWriteProtect] |= 0x01;
+    if (c.backupFails) h.backups->refuseWith = noFolder;
+    Table user = deviceImage();
+    user[40] = 0xC4;
+    user[addr::kWriteProtect] = 0x00;
+    h.image.DeviceImage = user;
     const Table device = h.device.eeprom;
     h.program();
     EXPECT_EQ(h.view.entryTexts(), c.entries);
     for (const auto& e : h.view.entries) EXPECT_EQ(e, errorEntry(e.text));
     EXPECT_EQ(h.view.beeps, 1);
-    EXPECT_EQ(h.view.events.back(), "beep");
     EXPECT_FALSE(wroteAnyWriteCommand(h.line));
     EXPECT_EQ(h.device.eeprom, device);
-    EXPECT_EQ(h.image.DeviceImage, device);  // what was read, not refreshed
-    EXPECT_EQ(h.view.showdataCalls, 1);      // only the refresh before the question
+    EXPECT_TRUE(h.backups->kept.empty());
+    EXPECT_EQ(h.image.DeviceImage, user);  // the user's, and the window shows it again
+    const std::vector<std::string> tail(h.view.events.end() - 2, h.view.events.end());
+    EXPECT_EQ(tail, (std::vector<std::string>{"beep", "showdata"}));
     EXPECT_TRUE(h.view.looksIdle());
     EXPECT_FALSE(h.rsTimeout->isEnabled());
   }
@@ -120,7 +138,9 @@ TEST(TransferFailure, VerifyReportsEachDifferenceAmongTheComparedBytesWithOneBee
   h.image.DeviceImage = user;
   h.device.stuckAddresses = {10, 20, 30, 243};  // 243 is written but never compared
   h.program();
-  EXPECT_EQ(h.view.entries, std::vector<LogEntry>(3, errorEntry(QStringLiteral("! FEHLER Verify !"))));
+  std::vector<LogEntry> expected(4, errorEntry(QStringLiteral("! FEHLER Verify !")));
+  expected[0] = backupEntry(h);
+  EXPECT_EQ(h.view.entries, expected);
   EXPECT_EQ(h.view.beeps, 1);
   EXPECT_EQ(std::count(h.view.events.begin(), h.view.events.end(), "focus:Prog"), 0);
   EXPECT_TRUE(h.view.plainLines.empty());
@@ -185,27 +205,31 @@ TEST(TransferFailure, WrongEchoStopsTheRunUntilARightEchoOrTheTimeout) {
   late.device.wrongEchoAt = 7;
   late.program();
   late.rsTimeout->fire();
-  EXPECT_EQ(late.view.entries, std::vector<LogEntry>{errorEntry(linktext::transferError(7))});
+  EXPECT_EQ(late.view.entries, (std::vector<LogEntry>{backupEntry(late), errorEntry(linktext::transferError(7))}));
   EXPECT_EQ(late.view.beeps, 0);
   EXPECT_TRUE(late.view.looksIdle());
 }
 
-TEST(TransferFailure, TimeoutDuringVerifyKeepsTheReadBackSoFarWithoutRefresh) {
-  LinkHarness h;
-  Table user = deviceImage();
-  user[5] = 0xEE;
-  user[1] = 0xDD;
-  h.image.DeviceImage = user;
-  const Table original = h.device.eeprom;
-  h.device.stopAfter = 256 + 248 + 3;  // three bytes of the read-back
-  h.program();
-  EXPECT_TRUE(h.link->state().VerifyMode);
-  h.rsTimeout->fire();
-  EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::transferError(3)});
-  EXPECT_EQ(h.image.DeviceImage[1], 0xDD);         // read back
-  EXPECT_EQ(h.image.DeviceImage[5], original[5]);  // still the pre-read
-  EXPECT_EQ(h.view.showdataCalls, 1);
-  EXPECT_TRUE(h.view.looksIdle());
+TEST(TransferFailure, TimeoutInAnyPassOfAProgramRunGivesBackTheUsersImage) {
+  // Answers the device gives, and the byte the run then stops at: in the
+  // pre-read, in the write pass and in the verify pass.
+  for (const auto& [stopAfter, bytePos] : {std::pair{100, 100}, std::pair{256 + 60, 60}, std::pair{256 + 248 + 3, 3}}) {
+    SCOPED_TRACE(stopAfter);
+    LinkHarness h;
+    Table user = deviceImage();
+    user[5] = 0xEE;
+    user[1] = 0xDD;
+    h.image.DeviceImage = user;
+    h.device.stopAfter = stopAfter;
+    h.program();
+    EXPECT_TRUE(h.link->transferRunning());
+    h.rsTimeout->fire();
+    EXPECT_EQ(h.view.entries.back(), errorEntry(linktext::transferError(bytePos)));
+    EXPECT_EQ(h.view.beeps, 0);
+    EXPECT_EQ(h.image.DeviceImage, user);
+    EXPECT_EQ(h.view.events.back(), "showdata");
+    EXPECT_TRUE(h.view.looksIdle());
+  }
 }
 
 }  // namespace

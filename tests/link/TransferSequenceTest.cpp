@@ -3,6 +3,7 @@
 
 #include "LinkHarness.h"
 #include "link/LinkTexts.h"
+#include "model/TemplateFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -137,6 +138,8 @@ TEST(TransferSequence, ProgramRunReadsWritesAndReadsBackWithTheTurnAfterE6FF) {
   h.image.DeviceImage = user;
   h.device.eeprom[0] = 0x77;
   const Table before = h.device.eeprom;
+  std::size_t writtenAtBackup = 0;
+  h.backups->whenStored = [&] { writtenAtBackup = h.line.written.size(); };
 
   h.program();
 
@@ -164,9 +167,15 @@ TEST(TransferSequence, ProgramRunReadsWritesAndReadsBackWithTheTurnAfterE6FF) {
   const std::vector<std::uint8_t> turn{0xE6, 0xFF, 0xE9, 0x00, 0x05, 0xE9, 0x01, 0x01};
   EXPECT_TRUE(std::equal(turn.begin(), turn.end(), h.line.written.begin() + 25 + 510));
 
-  EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::programDone()});
-  EXPECT_EQ(h.view.entries[0].style, 1);
+  // The device's previous bytes are kept after the pre-read, before the first write.
+  ASSERT_EQ(h.backups->kept.size(), 1u);
+  EXPECT_EQ(writtenAtBackup, 25u + 512u);
+  EXPECT_EQ(parseDeviceImage(h.backups->kept[0].lines), before);
+  EXPECT_EQ(h.view.entryTexts(), (std::vector<QString>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept[0])),
+                                                       linktext::programDone()}));
   EXPECT_EQ(h.view.entries[0].colour, LogColour::Black);
+  EXPECT_EQ(h.view.entries[1].style, 1);
+  EXPECT_EQ(h.view.entries[1].colour, LogColour::Black);
   EXPECT_EQ(h.view.beeps, 0);
   EXPECT_EQ(h.view.questions, std::vector<QString>{linktext::confirmOverwrite()});
   EXPECT_EQ(h.view.events.front(), "showdata");  // refresh before the merge and the question
@@ -186,6 +195,24 @@ TEST(TransferSequence, ProgramRunWritesTheMergedImageNotTheRawEdits) {
   h.image.FactoryImage[40] = 0xA5;
   h.program();
   EXPECT_EQ(h.device.eeprom[40], 0xAF);
+  EXPECT_EQ(h.device.eeprom[addr::kChecksum], calculatechecksum(h.device.eeprom));
+}
+
+TEST(TransferSequence, DerivedPausesFollowTheProgrammedTransmittersOwnSerialNumber) {
+  LinkHarness h;
+  h.device.eeprom = deviceImage(10);
+  h.device.eeprom[addr::kTransmitterSerialLow] = 0x03;  // n = 3
+  h.device.eeprom[addr::kChecksum] = calculatechecksum(h.device.eeprom);
+  Table user = deviceImage(10);
+  user[233] |= 0x04;                          // derive the pauses
+  user[addr::kTransmitterSerialLow] = 0x2B;   // the file's serial number: n = 11
+  user[185] = 0, user[186] = 69;              // as the refresh derived them from it
+  user[210] = 1, user[211] = 32;
+  h.image.DeviceImage = user;
+  h.program();
+  EXPECT_EQ(h.view.entryTexts().back(), linktext::programDone());
+  EXPECT_EQ(h.device.eeprom[185] * 256 + h.device.eeprom[186], 37);
+  EXPECT_EQ(h.device.eeprom[210] * 256 + h.device.eeprom[211], 224);
   EXPECT_EQ(h.device.eeprom[addr::kChecksum], calculatechecksum(h.device.eeprom));
 }
 

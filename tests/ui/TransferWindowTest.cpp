@@ -10,10 +10,15 @@
 #include "link/DeviceLink.h"
 #include "serial/AfComPort.h"
 #include "tools/devsim/DeviceSimulator.h"
+#include "model/ConfigurationFile.h"
+#include "model/DeviceBackup.h"
 #include "ui/ConfirmBox.h"
+#include "ui/FileDialogs.h"
+#include "ui/SettingsView.h"
 #include "ui/ULK24.h"
 
 #include <QAction>
+#include <QDir>
 #include <QFrame>
 #include <QLineEdit>
 #include <QPushButton>
@@ -39,7 +44,9 @@ class TransferWindowTest : public ShellTest {
   }
   void TearDown() override {
     SetYesNoHandler({});
+    SetFileDialogExecuteHandler({});
     ::unsetenv("LK24_COM1");
+    ::unsetenv("LK24_COM3");
     ShellTest::TearDown();
   }
 
@@ -57,6 +64,23 @@ class TransferWindowTest : public ShellTest {
 
   static int countLines(const TForm1& form, const QString& text) {
     return static_cast<int>(logTexts(form.MInfo).count(text));
+  }
+
+  // The image a program run must leave in the device when the window holds
+  // user: refreshed and merged, with the device's own serial numbers.
+  static Table programmedImage(const ConfigImage& window, const Table& device) {
+    ConfigImage image = window;
+    applyImageCorrections(image.DeviceImage);
+    image.FilterUserData();
+    Table expected = image.DeviceImage;
+    for (int a : {176, 177, 234, 235}) expected[a] = device[a];
+    expected[239] = calculatechecksum(expected);
+    for (int a = 248; a < kImageSize; ++a) expected[a] = device[a];
+    return expected;
+  }
+
+  static QStringList backupFiles() {
+    return QDir(QString::fromLatin1(kBackupFolderName)).entryList(QDir::Files, QDir::Name);
   }
 
   std::unique_ptr<DeviceSimulator> device_;
@@ -124,6 +148,106 @@ TEST_F(TransferWindowTest, ProgrammierenWritesTheMergedImageWithTheDevicesSerial
   EXPECT_EQ(device_->eeprom(), expected);
   EXPECT_EQ(beeps_, 0);
   EXPECT_TRUE(form.ProgButton->isEnabled());
+
+  // Beside the template, one backup of what the device held before, named in the log.
+  const QStringList backups = backupFiles();
+  ASSERT_EQ(backups.size(), 1);
+  EXPECT_TRUE(backups[0].startsWith(QStringLiteral("Empfaenger-04711-"))) << backups[0].toStdString();
+  const QString backup = QDir(QString::fromLatin1(kBackupFolderName)).absoluteFilePath(backups[0]);
+  EXPECT_EQ(readConfigurationFile(backup.toStdString()).deviceImage, original);
+  EXPECT_EQ(countLines(form, QStringLiteral(" Gerätedaten gesichert unter \"") + backup + QLatin1Char('"')), 1);
+}
+
+TEST_F(TransferWindowTest, AfterAWritePassThatDiesTheRetryWritesTheUsersConfiguration) {
+  Options dying;
+  dying.stopAfter = 256 + 10;  // the pre-read and ten echoes of the write pass
+  startDevice(dying);
+  const Table original = device_->eeprom();
+  TForm1 form;
+  form.image().DeviceImage[22] = 0x43;  // R_ID 17185, the user's edit
+  form.image().DeviceImage[23] = 0x21;
+  const Table expected = programmedImage(form.image(), original);
+
+  form.ProgButtonClick();
+  ASSERT_TRUE(waitForIdle(form));
+  EXPECT_EQ(countLines(form, QStringLiteral("Übertragungsfehler bei Byte 10")), 1);
+  // The window shows the user's configuration again, and holds it.
+  EXPECT_EQ(form.findChild<QLineEdit*>(QStringLiteral("R_ID"))->text(), QStringLiteral("17185"));
+  EXPECT_NE(device_->eeprom(), expected);
+
+  const Table halfWritten = device_->eeprom();
+  startDevice(Options{});  // the fault is gone; the device is as the first run left it
+  device_->setEeprom(halfWritten);
+  form.ProgButtonClick();
+  ASSERT_TRUE(waitForIdle(form));
+  EXPECT_EQ(countLines(form, QStringLiteral("Daten erfolgreich übertragen")), 1);
+  EXPECT_EQ(device_->eeprom(), expected);
+}
+
+TEST_F(TransferWindowTest, ACloseRequestDuringTheWritePassWaitsForTheVerifiedDevice) {
+  Options slow;
+  slow.latencyMs = 2;  // one byte per turn of the event loop
+  startDevice(slow);
+  const Table original = device_->eeprom();
+  TForm1 form;
+  form.show();
+  form.image().DeviceImage[22] = 0x43;
+  const Table expected = programmedImage(form.image(), original);
+  QFile::remove(QString::fromLatin1(kTemplateFileName));  // written again at close
+
+  form.ProgButtonClick();
+  ASSERT_TRUE(waitUntil([&] { return form.link().state().ProgramMode && !form.link().state().ReadMode &&
+                                     form.link().state().BytePos >= 60; }, 20000));
+  EXPECT_EQ(form.link().state().BytePos, 60);
+  // Nothing may change the image while the device is being written.
+  EXPECT_FALSE(form.PSender->isEnabled());
+  EXPECT_FALSE(form.Pempfang->isEnabled());
+  EXPECT_FALSE(form.Speichern1->isEnabled());
+  EXPECT_FALSE(form.Laden1->isEnabled());
+
+  form.close();
+  form.Exit1->trigger();  // asked twice: still one note, still open
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_EQ(countLines(form, QStringLiteral("    Das Fenster schließt, wenn die Übertragung beendet ist.")), 1);
+  EXPECT_FALSE(templateExists());
+
+  ASSERT_TRUE(waitUntil([&] { return !form.isVisible(); }, 20000));
+  EXPECT_EQ(countLines(form, QStringLiteral("Daten erfolgreich übertragen")), 1);
+  EXPECT_EQ(device_->eeprom(), expected);
+  EXPECT_TRUE(templateExists());
+
+  // The close handler ran once: a later close request writes nothing.
+  QFile::remove(QString::fromLatin1(kTemplateFileName));
+  form.close();
+  EXPECT_FALSE(templateExists());
+}
+
+TEST_F(TransferWindowTest, LadenAfterAFailedReadStoresThePortWithoutOpeningIt) {
+  Options silent;
+  silent.silent = true;
+  startDevice(silent);
+  ::setenv("LK24_COM3", "/nonexistent/lk24-com3", 1);
+  TForm1 form;
+  form.LeseButtonClick();
+  ASSERT_TRUE(waitForIdle(form));
+  ASSERT_TRUE(form.RS232->Active());  // no byte came, so the port stayed open
+
+  ConfigImage file = sampleImage();
+  writeFile("com3.lk2", templateLines(file, 3).text());
+  const QString path = QDir::current().absoluteFilePath(QStringLiteral("com3.lk2"));
+  SetFileDialogExecuteHandler([path](FileDialog& dialog) {
+    dialog.setFileName(path);
+    return true;
+  });
+  form.Laden1Click();
+  EXPECT_EQ(countLines(form, QStringLiteral(" Datei geladen ")), 1);
+  EXPECT_EQ(beeps_, 0);
+  EXPECT_EQ(form.comNumber(), 3);
+  EXPECT_FALSE(form.RS232->Active());
+  EXPECT_EQ(form.SaveDialog1.FileName(), path);
+  Table loaded = parseDeviceImage(templateLines(file, 3)).value();
+  applyImageCorrections(loaded);  // the refresh after the load
+  EXPECT_EQ(form.image().DeviceImage, loaded);
 }
 
 TEST_F(TransferWindowTest, AVerifyThatFindsThreeDifferencesSaysSoThreeTimesWithOneBeep) {

@@ -13,6 +13,7 @@
 #include "link/DeviceLink.h"
 #include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
+#include "link/PortTexts.h"
 #include "model/ConfigurationFile.h"
 #include "model/ConfigImage.h"
 #include "serial/AfComPort.h"
@@ -309,6 +310,7 @@ struct Ending {
   enum Kind { ReadDone, ChecksumWrong, ProgramDone, VerifyDifferences, Refused, TransferError, Unknown };
   Kind kind = Unknown;
   int bytePos = -1;  // TransferError
+  bool hungUp = false;  // the port reported the line gone, after the ending
 };
 constexpr int kEndingKinds = Ending::Unknown + 1;
 inline const char* endingName(Ending::Kind kind) {
@@ -347,6 +349,15 @@ inline Ending classify(const std::vector<Entry>& all) {
   const std::vector<Entry> entries = withoutBackupEntry(all);
   std::vector<QString> texts;
   for (const Entry& e : entries) texts.push_back(e.text);
+  // A pulled line ends the request at once and is named after its ending.
+  const bool hungUp = !texts.empty() && texts.back().endsWith(porttext::hangUpCause());
+  if (hungUp) {
+    texts.pop_back();
+    std::vector<Entry> before(entries.begin(), entries.end() - 1);
+    Ending ending = classify(before);
+    ending.hungUp = true;
+    return ending;
+  }
   auto is = [&texts](std::initializer_list<QString> expected) { return texts == std::vector<QString>(expected); };
   const QString firmware = linktext::firmwareMismatch();
   if (is({linktext::readDone()}) || is({linktext::readDone(), firmware})) return {Ending::ReadDone};
@@ -406,7 +417,8 @@ inline void judgeEnding(const Plan& plan, const Observed& seen, const Ending& en
   auto fail = [&problems](const std::string& what) { problems.push_back(what); };
   const bool transferError = ending.kind == Ending::TransferError;
   const int reached = answersTaken(seen.last);
-  if (transferError) {
+  if (ending.hungUp && plan.fault != Fault::Vanish) fail("a hang-up reported, but the line was not pulled");
+  if (transferError && !ending.hungUp) {
     // The time-out ends a stalled request half a second after the last command.
     if (seen.quietMs < kResponseTimeoutMs - 10 || seen.quietMs > kResponseTimeoutMs + limits.slackMs) {
       fail("transfer error " + std::to_string(seen.quietMs) + " ms after the last command");
@@ -444,7 +456,8 @@ inline void judgeEnding(const Plan& plan, const Observed& seen, const Ending& en
     const Ending::Kind expected = plan.program                       ? Ending::ProgramDone
                                   : plan.fault == Fault::BadChecksum ? Ending::ChecksumWrong
                                                                      : Ending::ReadDone;
-    if (ending.kind != expected || log.find(" | ") != std::string::npos) fail("expected success, got: " + log);
+    const bool extraEntries = !ending.hungUp && log.find(" | ") != std::string::npos;
+    if (ending.kind != expected || extraEntries) fail("expected success, got: " + log);
   } else if (!transferError) {
     fail("expected a transfer error, got: " + log);
   } else if (plan.fault == Fault::Vanish) {

@@ -1,6 +1,10 @@
 #include "link/AfComPortLine.h"
 
+#include "link/PortTexts.h"
 #include "serial/AfComPort.h"
+#include "serial/AfPortResolver.h"
+
+#include <utility>
 
 namespace lk24 {
 
@@ -13,13 +17,49 @@ AfComPortLine::AfComPortLine(TAfComPort& port) : port_(port) {
   if (port_.objectName().isEmpty()) port_.setObjectName(QStringLiteral("RS232"));
 }
 
-AfComPortLine::~AfComPortLine() { port_.OnDataRecived = nullptr; }
+AfComPortLine::~AfComPortLine() {
+  port_.OnDataRecived = nullptr;
+  port_.OnHangUp = nullptr;
+}
 
 void AfComPortLine::setComNumber(std::uint16_t number) { port_.setComNumber(number); }
 
 std::uint16_t AfComPortLine::ComNumber() const { return port_.ComNumber(); }
 
-void AfComPortLine::Open() { port_.Open(); }
+void AfComPortLine::Open() {
+  openFailure_.clear();
+  try {
+    port_.Open();
+  } catch (const EAfComPortOpenError& e) {
+    openFailure_ = porttext::openFailureReason(port_.ComNumber(), e.Access());
+    throw;
+  }
+  // A timer above 1 ms after asking for low latency: the driver ignored it.
+  const std::string& path = port_.Core().DevicePath();
+  if (const auto ms = port_.Core().LatencyTimerMs(); ms && *ms > 1 && slowAdaptersNamed_.insert(path).second) {
+    openNotice_ = porttext::latencyNotice(path, *ms);
+  }
+}
+
+QString AfComPortLine::describePort(std::uint16_t number) const {
+  return porttext::describeResolution(AfResolveComPort(number, TAfPortRoots{}));
+}
+
+QString AfComPortLine::takeOpenNotice() { return std::exchange(openNotice_, QString()); }
+
+QString AfComPortLine::noAnswerHint() const {
+  return porttext::grabberNotice(AfFindPortGrabbers(TAfPortRoots{}));
+}
+
+void AfComPortLine::setHangUpHandler(HangUpHandler handler) {
+  if (!handler) {
+    port_.OnHangUp = nullptr;
+    return;
+  }
+  port_.OnHangUp = [this, handler = std::move(handler)](QObject*) {
+    handler(porttext::hangUpNotice(port_.ComNumber(), port_.Core().DevicePath()));
+  };
+}
 
 void AfComPortLine::Close() { port_.Close(); }
 

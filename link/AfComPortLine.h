@@ -7,6 +7,9 @@
 
 #include "link/SerialLine.h"
 
+#include <set>
+#include <string>
+
 class TAfComPort;
 
 namespace lk24 {
@@ -30,10 +33,19 @@ class AfComPortLine final : public SerialLine {
   std::uint8_t ReadChar() override;
   void setDataHandler(DataHandler handler) override;
 
+  QString openFailureReason() const override { return openFailure_; }
+  QString describePort(std::uint16_t number) const override;
+  QString takeOpenNotice() override;
+  QString noAnswerHint() const override;
+  void setHangUpHandler(HangUpHandler handler) override;
+
   TAfComPort& port() { return port_; }
 
  private:
   TAfComPort& port_;
+  QString openFailure_;
+  QString openNotice_;
+  std::set<std::string> slowAdaptersNamed_;  // each is named once per run
 };
 
 }  // namespace lk24

@@ -43,10 +43,12 @@ DeviceLink::DeviceLink(ConfigImage& image, LinkView& view, SerialLine& line,
   closeTimer_->setInterval(kClosePortDelayMs);
   closeTimer_->setHandler([this] { timercloseportTimer(); });
   line_.setDataHandler([this](QObject* sender, std::int32_t count) { RS232RxChar(sender, count); });
+  line_.setHangUpHandler([this](const QString& notice) { onHangUp(notice); });
 }
 
 DeviceLink::~DeviceLink() {
   line_.setDataHandler({});
+  line_.setHangUpHandler({});
   responseTimer_->setHandler({});
   closeTimer_->setHandler({});
 }
@@ -109,9 +111,16 @@ void DeviceLink::ProgButtonClick() {
 }
 
 bool DeviceLink::openForRequest() {
-  if (setupport(line_.ComNumber())) return true;
+  if (setupport(line_.ComNumber())) {
+    if (const QString notice = line_.takeOpenNotice(); !notice.isEmpty()) {
+      view_.showinfo(notice, LogColour::Black, entrystyle::kEmptyLineAfter);
+    }
+    return true;
+  }
   view_.beep();
   errorEntry(linktext::portOpenFailed());
+  // Which device, why, and what to do about it.
+  if (const QString reason = line_.openFailureReason(); !reason.isEmpty()) noteEntry(reason);
   return false;
 }
 
@@ -168,6 +177,8 @@ void DeviceLink::MKommunikationClick() {
     }
     comAvailable_[n - 1] = opened;
     view_.setComItemEnabled(n, opened);
+    view_.setComItemToolTip(n, opened ? line_.describePort(static_cast<std::uint16_t>(n))
+                                      : line_.openFailureReason());
   }
   line_.setComNumber(remembered);
 }
@@ -385,8 +396,17 @@ void DeviceLink::RStimeoutTimer() {
   const bool programRun = state_.ProgramMode || state_.VerifyMode;
   closeport();
   errorEntry(linktext::transferError(state_.BytePos));
-  if (state_.BytePos == 0) noteEntry(linktext::checkConnection());
+  if (state_.BytePos == 0) {
+    noteEntry(linktext::checkConnection());
+    if (const QString hint = line_.noAnswerHint(); !hint.isEmpty()) noteEntry(hint);
+  }
   if (programRun) restoreRequestedImage();
+}
+
+void DeviceLink::onHangUp(const QString& notice) {
+  // The port has closed itself; a transfer on it ends now, not at its time-out.
+  if (transferRunning()) RStimeoutTimer();
+  if (!notice.isEmpty()) noteEntry(notice);
 }
 
 void DeviceLink::timercloseportTimer() {

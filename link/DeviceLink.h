@@ -91,6 +91,7 @@ class DeviceLink {
 
  private:
   void choosePort(std::uint16_t number);
+  void onHangUp(const QString& notice);
   bool openForRequest();
   void startFirstRead();
   void onReadByte(std::uint8_t byte);

@@ -53,6 +53,8 @@ class LinkView {
   // receive entries together, and each COM item (1..4) on its own.
   virtual void setTransferMenuEnabled(bool enabled) = 0;
   virtual void setComItemEnabled(int comNumber, bool enabled) = 0;
+  // What COM n resolves to, or why it cannot be opened.
+  virtual void setComItemToolTip(int /*comNumber*/, const QString& /*text*/) {}
 
   virtual void setDeviceHighlight(DeviceHighlight highlight) = 0;
 

@@ -3,6 +3,8 @@
 // close, purge, and move single bytes. Failures are thrown as the port
 // component throws them (std::runtime_error and derived classes).
 
+#include <QString>
+
 #include <cstdint>
 #include <functional>
 
@@ -30,6 +32,20 @@ class SerialLine {
 
   // The receive event; delivered on the main thread. An empty handler stops it.
   virtual void setDataHandler(DataHandler handler) = 0;
+
+  // What the port can tell the user beyond the component's errors, in
+  // German; a line that knows nothing of its device returns empty texts.
+  // Why the last Open failed: the device, the cause and its remedy.
+  virtual QString openFailureReason() const { return {}; }
+  // What COM `number` resolves to now and what it is.
+  virtual QString describePort(std::uint16_t /*number*/) const { return {}; }
+  // A note to give once after an Open (an adapter that holds bytes back).
+  virtual QString takeOpenNotice() { return {}; }
+  // For a request that got no answer at all: a port grabber that is running.
+  virtual QString noAnswerHint() const { return {}; }
+  // The device went away; the port has closed itself. Main thread.
+  using HangUpHandler = std::function<void(const QString& notice)>;
+  virtual void setHangUpHandler(HangUpHandler /*handler*/) {}
 };
 
 }  // namespace lk24

@@ -80,10 +80,23 @@ void TAfCustomSerialPort::Open() {
   core_->SetOutBufSize(outBufSize_);
   core_->SetEventThreadPriority(eventThreadPriority_);
   core_->SetWriteThreadPriority(writeThreadPriority_);
+  core_->SetEventMask(WatchedEvents());
   closingFlag_ = false;
   InternalOpen();
   TAfDataDispConnComponent::Open();
   if (OnPortOpen) OnPortOpen(this);
+}
+
+std::uint32_t TAfCustomSerialPort::WatchedEvents() const {
+  // Whoever sees every event may want any of them.
+  if (OnSyncEvent || OnNonSyncEvent) return AfDefaultEventMask;
+  std::uint32_t mask = EV_RXCHAR;
+  if (OnLineError) mask |= EV_ERR;
+  if (OnCTSChanged) mask |= EV_CTS;
+  if (OnDSRChanged) mask |= EV_DSR;
+  if (OnRINGDetected) mask |= EV_RING;
+  if (OnRLSDChanged) mask |= EV_RLSD;
+  return mask;
 }
 
 void TAfCustomSerialPort::Close() {
@@ -227,6 +240,12 @@ void TAfCustomSerialPort::ProcessEvent(TAfCoreEvent kind, std::uint32_t data,
     case ceException:
       if (error) std::rethrow_exception(error);
       break;
+    case ceHangUp:
+      // The device is gone: let go of its name at once, so that a re-plugged
+      // adapter comes back under the same one.
+      Close();
+      if (OnHangUp) OnHangUp(this);
+      break;
   }
 }
 
@@ -296,7 +315,7 @@ void TAfCustomSerialPort::setStopbits(TAfStopbits value) {
 }
 
 void TAfCustomSerialPort::setUserBaudRate(std::int32_t value) {
-  if (value == userBaudRate_ && baudRate_ == brUser) return;
+  if (value == userBaudRate_) return;
   userBaudRate_ = value;
   baudRate_ = brUser;
   UpdateDCB();

@@ -7,6 +7,11 @@
 // thread, except OnNonSyncEvent, which runs on the engine's event thread
 // (assign it while the port is closed; it must not open, close or write).
 // A main-thread handler may close the port whose event it handles.
+//
+// Assign handlers while the port is closed: Open watches the modem lines and
+// line errors only when a handler for them (or OnSyncEvent/OnNonSyncEvent)
+// is assigned, since on a USB adapter each look at them is a bus request.
+// When the device goes away, the port closes itself and fires OnHangUp.
 
 #include "serial/AfComPortCore.h"
 #include "serial/AfDataDispatcher.h"
@@ -137,6 +142,8 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   TAfNotifyEvent OnPortClose;
   TAfNotifyEvent OnPortOpen;
   TAfCPTCoreEvent OnSyncEvent;
+  // The device went away (ceHangUp); the port has been closed already.
+  TAfNotifyEvent OnHangUp;
 
  protected:
   virtual void InternalOpen() = 0;
@@ -152,6 +159,8 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
                  const std::exception_ptr& error);
   void SyncEvent(TAfCoreEvent kind, std::uint32_t data, const std::exception_ptr& error);
   void ProcessEvent(TAfCoreEvent kind, std::uint32_t data, const std::exception_ptr& error);
+  // The engine's event mask for the handlers now assigned.
+  std::uint32_t WatchedEvents() const;
 
   bool autoOpen_ = false;
   TAfBaudrate baudRate_ = br115200;

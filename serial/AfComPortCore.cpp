@@ -19,12 +19,17 @@ constexpr int threadStartMs = 3000;
   throw EAfComPortCoreError(text);
 }
 
-// The one place where a refused open becomes the user's message; the errno
-// detail stays in TAfOpenResult for a clearer text later.
+// The one place where a refused open becomes the component's message; what
+// the port check found travels with it for the user's line.
 [[noreturn]] void FailOpen(const TAfOpenResult& result, std::int32_t number) {
-  FailForPort(result.error == TAfOpenResult::NotFound ? "Invalid port number (COM%d)"
-                                                      : "Can't open device COM%d",
-              number);
+  char text[64];
+  std::snprintf(text, sizeof text,
+                result.error == TAfOpenResult::NotFound ? "Invalid port number (COM%d)"
+                                                        : "Can't open device COM%d",
+                int(number));
+  TAfPortAccess access = result.access;
+  if (access.systemError == 0) access.systemError = result.systemError;
+  throw EAfComPortOpenError(text, std::move(access));
 }
 
 }  // namespace
@@ -49,6 +54,8 @@ void TAfComPortCore::OpenSequence() {
   TAfOpenResult result = factory_ ? factory_(number_) : AfOpenPosixDevice(number_);
   if (!result.device) FailOpen(result, number_);
   device_ = std::move(result.device);
+  devicePath_ = result.access.devicePath;
+  latencyTimerMs_ = result.latencyTimerMs;
   try {
     eventThread_.reset();
     writeThread_.reset();

@@ -15,15 +15,32 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
+#include <string>
 
 enum TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
 
-enum TAfCoreEvent { ceOutBufFree = 0, ceLineEvent = 1, ceDataWaiting = 2, ceException = 3 };
+// ceHangUp: the device went away (an adapter pulled); reported once, after
+// any bytes still waiting. The line is no longer watched afterwards.
+enum TAfCoreEvent {
+  ceOutBufFree = 0, ceLineEvent = 1, ceDataWaiting = 2, ceException = 3, ceHangUp = 4
+};
 
 class EAfComPortCoreError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+// A refused open: the component's text, and what the port check found.
+class EAfComPortOpenError : public EAfComPortCoreError {
+ public:
+  EAfComPortOpenError(const std::string& message, TAfPortAccess access)
+      : EAfComPortCoreError(message), access_(std::move(access)) {}
+  const TAfPortAccess& Access() const { return access_; }
+
+ private:
+  TAfPortAccess access_;
 };
 
 // Thrown by a callback to drop an event silently; the event thread discards it.
@@ -92,6 +109,13 @@ class TAfComPortCore {
   std::int32_t InBufSize() const { return inQueueSize_; }
   std::int32_t OutBufSize() const { return outQueueSize_; }
   std::uint32_t EventMask() const { return eventMask_; }
+  // Main thread, while closed; used at the next open.
+  void SetEventMask(std::uint32_t mask) { eventMask_ = mask; }
+
+  // Main thread. The device the last successful open reached, and its
+  // adapter's latency timer as read after asking for low latency.
+  const std::string& DevicePath() const { return devicePath_; }
+  std::optional<int> LatencyTimerMs() const { return latencyTimerMs_; }
 
   // Main thread, while closed.
   void SetCallback(TAfCoreEventProc callback) { callback_ = std::move(callback); }
@@ -132,4 +156,6 @@ class TAfComPortCore {
   TThreadPriority writePriority_ = tpHigher;
   TThreadPriority eventPriority_ = tpNormal;
   TAfDeviceFactory factory_;
+  std::string devicePath_;
+  std::optional<int> latencyTimerMs_;
 };

@@ -6,6 +6,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <mutex>
 
 namespace {
@@ -13,6 +15,8 @@ namespace {
 // Nice values standing for the seven thread priorities; a value the process
 // may not take (no privilege) leaves the thread at its inherited priority.
 constexpr int niceOfPriority[] = {19, 10, 5, 0, -5, -10, -20};
+
+constexpr int purgeWaitMs = 2000;
 
 std::string MessageOf(const std::exception_ptr& error) {
   try {
@@ -140,6 +144,11 @@ void TAfComPortEventThread::Execute() {
       case TAfWaitResult::TimedOut:
         IdlePoll();
         break;
+      case TAfWaitResult::HungUp:
+        // Nothing more will come from this device; the owner closes it.
+        lineWatched = false;
+        Report(ceHangUp, 0);
+        break;
       case TAfWaitResult::Failed:
         // A device that cannot be waited on must not make this loop spin.
         if (AfWaitAny(waits, 200) == 0) terminated_ = true;
@@ -196,7 +205,7 @@ void TAfComPortWriteThread::Execute() {
   while (!terminated_) {
     switch (AfWaitAny(idle, -1)) {
       case 0: terminated_ = true; break;
-      case 1: PurgeAckEvent.Set(); break;
+      case 1: ServePurge(); break;
       case 2: WritePiece(); break;
       default: terminated_ = true; break;  // the wait itself failed
     }
@@ -214,8 +223,8 @@ void TAfComPortWriteThread::WritePiece() {
   }
   if (size == 0) return;
 
-  // The piece is read without the lock: writers only fill free space and
-  // the buffer is emptied only while this thread is parked.
+  // The piece is read without the lock: writers only fill free space, and
+  // only this thread empties the buffer (ServePurge), never while writing.
   TAfEvent* const busy[] = {&StopEvent, &PurgeRequestEvent};
   const TAfWriteResult result = device_->Write(piece, size, busy);
 
@@ -224,8 +233,9 @@ void TAfComPortWriteThread::WritePiece() {
     std::lock_guard guard(core_.WriteLock);
     busy_ = false;
     // Bytes that reached the driver leave the queue even when the write
-    // stopped early, so that nothing goes out twice.
-    if (result.written > 0) buffer_.Remove(result.written);
+    // stopped early, so that nothing goes out twice; never more than this
+    // piece, whatever the device claims.
+    if (result.written > 0) buffer_.Remove(std::min(result.written, size));
     if (result.ok) {
       if (buffer_.BufUsed() > 0) {
         DataQueuedEvent.Set();
@@ -236,7 +246,20 @@ void TAfComPortWriteThread::WritePiece() {
   }
   if (drained) core_.OutputDoneEvent->Set();
   if (result.woken == 0) terminated_ = true;
-  if (result.woken == 1) PurgeAckEvent.Set();
+  if (result.woken == 1) ServePurge();
+}
+
+void TAfComPortWriteThread::ServePurge() {
+  {
+    std::lock_guard guard(core_.WriteLock);
+    // A caller that gave up waiting has taken its request back.
+    if (!purgeRequested_) return;
+    purgeRequested_ = false;
+    DataQueuedEvent.ResetEvent();
+    buffer_.Clear();
+    purgeResult_ = device_->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
+  }
+  PurgeAckEvent.Set();
 }
 
 bool TAfComPortWriteThread::QueueWrite(const void* buffer, std::int32_t count) {
@@ -248,18 +271,31 @@ bool TAfComPortWriteThread::QueueWrite(const void* buffer, std::int32_t count) {
 
 bool TAfComPortWriteThread::PurgeTx() {
   {
-    // Nothing queued and nothing in flight: the thread need not be woken.
     std::lock_guard guard(core_.WriteLock);
+    // Nothing queued and nothing in flight: the thread need not be woken.
     if (Running() && !busy_ && buffer_.BufUsed() == 0) {
       DataQueuedEvent.ResetEvent();
       return device_->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
     }
+    purgeRequested_ = true;
   }
+  // The write thread empties the buffer itself, between two pieces, so it
+  // can never write purged bytes or take away bytes queued after the purge.
   PurgeAckEvent.ResetEvent();
   PurgeRequestEvent.Set();
-  if (!PurgeAckEvent.Wait(2000)) return false;
-  std::lock_guard guard(core_.WriteLock);
-  DataQueuedEvent.ResetEvent();
-  buffer_.Clear();
-  return device_->PurgeComm(PURGE_TXABORT | PURGE_TXCLEAR);
+  // The request itself says whether it was served: an acknowledgement may be
+  // a late one of an earlier purge.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(purgeWaitMs);
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(
+        deadline - std::chrono::steady_clock::now());
+    const bool acknowledged = left.count() > 0 && PurgeAckEvent.Wait(int(left.count()));
+    std::lock_guard guard(core_.WriteLock);
+    if (!purgeRequested_) return purgeResult_;
+    if (!acknowledged) {
+      // Not served in time: the request is taken back, the buffer stays.
+      purgeRequested_ = false;
+      return false;
+    }
+  }
 }

@@ -78,7 +78,8 @@ class TAfComPortWriteThread final : public TAfComPortCoreThread {
 
   // Any thread; WriteLock. Appends all bytes or none and wakes the thread.
   bool QueueWrite(const void* buffer, std::int32_t count);
-  // Any thread; WriteLock. Discards queued and pending output.
+  // Any thread; WriteLock. Discards queued and pending output; the write
+  // thread does it between two pieces. False when it does not within 2000 ms.
   bool PurgeTx();
   // Caller holds WriteLock.
   std::int32_t BufFree() const { return buffer_.BufFree(); }
@@ -90,10 +91,14 @@ class TAfComPortWriteThread final : public TAfComPortCoreThread {
 
  private:
   void WritePiece();
+  // Write thread: empties the buffer for a purge still asked for, then acks.
+  void ServePurge();
 
   TAfEvent PurgeAckEvent{TAfEvent::Reset::Auto};
   TAfEvent PurgeRequestEvent{TAfEvent::Reset::Auto};
   TAfEvent DataQueuedEvent{TAfEvent::Reset::Auto};
   TAfCircularBuffer buffer_;
   bool busy_ = false;  // under WriteLock: a piece is on its way to the device
+  bool purgeRequested_ = false;  // under WriteLock
+  bool purgeResult_ = false;     // under WriteLock: the served purge's outcome
 };

@@ -4,6 +4,8 @@
 // the abstract serial device the engine drives. The POSIX implementation is
 // in AfPlatformPosix.cpp; tests substitute devices of their own.
 
+#include "serial/AfPortResolver.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -94,7 +96,9 @@ struct COMMTIMEOUTS {
 
 // Outcome of waiting for a line event together with some engine events.
 struct TAfWaitResult {
-  enum Kind { LineEvent, Woken, TimedOut, Failed };
+  // HungUp: the device is gone (adapter pulled, far end of a pty closed);
+  // reported once, after any bytes that were still waiting.
+  enum Kind { LineEvent, Woken, TimedOut, Failed, HungUp };
   Kind kind = Failed;
   std::uint32_t mask = 0;  // LineEvent: the EV_ bits seen (0 after SetCommMask)
   int woken = -1;          // Woken: index into the events waited on
@@ -124,10 +128,13 @@ class TAfSerialDevice {
   // Called by the event thread before it reports itself started.
   virtual bool BeginEventWaits() = 0;
   // Waits for a line event in the mask, one of `events`, or the time-out.
-  // Event thread only.
+  // When several are ready, events[0] (the stop request) wins, then the
+  // line, then the other events in order. Modem-line and error changes seen
+  // by any call stay pending until a wait has reported them. Event thread only.
   virtual TAfWaitResult WaitCommEvent(std::span<TAfEvent* const> events, int timeoutMs) = 0;
 
-  // Error bits gathered since the previous call and the queue counts.
+  // Error bits whose EV_ERR a wait has reported (or that no mask asks for),
+  // and the queue counts. Never reads the modem lines.
   virtual bool ClearCommError(std::uint32_t& errors, COMSTAT& status) = 0;
   virtual bool PurgeComm(std::uint32_t flags) = 0;
   virtual bool EscapeCommFunction(std::uint32_t function) = 0;
@@ -143,14 +150,18 @@ struct TAfOpenResult {
   enum Error { None, NotFound, Refused };
   std::unique_ptr<TAfSerialDevice> device;
   Error error = None;
-  int systemError = 0;  // errno detail for a clearer message later
+  int systemError = 0;  // errno detail
+  // The device COMn resolved to, and on failure why it cannot be opened.
+  TAfPortAccess access;
+  // An adapter's latency timer (ms) read after asking for low latency.
+  std::optional<int> latencyTimerMs;
 };
 
 // Opens COM port `number`; the engine's default is AfOpenPosixDevice.
 using TAfDeviceFactory = std::function<TAfOpenResult(int number)>;
 
-// Path of COM port `number`: $LK24_COMn when set, else /dev/ttyS(n-1).
-std::string AfComPortPath(int number);
-
-// Opens the port exclusively, raw, non-blocking; restores its settings on close.
-TAfOpenResult AfOpenPosixDevice(int number);
+// Resolves COM `number` afresh and opens it exclusively, raw, non-blocking:
+// UUCP lock file, flock and TIOCEXCL, and no other process holding it; asks
+// the driver for low latency. Restores settings and flags and frees the lock
+// on close. A port held elsewhere is closed again untouched.
+TAfOpenResult AfOpenPosixDevice(int number, const TAfPortRoots& roots = {});

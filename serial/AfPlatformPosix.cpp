@@ -1,6 +1,7 @@
 // The serial device over POSIX termios: real ttys and pseudo-terminals.
 #include "serial/AfEvent.h"
 #include "serial/AfPlatform.h"
+#include "serial/AfPortLock.h"
 #include "serial/AfPosixBaud.h"
 #include "serial/AfTermiosSettings.h"
 
@@ -20,14 +21,6 @@
 #include <cstdlib>
 #include <mutex>
 #include <vector>
-
-std::string AfComPortPath(int number) {
-  const std::string variable = "LK24_COM" + std::to_string(number);
-  if (const char* path = std::getenv(variable.c_str()); path != nullptr && *path != '\0') {
-    return path;
-  }
-  return "/dev/ttyS" + std::to_string(number - 1);
-}
 
 namespace {
 
@@ -58,7 +51,9 @@ constexpr std::size_t maxWaitEvents = 6;
 
 class PosixSerialDevice final : public TAfSerialDevice {
  public:
-  PosixSerialDevice(int fd, const termios& saved) : fd_(fd), saved_(saved) {
+  PosixSerialDevice(int fd, const termios& saved, TAfPortLock lock,
+                    std::optional<serial_struct> restoreSerial)
+      : fd_(fd), saved_(saved), lock_(std::move(lock)), restoreSerial_(restoreSerial) {
     epoll_ = epoll_create1(EPOLL_CLOEXEC);
     // Edge-triggered: every arrival is one line event, also while older
     // bytes are still unread.
@@ -67,10 +62,10 @@ class PosixSerialDevice final : public TAfSerialDevice {
     interest.data.fd = fd_;
     watching_ = epoll_ >= 0 && epoll_ctl(epoll_, EPOLL_CTL_ADD, fd_, &interest) == 0;
     int lines = 0;
-    hasModemLines_ = ioctl(fd_, TIOCMGET, &lines) == 0;
+    hasModemLines_ = AfSysIoctl(fd_, TIOCMGET, &lines) == 0;
     modemLines_ = lines;
     serial_icounter_struct counts{};
-    hasCounters_ = ioctl(fd_, TIOCGICOUNT, &counts) == 0;
+    hasCounters_ = AfSysIoctl(fd_, TIOCGICOUNT, &counts) == 0;
     counts_ = counts;
     DCB current{};
     termios t{};
@@ -80,6 +75,7 @@ class PosixSerialDevice final : public TAfSerialDevice {
 
   ~PosixSerialDevice() override {
     if (epoll_ >= 0) close(epoll_);
+    if (restoreSerial_) AfSysIoctl(fd_, TIOCSSERIAL, &*restoreSerial_);
     tcsetattr(fd_, TCSANOW, &saved_);
     // Exclusive mode would outlive us on a pseudo-terminal whose master stays.
     ioctl(fd_, TIOCNXCL);
@@ -175,8 +171,11 @@ class PosixSerialDevice final : public TAfSerialDevice {
     const std::size_t lineIndex = events.size() + 1;
 
     for (;;) {
+      if (hangUpPending_.exchange(false)) return TAfWaitResult{TAfWaitResult::HungUp, 0, -1};
       const std::uint32_t mask = mask_.load();
       fds[lineIndex].fd = watching_ && mask != 0 ? epoll_ : -1;
+      // Modem lines only while asked for: on a USB adapter each look is a
+      // control request on the bus.
       const bool sampling = (hasModemLines_ && (mask & modemEventMask) != 0) ||
                             (hasCounters_ && (mask & EV_ERR) != 0);
       const auto left =
@@ -185,22 +184,26 @@ class PosixSerialDevice final : public TAfSerialDevice {
       if (sampling && wait > lineSampleMs) wait = lineSampleMs;
       const int ready = poll(fds.data(), used, wait);
       if (ready < 0 && errno != EINTR) return TAfWaitResult{TAfWaitResult::Failed, 0, -1};
-      if (ready > 0) {
-        for (std::size_t i = 0; i < events.size(); ++i) {
-          if ((fds[i].revents & POLLIN) != 0 && events[i]->TryTake()) {
-            return TAfWaitResult{TAfWaitResult::Woken, 0, int(i)};
-          }
-        }
-        if (fds[maskIndex].revents != 0) {
-          maskChanged_.ResetEvent();
-          if (maskGeneration_.load() != generation) return LineEvent(0);
-        }
+      if (ready > 0 && !events.empty() && (fds[0].revents & POLLIN) != 0 && events[0]->TryTake()) {
+        return TAfWaitResult{TAfWaitResult::Woken, 0, 0};
+      }
+      if (ready > 0 && fds[maskIndex].revents != 0) {
+        maskChanged_.ResetEvent();
+        if (maskGeneration_.load() != generation) return LineEvent(0);
       }
       std::uint32_t seen = 0;
       if (ready > 0 && fds[lineIndex].revents != 0) seen |= TakeLineReadiness();
-      if (sampling) seen |= SampleLines();
+      if (sampling) SampleLines(mask);
+      seen |= TakePendingEvents(mask);
       seen &= mask;
       if (seen != 0) return LineEvent(seen);
+      if (hangUpPending_.exchange(false)) return TAfWaitResult{TAfWaitResult::HungUp, 0, -1};
+      // The line goes before the engine's other events, as in its wait list.
+      for (std::size_t i = 1; ready > 0 && i < events.size(); ++i) {
+        if ((fds[i].revents & POLLIN) != 0 && events[i]->TryTake()) {
+          return TAfWaitResult{TAfWaitResult::Woken, 0, int(i)};
+        }
+      }
       if (Clock::now() >= deadline) return TAfWaitResult{TAfWaitResult::TimedOut, 0, -1};
     }
   }
@@ -210,11 +213,13 @@ class PosixSerialDevice final : public TAfSerialDevice {
     int outQueue = 0;
     if (ioctl(fd_, FIONREAD, &inQueue) != 0) return false;
     if (ioctl(fd_, TIOCOUTQ, &outQueue) != 0) outQueue = 0;
-    if (hasCounters_) SampleLines();
+    // The counters are kept by the driver itself, so this costs no bus
+    // request; what changed waits for its EV_ERR.
+    if (hasCounters_) SampleCounters(mask_.load());
     {
       std::lock_guard guard(errorsLock_);
-      errors = pendingErrors_;
-      pendingErrors_ = 0;
+      errors = reportedErrors_;
+      reportedErrors_ = 0;
     }
     status = COMSTAT{0, std::uint32_t(inQueue), std::uint32_t(outQueue)};
     return true;
@@ -306,11 +311,12 @@ class PosixSerialDevice final : public TAfSerialDevice {
     std::uint32_t seen = 0;
     for (int i = 0; i < n; ++i) {
       if ((ready[i].events & (EPOLLHUP | EPOLLERR)) != 0) {
-        // The other end is gone for good; a hung-up descriptor would report
-        // itself ready for ever, so stop watching it and report only bytes
-        // that are really there.
+        // The device is gone for good; a hung-up descriptor would report
+        // itself ready for ever, so stop watching it, report bytes that are
+        // really there, then the hang-up itself.
         epoll_ctl(epoll_, EPOLL_CTL_DEL, fd_, nullptr);
         watching_ = false;
+        hangUpPending_ = true;
         int waiting = 0;
         if (ioctl(fd_, FIONREAD, &waiting) == 0 && waiting > 0) seen |= EV_RXCHAR;
       } else if ((ready[i].events & EPOLLIN) != 0) {
@@ -320,34 +326,52 @@ class PosixSerialDevice final : public TAfSerialDevice {
     return seen;
   }
 
-  // Compares modem lines and error counters with their last values.
-  std::uint32_t SampleLines() {
-    std::uint32_t seen = 0;
-    std::lock_guard guard(errorsLock_);
-    if (hasModemLines_) {
+  // Event thread: compares the modem lines and error counters with their
+  // last values; changes stay pending until a wait reports them.
+  void SampleLines(std::uint32_t mask) {
+    if (hasModemLines_ && (mask & modemEventMask) != 0) {
       int lines = 0;
-      if (ioctl(fd_, TIOCMGET, &lines) == 0) {
+      if (AfSysIoctl(fd_, TIOCMGET, &lines) == 0) {
+        std::lock_guard guard(errorsLock_);
         for (const ModemEvent& m : modemEvents) {
-          if (((lines ^ modemLines_) & m.line) != 0) seen |= m.event;
+          if (((lines ^ modemLines_) & m.line) != 0) pendingEvents_ |= m.event;
         }
         modemLines_ = lines;
       }
     }
-    if (hasCounters_) {
-      serial_icounter_struct now{};
-      if (ioctl(fd_, TIOCGICOUNT, &now) == 0) {
-        std::uint32_t errors = 0;
-        if (now.buf_overrun != counts_.buf_overrun) errors |= CE_RXOVER;
-        if (now.overrun != counts_.overrun) errors |= CE_OVERRUN;
-        if (now.parity != counts_.parity) errors |= CE_RXPARITY;
-        if (now.frame != counts_.frame) errors |= CE_FRAME;
-        if (now.brk != counts_.brk) errors |= CE_BREAK;
-        counts_ = now;
-        if (errors != 0) {
-          pendingErrors_ |= errors;
-          seen |= EV_ERR;
-        }
-      }
+    if (hasCounters_) SampleCounters(mask);
+  }
+
+  // Any thread. New errors wait for their EV_ERR, unless no mask asks for it.
+  void SampleCounters(std::uint32_t mask) {
+    serial_icounter_struct now{};
+    if (AfSysIoctl(fd_, TIOCGICOUNT, &now) != 0) return;
+    std::lock_guard guard(errorsLock_);
+    std::uint32_t errors = 0;
+    if (now.buf_overrun != counts_.buf_overrun) errors |= CE_RXOVER;
+    if (now.overrun != counts_.overrun) errors |= CE_OVERRUN;
+    if (now.parity != counts_.parity) errors |= CE_RXPARITY;
+    if (now.frame != counts_.frame) errors |= CE_FRAME;
+    if (now.brk != counts_.brk) errors |= CE_BREAK;
+    counts_ = now;
+    if (errors == 0) return;
+    if ((mask & EV_ERR) != 0) {
+      unreportedErrors_ |= errors;
+      pendingEvents_ |= EV_ERR;
+    } else {
+      reportedErrors_ |= errors;
+    }
+  }
+
+  // Event thread: the pending changes the mask asks for; reporting EV_ERR
+  // hands its errors on to the status reads.
+  std::uint32_t TakePendingEvents(std::uint32_t mask) {
+    std::lock_guard guard(errorsLock_);
+    const std::uint32_t seen = pendingEvents_ & mask;
+    pendingEvents_ &= ~seen;
+    if ((seen & EV_ERR) != 0) {
+      reportedErrors_ |= unreportedErrors_;
+      unreportedErrors_ = 0;
     }
     return seen;
   }
@@ -366,34 +390,118 @@ class PosixSerialDevice final : public TAfSerialDevice {
   DCB applied_{};
   bool hasModemLines_ = false;
   bool hasCounters_ = false;
-  std::mutex errorsLock_;
+  std::atomic<bool> hangUpPending_{false};
+  std::mutex errorsLock_;  // the four below
   int modemLines_ = 0;
   serial_icounter_struct counts_{};
-  std::uint32_t pendingErrors_ = 0;
+  std::uint32_t pendingEvents_ = 0;     // EV_ bits seen, not yet reported
+  std::uint32_t unreportedErrors_ = 0;  // CE_ bits waiting for their EV_ERR
+  std::uint32_t reportedErrors_ = 0;    // CE_ bits for the next status read
+  TAfPortLock lock_;                    // released after the descriptor is closed
+  std::optional<serial_struct> restoreSerial_;
 };
 
-bool MissingDevice(int error) { return error == ENOENT || error == ENODEV || error == ENXIO; }
+TAfOpenResult Failure(TAfOpenResult::Error error, TAfPortAccess access) {
+  TAfOpenResult result;
+  result.error = error;
+  result.systemError = access.systemError;
+  result.access = std::move(access);
+  return result;
+}
+
+// Why open() refused, in the terms of the port check.
+TAfOpenResult OpenFailure(int error, const std::string& path, const TAfPortRoots& roots) {
+  TAfPortAccess access;
+  access.devicePath = path;
+  access.systemError = error;
+  switch (error) {
+    case ENOENT:
+    case ENODEV:
+    case ENXIO:
+      access.state = TAfPortState::Missing;
+      return Failure(TAfOpenResult::NotFound, std::move(access));
+    case EIO:
+      // An on-board node with no UART refuses with EIO.
+      access.state = TAfPortState::NoUart;
+      return Failure(TAfOpenResult::NotFound, std::move(access));
+    case EACCES:
+    case EPERM:
+      access.state = TAfPortState::NoPermission;
+      access.group = AfDeviceGroup(path);
+      break;
+    case EBUSY:
+      access.state = TAfPortState::Held;
+      access.holder = AfFindPortHolder(path, roots, getpid());
+      break;
+    default:
+      access.state = TAfPortState::Failed;
+      break;
+  }
+  return Failure(TAfOpenResult::Refused, std::move(access));
+}
+
+// Asks the driver to pass each byte on at once (ftdi_sio: a 1 ms latency
+// timer). Returns the flags to restore at close, when they were changed; a
+// driver without the request (a pty) is no failure.
+std::optional<serial_struct> AskLowLatency(int fd) {
+  serial_struct serial{};
+  if (AfSysIoctl(fd, TIOCGSERIAL, &serial) != 0) return std::nullopt;
+  if ((serial.flags & ASYNC_LOW_LATENCY) != 0) return std::nullopt;
+  const serial_struct previous = serial;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  if (AfSysIoctl(fd, TIOCSSERIAL, &serial) != 0) return std::nullopt;
+  return previous;
+}
 
 }  // namespace
 
-TAfOpenResult AfOpenPosixDevice(int number) {
-  TAfOpenResult result;
-  const std::string path = AfComPortPath(number);
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) {
-    result.systemError = errno;
-    result.error = MissingDevice(errno) ? TAfOpenResult::NotFound : TAfOpenResult::Refused;
-    return result;
+TAfOpenResult AfOpenPosixDevice(int number, const TAfPortRoots& roots) {
+  const TAfComResolution com = AfResolveComPort(number, roots);
+  TAfPortAccess access;
+  access.devicePath = com.devicePath;
+  if (com.source == TAfComResolution::NoPort) {
+    access.state = TAfPortState::NoPort;
+    return Failure(TAfOpenResult::NotFound, std::move(access));
   }
+  const std::string& path = com.devicePath;
+  if (!com.info) {
+    access.state = TAfPortState::Missing;
+    access.systemError = ENOENT;
+    return Failure(TAfOpenResult::NotFound, std::move(access));
+  }
+  if (com.info->kind == TAfPortKind::OnBoardNoUart) {
+    access.state = TAfPortState::NoUart;
+    return Failure(TAfOpenResult::NotFound, std::move(access));
+  }
+  // The lock file first, as the other programs of the convention do.
+  TAfPortLock lock = TAfPortLock::Take(com.info->kernelName, roots, access.holder);
+  if (access.holder) {
+    access.state = TAfPortState::Held;
+    return Failure(TAfOpenResult::Refused, std::move(access));
+  }
+  const int fd = AfSysOpen(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return OpenFailure(errno, path, roots);
   termios saved{};
-  // flock also keeps out root, whom TIOCEXCL lets through.
-  if (tcgetattr(fd, &saved) != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    result.systemError = errno;
-    result.error = TAfOpenResult::Refused;
+  if (tcgetattr(fd, &saved) != 0) {
+    const int error = errno;
     close(fd);
-    return result;
+    return OpenFailure(error, path, roots);
+  }
+  // flock also keeps out root, whom TIOCEXCL lets through; a process that
+  // uses neither is found in /proc. Either way the port is let go untouched.
+  const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
+  if (auto holder = AfFindPortHolder(path, roots, getpid()); holder || !locked) {
+    close(fd);
+    access.state = TAfPortState::Held;
+    access.systemError = locked ? EBUSY : EWOULDBLOCK;
+    access.holder = std::move(holder);
+    return Failure(TAfOpenResult::Refused, std::move(access));
   }
   ioctl(fd, TIOCEXCL);
-  result.device = std::make_unique<PosixSerialDevice>(fd, saved);
+  const std::optional<serial_struct> restoreSerial = AskLowLatency(fd);
+  TAfOpenResult result;
+  result.access = std::move(access);
+  result.latencyTimerMs = AfLatencyTimerMs(path, roots);
+  result.device = std::make_unique<PosixSerialDevice>(fd, saved, std::move(lock), restoreSerial);
   return result;
 }

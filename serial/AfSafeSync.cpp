@@ -208,18 +208,20 @@ bool SafeSyncEnable(std::uint32_t id, bool enabled) {
 
 bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
   auto record = std::make_shared<HandOver>();
-  QObject* window = nullptr;
+  bool onMainThread = false;
   {
     std::lock_guard guard(tableLock);
     Slot* slot = FindSlot(id);
     if (slot == nullptr || !slot->handler || !slot->enabled) return false;
-    window = syncWindow;
+    // Asked here, under the lock: finalisation may delete the window as
+    // soon as it is released.
+    onMainThread = OnWindowThread();
     std::erase_if(slot->inFlight, [](const auto& weak) { return weak.expired(); });
     slot->inFlight.push_back(record);
   }
 
   bool cancelled = false;
-  if (QThread::currentThread() == window->thread()) {
+  if (onMainThread) {
     // The main thread calling itself runs the handler directly.
     Deliver(id, payload, record.get());
   } else {

@@ -86,6 +86,9 @@ bool AfApplyFlowControl(termios& t, const DCB& dcb) {
 void AfMakeRaw(termios& t) {
   cfmakeraw(&t);
   t.c_cflag |= CLOCAL | CREAD;
+  // A line break (a device switched off) is no 0x00 answer; the error
+  // counters still see it.
+  t.c_iflag |= IGNBRK;
   t.c_cc[VMIN] = 0;
   t.c_cc[VTIME] = 0;
 }

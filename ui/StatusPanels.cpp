@@ -33,4 +33,8 @@ QString StatusPanels::panelText(int index) const {
   return panels_[static_cast<std::size_t>(index)]->text();
 }
 
+void StatusPanels::setPanelToolTip(int index, const QString& text) {
+  if (index >= 0 && index < panelCount()) panels_[static_cast<std::size_t>(index)]->setToolTip(text);
+}
+
 }  // namespace lk24

@@ -19,6 +19,7 @@ class StatusPanels : public QStatusBar {
   int panelCount() const { return static_cast<int>(panels_.size()); }
   void setPanelText(int index, const QString& text);
   QString panelText(int index) const;
+  void setPanelToolTip(int index, const QString& text);
 
  private:
   std::vector<QLabel*> panels_;

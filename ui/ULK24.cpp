@@ -307,6 +307,8 @@ void TForm1::buildMenu() {
   MKommunikation->setObjectName(QStringLiteral("MKommunikation"));
   // Opening the menu is what probes the ports.
   connect(MKommunikation, &QMenu::aboutToShow, this, &TForm1::MKommunikationClick);
+  // The COM items say which device they reach, or why they cannot.
+  MKommunikation->setToolTipsVisible(true);
   Datensenden1 =
       addItem(MKommunikation, "Datensenden1", QStringLiteral("Daten &senden (PC --> Gerät)"), &TForm1::ProgButtonClick);
   Datenempfangen1 = addItem(MKommunikation, "Datenempfangen1", QStringLiteral("Daten &empfangen (Gerät --> PC)"),
@@ -484,6 +486,7 @@ void TForm1::showdata() {
   Settings->refresh(TransmitterDetected(), ReceiverDetected());
   SB1->setPanelText(1, OpenDialog1.FileName());
   SB1->setPanelText(0, QStringLiteral("COM") + QString::number(comNumber()));
+  SB1->setPanelToolTip(0, line_->describePort(comNumber()));
   COM11->setChecked(true);
   switch (comNumber()) {
     case 2:

@@ -51,6 +51,11 @@ void WindowLinkView::setComItemEnabled(int comNumber, bool enabled) {
   if (comNumber >= 1 && comNumber <= 4) items[comNumber - 1]->setEnabled(enabled);
 }
 
+void WindowLinkView::setComItemToolTip(int comNumber, const QString& text) {
+  QAction* items[] = {form_.COM11, form_.COM21, form_.COM31, form_.COM41};
+  if (comNumber >= 1 && comNumber <= 4) items[comNumber - 1]->setToolTip(text);
+}
+
 void WindowLinkView::setDeviceHighlight(DeviceHighlight highlight) {
   form_.PTaktiv->setVisible(highlight == DeviceHighlight::Transmitter);
   form_.PRaktiv->setVisible(highlight == DeviceHighlight::Receiver);

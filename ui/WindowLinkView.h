@@ -26,6 +26,7 @@ class WindowLinkView final : public LinkView {
   void focusProgButton() override;
   void setTransferMenuEnabled(bool enabled) override;
   void setComItemEnabled(int comNumber, bool enabled) override;
+  void setComItemToolTip(int comNumber, const QString& text) override;
   void setDeviceHighlight(DeviceHighlight highlight) override;
   void setEditingEnabled(bool enabled) override;
   void transferEnded() override;

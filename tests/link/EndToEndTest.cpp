@@ -21,6 +21,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <memory>
+#include <unistd.h>
 #include <ostream>
 #include <optional>
 #include <string>
@@ -241,7 +242,15 @@ TEST_F(EndToEnd, PortThatDoesNotExistOrIsHeldElsewhereCannotBeOpened) {
   ::setenv("LK24_COM1", "/nonexistent/lk24-no-such-port", 1);
   link->LeseButtonClick();
   EXPECT_FALSE(link->transferRunning());
-  EXPECT_EQ(view.events, (std::vector<std::string>{"beep", "info:Fehler beim Öffnen COM-Port"}));
+  // The entry as it always was, then one red line with the device and the cause.
+  ASSERT_EQ(view.events.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(view.events.begin(), view.events.begin() + 2),
+            (std::vector<std::string>{"beep", "info:Fehler beim Öffnen COM-Port"}));
+  EXPECT_EQ(view.entries[1].text,
+            QStringLiteral("COM1 (/nonexistent/lk24-no-such-port): Gerät nicht vorhanden – ist der "
+                           "USB-Adapter eingesteckt?"));
+  EXPECT_EQ(view.entries[1].colour, LogColour::Red);
+  EXPECT_EQ(view.entries[1].style & entrystyle::kTimeStamp, 0);
 
   startDevice();
   TAfComPort otherProgram;
@@ -250,7 +259,11 @@ TEST_F(EndToEnd, PortThatDoesNotExistOrIsHeldElsewhereCannotBeOpened) {
   view.clearLog();
   link->ProgButtonClick();
   EXPECT_FALSE(link->transferRunning());
-  EXPECT_EQ(view.entryTexts(), std::vector<QString>{linktext::portOpenFailed()});
+  ASSERT_EQ(view.entryTexts().size(), 2u);
+  EXPECT_EQ(view.entryTexts()[0], linktext::portOpenFailed());
+  EXPECT_TRUE(view.entryTexts()[1].contains(
+      QStringLiteral("wird von einem anderen Programm benutzt: test_link (PID %1)").arg(::getpid())))
+      << view.entryTexts()[1].toStdString();
   EXPECT_EQ(view.beeps, 1);
   otherProgram.Close();
   expectNextRequestWorks();
@@ -264,9 +277,13 @@ TEST_F(EndToEnd, LineVanishingMidTransferEndsInATransferError) {
   ASSERT_TRUE(waitUntil([this] { return link->state().BytePos >= 40; }, 30000));
   device.vanish();
   ASSERT_TRUE(waitIdle());
-  ASSERT_EQ(view.entries.size(), 1u);
+  // The hang-up ends the transfer and frees the port, then says why.
+  ASSERT_EQ(view.entries.size(), 2u);
   EXPECT_TRUE(view.entries[0].text.startsWith(QStringLiteral("Übertragungsfehler bei Byte ")));
   EXPECT_EQ(view.entries[0].colour, LogColour::Red);
+  EXPECT_TRUE(view.entries[1].text.endsWith(
+      QStringLiteral("Verbindung getrennt – wurde der USB-Adapter abgezogen?")));
+  EXPECT_FALSE(port.Active());
   expectNextRequestWorks();
 }
 

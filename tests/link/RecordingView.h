@@ -40,6 +40,7 @@ class RecordingView : public LinkView {
   bool progEnabled = true;
   bool menuEnabled = true;
   std::array<bool, 5> comEnabled{true, true, true, true, true};  // index 1..4
+  std::array<QString, 5> comToolTip;                             // index 1..4
   DeviceHighlight highlight = DeviceHighlight::None;
   bool confirmAnswer = true;
   std::vector<QString> questions;
@@ -70,6 +71,7 @@ class RecordingView : public LinkView {
   void focusProgButton() override { events.push_back("focus:Prog"); }
   void setTransferMenuEnabled(bool enabled) override { menuEnabled = enabled; }
   void setComItemEnabled(int comNumber, bool enabled) override { comEnabled.at(comNumber) = enabled; }
+  void setComItemToolTip(int comNumber, const QString& text) override { comToolTip.at(comNumber) = text; }
   void setDeviceHighlight(DeviceHighlight h) override { highlight = h; }
   bool confirm(const QString& question) override {
     questions.push_back(question);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -62,6 +63,9 @@ class FakeSerialDevice final : public TAfSerialDevice {
       generation = line_->maskGeneration;
     }
     for (;;) {
+      // As the platform ranks them: the stop request, then the line, then
+      // the engine's other events.
+      if (!events.empty() && events[0]->TryTake()) return {TAfWaitResult::Woken, 0, 0};
       {
         std::lock_guard guard(line_->lock);
         if (line_->maskGeneration != generation) return {TAfWaitResult::LineEvent, 0, -1};
@@ -70,12 +74,23 @@ class FakeSerialDevice final : public TAfSerialDevice {
           line_->pendingEvents = 0;
           return {TAfWaitResult::LineEvent, seen, -1};
         }
+        if (line_->hungUp) {
+          line_->hungUp = false;
+          return {TAfWaitResult::HungUp, 0, -1};
+        }
+      }
+      for (std::size_t i = 1; i < events.size(); ++i) {
+        if (events[i]->TryTake()) return {TAfWaitResult::Woken, 0, int(i)};
       }
       const auto left =
           std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
       const int woken = AfWaitAny(events, left > 0 ? int(left) : 0, line_->wake.fd());
       if (woken < 0) return {TAfWaitResult::TimedOut, 0, -1};
-      if (woken < int(events.size())) return {TAfWaitResult::Woken, 0, woken};
+      // Not taken here: the next pass ranks it against the line.
+      if (woken < int(events.size())) {
+        if (events[woken]->autoReset()) events[woken]->Set();
+        continue;
+      }
       line_->wake.TryTake();
     }
   }
@@ -111,11 +126,15 @@ class FakeSerialDevice final : public TAfSerialDevice {
   TAfWriteResult Write(const void* buffer, std::int32_t count,
                        std::span<TAfEvent* const> events) override {
     bool block;
+    int delayMs;
     {
       std::lock_guard guard(line_->lock);
       block = line_->blockWrites;
+      delayMs = line_->writeDelayMs;
       if (line_->failWrites) throw std::runtime_error("device write failed");
     }
+    // A slow line: the write is on its way and nothing stops it.
+    if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     if (block) return TAfWriteResult{false, 0, AfWaitAny(events, -1)};
     std::lock_guard guard(line_->lock);
     const auto* bytes = static_cast<const std::uint8_t*>(buffer);
@@ -143,6 +162,14 @@ void FakeLine::Signal(std::uint32_t events, std::uint32_t errors) {
     std::lock_guard guard(lock);
     pendingEvents |= events;
     pendingErrors |= errors;
+  }
+  wake.Set();
+}
+
+void FakeLine::HangUp() {
+  {
+    std::lock_guard guard(lock);
+    hungUp = true;
   }
   wake.Set();
 }

@@ -72,6 +72,7 @@ TEST_F(LineSettings, FramingIsRawAndReadsBack) {
     EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
     EXPECT_EQ(t.c_oflag & OPOST, 0u);
     EXPECT_EQ(t.c_cc[VMIN], 0);
+    EXPECT_NE(t.c_iflag & IGNBRK, 0u) << "a line break must not read as a 0x00 answer";
     DCB back{};
     ASSERT_TRUE(device->GetCommState(back));
     EXPECT_EQ(back.ByteSize, 8);
@@ -143,14 +144,6 @@ TEST_F(LineSettings, WhatTheLineCannotDoIsRefusedAndLeavesTheSettings) {
   EXPECT_TRUE(device->EscapeCommFunction(SETDTR));
   EXPECT_TRUE(device->EscapeCommFunction(CLRRTS));
   EXPECT_FALSE(device->EscapeCommFunction(99));
-}
-
-TEST(PortPath, EnvironmentOverridesTheSerialDeviceName) {
-  unsetenv("LK24_COM7");
-  EXPECT_EQ(AfComPortPath(7), "/dev/ttyS6");
-  setenv("LK24_COM7", "/tmp/my-port", 1);
-  EXPECT_EQ(AfComPortPath(7), "/tmp/my-port");
-  unsetenv("LK24_COM7");
 }
 
 TEST(PortPath, ANonTerminalIsRefusedNotMistakenForAMissingPort) {

@@ -1,0 +1,39 @@
+#pragma once
+// What the user is told about serial ports, in German: what a COM port
+// resolves to, why it cannot be opened and what to do about it, and the
+// notes about slow adapters, port grabbers and a pulled cable. The window
+// and lk24ctl show the same texts.
+
+#include "serial/AfPortResolver.h"
+
+#include <QString>
+
+#include <string>
+#include <vector>
+
+namespace lk24::porttext {
+
+// "USB-Seriell-Adapter", "eingebaute serielle Schnittstelle", ...
+QString kindName(TAfPortKind kind);
+
+// One port: "/dev/ttyUSB0: USB-Seriell-Adapter usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0".
+QString describe(const TAfSerialPortInfo& info);
+
+// What COM n stands for now: the device and what it is, or that there is none.
+QString describeResolution(const TAfComResolution& resolution);
+
+// The line after "Fehler beim Öffnen COM-Port": the device, the cause and
+// its remedy. Empty for a port that was free.
+QString openFailureReason(int comNumber, const TAfPortAccess& access);
+
+// An adapter that still holds received bytes back for `ms` milliseconds.
+QString latencyNotice(const std::string& devicePath, int ms);
+
+// Running services that take serial ports for themselves.
+QString grabberNotice(const std::vector<TAfPortHolder>& grabbers);
+
+// The device went away while the port was open: "COM1 (/dev/ttyUSB0): " and the cause.
+QString hangUpNotice(int comNumber, const std::string& devicePath);
+QString hangUpCause();
+
+}  // namespace lk24::porttext

@@ -1,0 +1,314 @@
+#include "serial/AfPortResolver.h"
+
+#include "serial/AfPortLock.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+TAfSystemCalls systemCalls;
+
+std::optional<std::string> ReadLine(const fs::path& file) {
+  std::ifstream in(file);
+  std::string text;
+  if (!in || !std::getline(in, text)) return std::nullopt;
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+  return text;
+}
+
+std::optional<dev_t> DeviceNumber(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0 || !S_ISCHR(st.st_mode)) return std::nullopt;
+  return st.st_rdev;
+}
+
+// sysfs "dev" holds "major:minor".
+std::optional<dev_t> SysfsDeviceNumber(const fs::path& entry) {
+  const auto text = ReadLine(entry / "dev");
+  unsigned major_ = 0, minor_ = 0;
+  if (!text || std::sscanf(text->c_str(), "%u:%u", &major_, &minor_) != 2) return std::nullopt;
+  return makedev(major_, minor_);
+}
+
+bool IsDigits(const std::string& s) {
+  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// ttyS2 before ttyS10: the text part, then the number at the end.
+bool NaturalLess(const std::string& a, const std::string& b) {
+  auto split = [](const std::string& s) {
+    std::size_t i = s.size();
+    while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
+    const long n = i < s.size() ? std::strtol(s.c_str() + i, nullptr, 10) : -1;
+    return std::make_pair(s.substr(0, i), n);
+  };
+  return split(a) < split(b);
+}
+
+std::vector<std::string> ConsoleNames(const TAfPortRoots& roots) {
+  std::vector<std::string> names;
+  if (const auto active = ReadLine(fs::path(roots.sys) / "class/tty/console/active")) {
+    std::istringstream words(*active);
+    for (std::string w; words >> w;) names.push_back(w);
+  }
+  return names;
+}
+
+// The by-id names by the device number they lead to.
+std::vector<std::pair<dev_t, std::string>> ByIdNames(const TAfPortRoots& roots) {
+  std::vector<std::pair<dev_t, std::string>> names;
+  std::error_code ec;
+  for (const auto& link : fs::directory_iterator(fs::path(roots.dev) / "serial/by-id", ec)) {
+    if (const auto number = DeviceNumber(link.path().string())) {
+      names.emplace_back(*number, link.path().filename().string());
+    }
+  }
+  return names;
+}
+
+TAfSerialPortInfo DescribeSysfsEntry(const fs::path& entry, const std::string& devicePath,
+                                     const std::vector<std::string>& consoles,
+                                     const std::vector<std::pair<dev_t, std::string>>& byId) {
+  TAfSerialPortInfo info;
+  info.devicePath = devicePath;
+  info.kernelName = entry.filename().string();
+  std::error_code ec;
+  const std::string device = fs::read_symlink(entry / "device", ec).string();
+  if (info.kernelName.rfind("ttyACM", 0) == 0) {
+    info.kind = TAfPortKind::AcmAdapter;
+  } else if (info.kernelName.rfind("ttyUSB", 0) == 0 || device.find("/usb") != std::string::npos) {
+    info.kind = TAfPortKind::UsbAdapter;
+  } else {
+    // An 8250 node whose type reads 0 (PORT_UNKNOWN) has no UART behind it.
+    const auto type = ReadLine(entry / "type");
+    info.kind = type && *type == "0" ? TAfPortKind::OnBoardNoUart : TAfPortKind::OnBoard;
+  }
+  info.console = std::find(consoles.begin(), consoles.end(), info.kernelName) != consoles.end();
+  if (const auto number = DeviceNumber(devicePath)) {
+    for (const auto& [n, name] : byId) {
+      if (n == *number) info.byIdName = name;
+    }
+  }
+  const bool adapter = info.kind == TAfPortKind::UsbAdapter || info.kind == TAfPortKind::AcmAdapter;
+  info.automatic = !info.console && (adapter || info.kind == TAfPortKind::OnBoard);
+  return info;
+}
+
+bool IsAdapter(const TAfSerialPortInfo& p) {
+  return p.kind == TAfPortKind::UsbAdapter || p.kind == TAfPortKind::AcmAdapter;
+}
+
+// The key adapters are ordered by: stable across re-plugging where by-id exists.
+const std::string& AdapterKey(const TAfSerialPortInfo& p) {
+  return p.byIdName.empty() ? p.kernelName : p.byIdName;
+}
+
+std::string ProcessName(const TAfPortRoots& roots, pid_t pid) {
+  return ReadLine(fs::path(roots.proc) / std::to_string(pid) / "comm").value_or(std::string());
+}
+
+// The pseudo-terminal index of a "pts/N" kernel name, or -1.
+long PtyIndex(const std::string& kernelName) {
+  if (kernelName.rfind("pts/", 0) != 0 || !IsDigits(kernelName.substr(4))) return -1;
+  return std::strtol(kernelName.c_str() + 4, nullptr, 10);
+}
+
+// Whether the descriptor is a pseudo-terminal master of that index.
+bool IsMasterOf(const fs::path& processDir, const std::string& fd, const fs::path& target, long index) {
+  if (index < 0 || target.filename() != "ptmx") return false;
+  std::ifstream info(processDir / "fdinfo" / fd);
+  for (std::string line; std::getline(info, line);) {
+    if (line.rfind("tty-index:", 0) == 0) return std::strtol(line.c_str() + 10, nullptr, 10) == index;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::vector<TAfSerialPortInfo> AfListSerialPorts(const TAfPortRoots& roots) {
+  const auto consoles = ConsoleNames(roots);
+  const auto byId = ByIdNames(roots);
+  std::vector<TAfSerialPortInfo> ports;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fs::path(roots.sys) / "class/tty", ec)) {
+    // Virtual terminals and the console alias have no device behind them.
+    if (!fs::exists(fs::symlink_status(entry.path() / "device"))) continue;
+    const std::string node = (fs::path(roots.dev) / entry.path().filename()).string();
+    if (!DeviceNumber(node)) continue;
+    ports.push_back(DescribeSysfsEntry(entry.path(), node, consoles, byId));
+  }
+  std::sort(ports.begin(), ports.end(), [](const TAfSerialPortInfo& a, const TAfSerialPortInfo& b) {
+    if (a.automatic != b.automatic) return a.automatic;
+    if (IsAdapter(a) != IsAdapter(b)) return IsAdapter(a);
+    if (IsAdapter(a)) return AdapterKey(a) < AdapterKey(b);
+    return NaturalLess(a.kernelName, b.kernelName);
+  });
+  return ports;
+}
+
+TAfComResolution AfResolveComPort(int number, const TAfPortRoots& roots) {
+  TAfComResolution r;
+  r.number = number;
+  const std::string variable = "LK24_COM" + std::to_string(number);
+  if (const char* mapped = std::getenv(variable.c_str()); mapped != nullptr && *mapped != '\0') {
+    r.source = TAfComResolution::Mapped;
+    r.devicePath = mapped;
+    r.info = AfDescribePort(r.devicePath, roots);
+    return r;
+  }
+  if (number < 1) return r;
+  int seen = 0;
+  for (const TAfSerialPortInfo& port : AfListSerialPorts(roots)) {
+    if (!port.automatic || ++seen != number) continue;
+    r.source = TAfComResolution::Automatic;
+    r.devicePath = port.devicePath;
+    r.info = port;
+    break;
+  }
+  return r;
+}
+
+std::optional<TAfSerialPortInfo> AfDescribePort(const std::string& path, const TAfPortRoots& roots) {
+  const auto number = DeviceNumber(path);
+  if (!number) return std::nullopt;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fs::path(roots.sys) / "class/tty", ec)) {
+    if (SysfsDeviceNumber(entry.path()) != number) continue;
+    if (!fs::exists(fs::symlink_status(entry.path() / "device"))) break;
+    return DescribeSysfsEntry(entry.path(), path, ConsoleNames(roots), ByIdNames(roots));
+  }
+  TAfSerialPortInfo info;
+  info.devicePath = path;
+  const std::string real = fs::weakly_canonical(path, ec).string();
+  if (real.rfind("/dev/pts/", 0) == 0) {
+    info.kind = TAfPortKind::PseudoTerminal;
+    info.kernelName = real.substr(5);
+  } else {
+    info.kernelName = fs::path(real).filename().string();
+  }
+  return info;
+}
+
+TAfPortAccess AfCheckPortAccess(const std::string& path, const TAfPortRoots& roots) {
+  TAfPortAccess access;
+  access.devicePath = path;
+  const auto info = AfDescribePort(path, roots);
+  if (!info) {
+    access.state = TAfPortState::Missing;
+    access.systemError = ENOENT;
+    return access;
+  }
+  if (info->kind == TAfPortKind::OnBoardNoUart) {
+    access.state = TAfPortState::NoUart;
+    return access;
+  }
+  if (AfSysAccess(path.c_str(), R_OK | W_OK) != 0) {
+    access.systemError = errno;
+    if (errno == EACCES || errno == EPERM) {
+      access.state = TAfPortState::NoPermission;
+      access.group = AfDeviceGroup(path);
+    } else {
+      access.state = errno == ENOENT ? TAfPortState::Missing : TAfPortState::Failed;
+    }
+    return access;
+  }
+  if (auto holder = AfLockFileHolder(info->kernelName, roots)) {
+    access.state = TAfPortState::Held;
+    access.holder = std::move(holder);
+    return access;
+  }
+  if (auto holder = AfFindPortHolder(path, roots, getpid())) {
+    access.state = TAfPortState::Held;
+    access.holder = std::move(holder);
+  }
+  return access;
+}
+
+std::optional<TAfPortHolder> AfFindPortHolder(const std::string& path, const TAfPortRoots& roots,
+                                              pid_t ignore) {
+  const auto number = DeviceNumber(path);
+  if (!number) return std::nullopt;
+  const auto info = AfDescribePort(path, roots);
+  const long ptyIndex = info ? PtyIndex(info->kernelName) : -1;
+  std::error_code ec;
+  for (const auto& process : fs::directory_iterator(roots.proc, ec)) {
+    const std::string pidText = process.path().filename().string();
+    if (!IsDigits(pidText)) continue;
+    const pid_t pid = pid_t(std::strtol(pidText.c_str(), nullptr, 10));
+    if (pid == ignore) continue;
+    bool holdsDevice = false;
+    bool deviceEnd = false;
+    std::error_code fdError;
+    // Processes of other users stay closed to us; that is as far as we see.
+    for (const auto& fd : fs::directory_iterator(process.path() / "fd", fdError)) {
+      std::error_code linkError;
+      const fs::path target = fs::read_symlink(fd.path(), linkError);
+      if (linkError || target.string().rfind("/dev/", 0) != 0) continue;
+      if (DeviceNumber(fd.path().string()) == number) holdsDevice = true;
+      if (IsMasterOf(process.path(), fd.path().filename().string(), target, ptyIndex)) deviceEnd = true;
+    }
+    if (holdsDevice && !deviceEnd) return TAfPortHolder{pid, ProcessName(roots, pid)};
+  }
+  return std::nullopt;
+}
+
+std::vector<TAfPortHolder> AfFindPortGrabbers(const TAfPortRoots& roots) {
+  static const char* const grabbers[] = {"ModemManager", "brltty", "gpsd"};
+  std::vector<TAfPortHolder> found;
+  std::error_code ec;
+  for (const auto& process : fs::directory_iterator(roots.proc, ec)) {
+    const std::string pidText = process.path().filename().string();
+    if (!IsDigits(pidText)) continue;
+    const pid_t pid = pid_t(std::strtol(pidText.c_str(), nullptr, 10));
+    const std::string name = ProcessName(roots, pid);
+    for (const char* grabber : grabbers) {
+      if (name == grabber) found.push_back(TAfPortHolder{pid, name});
+    }
+  }
+  std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.pid < b.pid; });
+  return found;
+}
+
+std::optional<int> AfLatencyTimerMs(const std::string& path, const TAfPortRoots& roots) {
+  const auto info = AfDescribePort(path, roots);
+  if (!info || info->kernelName.empty()) return std::nullopt;
+  const auto text = ReadLine(fs::path(roots.sys) / "class/tty" / info->kernelName / "device/latency_timer");
+  if (!text || !IsDigits(*text)) return std::nullopt;
+  return std::atoi(text->c_str());
+}
+
+std::string AfDeviceGroup(const std::string& path) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return {};
+  if (const group* g = getgrgid(st.st_gid); g != nullptr && g->gr_name != nullptr) return g->gr_name;
+  return std::to_string(st.st_gid);
+}
+
+void AfSetSystemCalls(TAfSystemCalls calls) { systemCalls = std::move(calls); }
+
+int AfSysOpen(const char* path, int flags) {
+  return systemCalls.open ? systemCalls.open(path, flags) : ::open(path, flags);
+}
+
+int AfSysAccess(const char* path, int mode) {
+  return systemCalls.access ? systemCalls.access(path, mode) : ::access(path, mode);
+}
+
+int AfSysIoctl(int fd, unsigned long request, void* arg) {
+  return systemCalls.ioctl ? systemCalls.ioctl(fd, request, arg) : ::ioctl(fd, request, arg);
+}

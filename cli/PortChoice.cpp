@@ -1,7 +1,7 @@
 #include "cli/PortChoice.h"
 
 #include "cli/CommandLine.h"
-#include "serial/AfPlatform.h"
+#include "serial/AfPortResolver.h"
 
 #include <cstdlib>
 #include <string>
@@ -14,7 +14,7 @@ PortChoice choosePort(const QString& given, std::uint16_t templatePort) {
   if (const int com = comNumberOf(given); com != 0) {
     choice.number = static_cast<std::uint16_t>(com);
     choice.fileNumber = choice.number;
-    choice.device = QString::fromStdString(AfComPortPath(com));
+    choice.device = QString::fromStdString(AfResolveComPort(com, TAfPortRoots{}).devicePath);
     return choice;
   }
   // A number the port component refuses (0) is no place to map a path to.

@@ -1,39 +1,66 @@
 #include "cli/PortList.h"
 
-#include "serial/AfPlatform.h"
+#include "link/PortTexts.h"
+#include "serial/AfPortResolver.h"
 
-#include <QDir>
-#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 
-#include <unistd.h>
+#include <cstring>
 
 namespace lk24::cli {
 
 namespace {
 
-void judge(PortEntry& entry) {
-  const QByteArray path = entry.device.toLocal8Bit();
-  if (!QFileInfo::exists(entry.device)) {
-    entry.availability = QStringLiteral("fehlt");
-  } else if (::access(path.constData(), R_OK | W_OK) != 0) {
-    entry.availability = QStringLiteral("keine Berechtigung");
-  } else {
-    entry.availability = QStringLiteral("frei");
-    entry.openable = true;
+QString q(const std::string& text) { return QString::fromStdString(text); }
+
+void judge(PortEntry& entry, const TAfPortAccess& access) {
+  switch (access.state) {
+    case TAfPortState::Free:
+      entry.state = QStringLiteral("free");
+      entry.availability = QStringLiteral("frei");
+      return;
+    case TAfPortState::NoPort:
+      entry.state = QStringLiteral("no-port");
+      entry.availability = QStringLiteral("kein Port gefunden");
+      return;
+    case TAfPortState::Missing:
+      entry.state = QStringLiteral("missing");
+      entry.availability = QStringLiteral("fehlt");
+      return;
+    case TAfPortState::NoUart:
+      entry.state = QStringLiteral("no-uart");
+      entry.availability = QStringLiteral("kein UART");
+      return;
+    case TAfPortState::NoPermission:
+      entry.state = QStringLiteral("no-permission");
+      entry.availability = QStringLiteral("keine Berechtigung (Gruppe %1)")
+                               .arg(access.group.empty() ? QStringLiteral("dialout") : q(access.group));
+      return;
+    case TAfPortState::Held:
+      entry.state = QStringLiteral("held");
+      entry.availability = access.holder ? QStringLiteral("belegt von %1 %2")
+                                               .arg(access.holder->name.empty() ? QStringLiteral("?")
+                                                                                : q(access.holder->name))
+                                               .arg(access.holder->pid)
+                                         : QStringLiteral("belegt");
+      return;
+    case TAfPortState::Failed:
+      break;
   }
+  entry.state = QStringLiteral("failed");
+  entry.availability = QStringLiteral("nicht zu öffnen (%1)").arg(QString::fromLocal8Bit(std::strerror(access.systemError)));
 }
 
 QJsonArray toArray(const std::vector<PortEntry>& entries) {
   QJsonArray array;
   for (const PortEntry& e : entries) {
     array.append(QJsonObject{{QStringLiteral("name"), e.name},
-                             {QStringLiteral("device"), e.device},
+                             {QStringLiteral("device"), e.device.isEmpty() ? QJsonValue() : QJsonValue(e.device)},
                              {QStringLiteral("description"), e.description},
-                             {QStringLiteral("availability"), e.availability},
-                             {QStringLiteral("openable"), e.openable}});
+                             {QStringLiteral("state"), e.state},
+                             {QStringLiteral("availability"), e.availability}});
   }
   return array;
 }
@@ -41,22 +68,27 @@ QJsonArray toArray(const std::vector<PortEntry>& entries) {
 }  // namespace
 
 PortListing listPorts() {
+  const TAfPortRoots roots;
   PortListing listing;
   for (int n = 1; n <= 4; ++n) {
+    const TAfComResolution resolution = AfResolveComPort(n, roots);
     PortEntry entry;
     entry.name = QStringLiteral("COM%1").arg(n);
-    entry.device = QString::fromStdString(AfComPortPath(n));
-    judge(entry);
+    entry.device = q(resolution.devicePath);
+    entry.description = porttext::describeResolution(resolution);
+    if (resolution.source == TAfComResolution::NoPort) {
+      judge(entry, TAfPortAccess{TAfPortState::NoPort, {}, 0, {}, {}});
+    } else {
+      judge(entry, AfCheckPortAccess(resolution.devicePath, roots));
+    }
     listing.comPorts.push_back(entry);
   }
-  const QDir dev(QStringLiteral("/dev"));
-  for (const QString& name : dev.entryList({QStringLiteral("ttyUSB*"), QStringLiteral("ttyACM*")}, QDir::System)) {
+  for (const TAfSerialPortInfo& info : AfListSerialPorts(roots)) {
     PortEntry entry;
-    entry.device = dev.filePath(name);
-    entry.name = entry.device;
-    entry.description = name.startsWith(QLatin1String("ttyUSB")) ? QStringLiteral("USB-Adapter")
-                                                                 : QStringLiteral("USB-ACM-Gerät");
-    judge(entry);
+    entry.name = q(info.devicePath);
+    entry.device = entry.name;
+    entry.description = porttext::describe(info);
+    judge(entry, AfCheckPortAccess(info.devicePath, roots));
     listing.found.push_back(entry);
   }
   return listing;
@@ -65,13 +97,13 @@ PortListing listPorts() {
 QStringList portsText(const PortListing& listing) {
   QStringList lines;
   for (const PortEntry& e : listing.comPorts) {
-    lines << QStringLiteral("%1  %2  %3").arg(e.name, -5).arg(e.device, -24).arg(e.availability);
+    QString line = e.name + QStringLiteral(": ") + e.description;
+    if (e.state != QLatin1String("no-port")) line += QStringLiteral(" – ") + e.availability;
+    lines << line;
   }
   lines << QString();
-  if (listing.found.empty()) lines << QStringLiteral("keine seriellen Schnittstellen gefunden");
-  for (const PortEntry& e : listing.found) {
-    lines << QStringLiteral("%1  %2  %3").arg(e.device, -24).arg(e.description, -20).arg(e.availability);
-  }
+  if (listing.found.empty()) lines << QStringLiteral("keine serielle Schnittstelle gefunden");
+  for (const PortEntry& e : listing.found) lines << e.description + QStringLiteral(" – ") + e.availability;
   return lines;
 }
 

@@ -38,7 +38,8 @@ QString causeOf(const CommandView& view, const DeviceSession& session, const Por
   }
   if (!session.escapedError().isEmpty()) texts << session.escapedError();
   QString cause = texts.join(QStringLiteral(" / "));
-  if (view.logged(linktext::portOpenFailed())) {
+  // Without a reason line of the port's own, the device is named here.
+  if (view.logged(linktext::portOpenFailed()) && texts.size() == 1) {
     cause += port.given == port.device ? QStringLiteral(" (%1)").arg(port.device)
                                        : QStringLiteral(" (%1 = %2)").arg(port.given, port.device);
   }

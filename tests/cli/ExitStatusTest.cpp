@@ -83,11 +83,25 @@ TEST_F(CtlExitStatus, AnUnusableTemplateOrFileIsTwoAndSendsNothing) {
   EXPECT_EQ(device->stats().bytesIn, 0);
 }
 
-TEST_F(CtlExitStatus, APortThatCannotBeOpenedIsThreeAndNamesTheDevice) {
-  const CtlResult result = runCtl(folder, {"info", "-p", folder.path("no-such-tty")});
-  EXPECT_EQ(result.exitCode, 3);
-  EXPECT_TRUE(result.out.contains(QStringLiteral("Fehler beim Öffnen COM-Port"))) << result.out.toStdString();
-  EXPECT_TRUE(result.err.contains(folder.path("no-such-tty"))) << result.err.toStdString();
+TEST_F(CtlExitStatus, APortMissingOrHeldElsewhereIsThreeNamesTheCauseAndSendsNothing) {
+  const CtlResult missing = runCtl(folder, {"info", "-p", folder.path("no-such-tty")});
+  EXPECT_EQ(missing.exitCode, 3);
+  EXPECT_TRUE(missing.out.contains(QStringLiteral("Fehler beim Öffnen COM-Port"))) << missing.out.toStdString();
+  EXPECT_TRUE(missing.err.contains(folder.path("no-such-tty") + QStringLiteral("): Gerät nicht vorhanden")))
+      << missing.err.toStdString();
+
+  auto device = startedDevice();
+  QProcess holder;  // another program with the port open
+  holder.setStandardInputFile(slave(*device));
+  holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+  ASSERT_TRUE(holder.waitForStarted());
+  const qint64 holderPid = holder.processId();
+  const CtlResult held = runCtl(folder, {"read", "-p", slave(*device), "-o", "held.lk2"});
+  holder.kill();
+  holder.waitForFinished();
+  EXPECT_EQ(held.exitCode, 3);
+  EXPECT_TRUE(held.err.contains(QStringLiteral("sleep (PID %1)").arg(holderPid))) << held.err.toStdString();
+  EXPECT_EQ(device->stats().bytesIn, 0);
 }
 
 TEST_F(CtlExitStatus, DeviceFaultsGiveFourToSeven) {

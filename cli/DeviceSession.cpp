@@ -34,7 +34,7 @@ class RecordingBackupStore final : public BackupStore {
 
 DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber,
                              const InterruptWatch* interrupts, const QString& templatePath)
-    : view_(view), interrupts_(interrupts), line_(port_), link_(image, view, line_) {
+    : interrupts_(interrupts), line_(port_), link_(image, view, line_) {
   line_.setComNumber(comNumber);
   link_.setBackupStore(std::make_unique<RecordingBackupStore>(templatePath, backupFile_));
   // What would reach the window's error box ends the transfer here instead.

@@ -44,7 +44,6 @@ class DeviceSession {
  private:
   bool waitForEnd();
 
-  CommandView& view_;
   const InterruptWatch* interrupts_;
   TAfComPort port_;
   AfComPortLine line_;

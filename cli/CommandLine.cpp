@@ -104,7 +104,11 @@ ParsedArguments parseArguments(const QStringList& args) {
     } else {
       files << arg;
     }
-    if (!ok) return failure(QStringLiteral("der Option \"%1\" fehlt ihr Wert").arg(arg));
+    if (!ok) {
+      return failure(inlineValue && (arg == QLatin1String("--json") || arg == QLatin1String("--each"))
+                         ? QStringLiteral("die Option \"%1\" nimmt keinen Wert").arg(arg)
+                         : QStringLiteral("der Option \"%1\" fehlt ihr Wert").arg(arg));
+    }
   }
 
   if (!command) return failure(QStringLiteral("kein Befehl angegeben"));

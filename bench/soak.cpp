@@ -5,17 +5,21 @@
 // threads or memory grew from run to run.
 //
 //   bench_soak [--runs N] [--seed S] [--fault KIND] [--slack-ms MS] [--attempts A] [--warmup W]
-//              [--verbose] [--trace FILE]
+//              [--window-every W] [--verbose] [--trace FILE]
 //
 // Run i uses seed S + i, so `bench_soak --seed S --runs 1` replays run S.
+// Every run whose seed is a multiple of W (default 8; KIND "close" for all)
+// goes through the real window instead, with a close request during the
+// transfer: the window must let it end, then close and write LK24.ini.
 // A run that fails while the machine held the process back for a quarter of
 // the time the protocol leaves the tool to spare (50 ms of the 200 ms between
 // answers, 12 ms with 150 ms of jitter) is run again, up to --attempts times
 // in all, and listed: no code keeps those windows on a machine that stops it.
 
 #include "bench/SoakRun.h"
+#include "bench/SoakWindowRun.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QElapsedTimer>
 
 #include <array>
@@ -45,6 +49,8 @@ struct Settings {
   std::optional<Fault> fault;
   Limits limits;
   int warmup = 20;
+  int windowEvery = 8;  // 0: never through the window
+  bool closeOnly = false;
   bool verbose = false;  // one line per run with what the log said
   std::string trace;     // the simulator's byte trace, for replaying one run
 };
@@ -70,6 +76,10 @@ bool parse(int argc, char** argv, Settings& s) {
       s.warmup = std::atoi(value);
     } else if (arg == "--trace") {
       s.trace = value;
+    } else if (arg == "--window-every") {
+      s.windowEvery = std::atoi(value);
+    } else if (arg == "--fault" && std::string(value) == "close") {
+      s.closeOnly = true;
     } else if (arg == "--fault") {
       s.fault = faultNamed(value);
       if (!s.fault) return false;
@@ -78,7 +88,7 @@ bool parse(int argc, char** argv, Settings& s) {
     }
     ++i;
   }
-  return s.runs > 0 && s.warmup >= 0 && s.limits.attempts > 0;
+  return s.runs > 0 && s.warmup >= 0 && s.limits.attempts > 0 && s.windowEvery >= 0;
 }
 
 struct KindCount {
@@ -89,13 +99,16 @@ struct KindCount {
 }  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  // The window runs need no screen.
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  QApplication::setQuitOnLastWindowClosed(false);
   Settings settings;
   if (!parse(argc, argv, settings)) {
     std::fprintf(stderr,
                  "usage: bench_soak [--runs N] [--seed S] [--fault KIND] [--slack-ms MS] [--attempts A]\n"
-                 "                  [--warmup W] [--verbose] [--trace FILE]\n"
-                 "  KIND: none jitter stop-after wrong-echo garbage bad-checksum vanish retry\n");
+                 "                  [--warmup W] [--window-every W] [--verbose] [--trace FILE]\n"
+                 "  KIND: none jitter stop-after wrong-echo garbage bad-checksum vanish retry close\n");
     return 2;
   }
   const int warmup = std::min(settings.warmup, settings.runs - 1);
@@ -104,6 +117,8 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
 
   Harness harness;
+  WindowHarness windowHarness(QStringLiteral(LK24_SOURCE_DIR "/templates/LK24.ini"));
+  constexpr int kCloseKind = kFaultKinds;  // the window runs' row
   std::map<int, KindCount> kinds;
   std::vector<std::string> mismatches;
   Resources baseline{};
@@ -115,15 +130,27 @@ int main(int argc, char** argv) {
   total.start();
 
   for (int i = 0; i < settings.runs; ++i) {
-    Plan plan = planRun(settings.seed + static_cast<unsigned>(i), settings.fault);
+    const unsigned seed = settings.seed + static_cast<unsigned>(i);
+    const bool throughWindow = settings.closeOnly || (settings.windowEvery > 0 && seed % settings.windowEvery == 0);
+    Plan plan = planRun(seed, settings.fault);
     if (!settings.trace.empty()) plan.device.traceFile = settings.trace;
-    Outcome outcome = harness.runSteadily(plan, settings.limits);
+    Outcome outcome;
+    if (throughWindow) {
+      WindowPlan windowPlan = planWindowRun(seed);
+      if (!settings.trace.empty()) windowPlan.device.traceFile = settings.trace;
+      outcome = windowHarness.runSteadily(windowPlan, settings.limits);
+      plan.program = windowPlan.program;
+    } else {
+      outcome = harness.runSteadily(plan, settings.limits);
+    }
+    const int kind = throughWindow ? kCloseKind : static_cast<int>(plan.fault);
+    const char* kindName = throughWindow ? "close" : faultName(plan.fault);
     slowest = std::max(slowest, outcome.seconds);
     longestStall = std::max(longestStall, outcome.stallMs);
     for (const std::string& spoilt : outcome.stalledTries) {
       ++rerun;
       std::printf("RERUN seed %u (%s, %s) after %s\n", plan.seed, plan.program ? "program" : "read",
-                  faultName(plan.fault), spoilt.c_str());
+                  kindName, spoilt.c_str());
     }
 
     const Resources now = sampleResources();
@@ -144,21 +171,22 @@ int main(int argc, char** argv) {
 
     if (settings.verbose) {
       std::printf("seed %u %-7s %-12s %5.2f s (transfer %5.2f s, stall %d ms)  %s\n", plan.seed,
-                  plan.program ? "program" : "read", faultName(plan.fault), outcome.seconds,
+                  plan.program ? "program" : "read", kindName, outcome.seconds,
                   outcome.transferSeconds, outcome.stallMs, outcome.summary.c_str());
     }
-    KindCount& count = kinds[static_cast<int>(plan.fault)];
+    KindCount& count = kinds[kind];
     ++(plan.program ? count.programs : count.reads);
     ++count.endings[outcome.ending];
     if (outcome.problems.empty()) {
       ++count.passed;
     } else {
       std::string line = "MISMATCH seed " + std::to_string(plan.seed) + " (" + (plan.program ? "program" : "read") +
-                         ", " + faultName(plan.fault) + "): ";
+                         ", " + kindName + "): ";
       for (std::size_t p = 0; p < outcome.problems.size(); ++p) line += (p ? "; " : "") + outcome.problems[p];
       line += " [stall " + std::to_string(outcome.stallMs) + " ms, attempt " + std::to_string(outcome.attempts) + "]";
       line += "  -- replay: bench_soak --seed " + std::to_string(plan.seed) + " --runs 1" +
-              (settings.fault ? std::string(" --fault ") + faultName(plan.fault) : "");
+              (settings.fault ? std::string(" --fault ") + faultName(plan.fault) : "") +
+              (settings.closeOnly ? " --fault close" : "");
       std::printf("%s\n", line.c_str());
       std::fflush(stdout);
       mismatches.push_back(line);
@@ -178,7 +206,7 @@ int main(int argc, char** argv) {
 
   int passed = 0;
   std::printf("\n%-13s %6s %8s %7s   endings\n", "fault", "reads", "programs", "passed");
-  for (int k = 0; k < kFaultKinds; ++k) {
+  for (int k = 0; k <= kCloseKind; ++k) {
     const KindCount c = kinds[k];
     passed += c.passed;
     std::string endings;
@@ -187,7 +215,8 @@ int main(int argc, char** argv) {
       endings += (endings.empty() ? "" : ", ") + std::string(endingName(static_cast<Ending::Kind>(e))) + " " +
                  std::to_string(c.endings[e]);
     }
-    std::printf("%-13s %6d %8d %7d   %s\n", faultName(static_cast<Fault>(k)), c.reads, c.programs, c.passed,
+    std::printf("%-13s %6d %8d %7d   %s\n", k == kCloseKind ? "close" : faultName(static_cast<Fault>(k)), c.reads,
+                c.programs, c.passed,
                 endings.c_str());
   }
   std::printf("runs %d, passed %d, mismatches %zu, %.1f s (%.0f ms a run, slowest %.2f s)\n", settings.runs,
@@ -200,7 +229,7 @@ int main(int argc, char** argv) {
               longestStall);
   if (memoryGrew) std::printf("%s\n", mismatches.back().c_str());
 
-  std::printf("TABLE|soak runs passed (read/program, 8 fault kinds)|%d of %d|%d runs|%.3f\n", passed,
+  std::printf("TABLE|soak runs passed (read/program, 8 fault kinds, close requests)|%d of %d|%d runs|%.3f\n", passed,
               settings.runs, settings.runs, static_cast<double>(passed) / settings.runs);
   std::printf("TABLE|soak time per run|%.0f ms|-|-\n", seconds * 1000.0 / settings.runs);
   std::printf("TABLE|soak runs attempted again after a machine stall|%d|%d runs|%.3f\n", rerun, settings.runs,

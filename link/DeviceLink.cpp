@@ -295,8 +295,15 @@ void DeviceLink::finishPreRead() {
     errorEntry(linktext::writeProtected());
     refused = true;
   }
-  // Nothing is written to a device whose previous image could not be kept.
-  if (refused || !backUpDevice()) {
+  if (!refused) {
+    // Nothing is written to a device whose previous image could not be kept.
+    refused = !backUpDevice();
+    // Writing the backup may outlast the 200 ms the port stays open after the
+    // last byte; counted from here, the port cannot close under the first write.
+    closeTimer_->setEnabled(false);
+    closeTimer_->setEnabled(true);
+  }
+  if (refused) {
     view_.beep();
     closeport();
     restoreRequestedImage();

@@ -63,7 +63,8 @@ class DeviceLink {
   bool takePortNumber(std::uint16_t number);
 
   // Where a program run keeps the device's image before its first write.
-  // Until set, a FolderBackupStore beside the template file LK24.ini.
+  // Until set, a FolderBackupStore beside the template file LK24.ini; a null
+  // store is ignored, so a program run never goes without a backup.
   void setBackupStore(std::unique_ptr<BackupStore> store);
 
   // The port's data event: consumes one byte per call, none when none waits.

@@ -6,6 +6,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -81,10 +84,14 @@ void syncParentDirectory(const QString& name) {
 FileWriteStatus LineList::saveToFile(const std::string& path, std::string* reason) const {
   const QString name = QString::fromLocal8Bit(path.c_str());
   QSaveFile file(name);
+  // Qt describes a failed flush only as "Unknown error"; the system's own
+  // description of errno is the one a user can act on.
   const auto failed = [&file, reason] {
-    if (reason) *reason = file.errorString().toStdString();
+    const int cause = errno;
+    if (reason) *reason = cause != 0 ? std::strerror(cause) : file.errorString().toStdString();
     return FileWriteStatus::Failed;
   };
+  errno = 0;
   if (!file.open(QIODevice::WriteOnly)) return failed();
   const std::string data = text();
   // QSaveFile does not notice every failed write by itself: check each step.

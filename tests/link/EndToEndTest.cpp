@@ -19,6 +19,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
+#include <thread>
 #include <cstdlib>
 #include <memory>
 #include <unistd.h>
@@ -148,6 +150,25 @@ TEST_F(EndToEnd, ProgramRunLeavesTheMergedImageWithTheDevicesSerialNumbers) {
   EXPECT_EQ(device.stats().commands, 256 + 248 + 256);
   EXPECT_TRUE(view.looksIdle());
   EXPECT_TRUE(escapedErrors.empty());
+}
+
+// A backup on a slow disk takes longer than the 200 ms the port stays open
+// after the last byte of the pre-read; the write pass must not lose its port.
+TEST_F(EndToEnd, ASlowBackupDoesNotCloseThePortUnderTheWritePass) {
+  struct SlowStore final : BackupStore {
+    FolderBackupStore disk;
+    explicit SlowStore(const QString& templatePath) : disk(templatePath.toStdString()) {}
+    BackupResult store(const DeviceBackup& backup) override {
+      std::this_thread::sleep_for(std::chrono::milliseconds(400));
+      return disk.store(backup);
+    }
+  };
+  DeviceSimulator& device = startDevice();
+  link->setBackupStore(std::make_unique<SlowStore>(backupRoot.filePath("LK24.ini")));
+  image.DeviceImage = device.eeprom();
+  programNow();
+  EXPECT_EQ(view.entryTexts().back(), linktext::programDone());
+  EXPECT_EQ(device.stats().commands, 256 + 248 + 256);
 }
 
 struct FailureCase {

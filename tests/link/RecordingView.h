@@ -39,6 +39,8 @@ class RecordingView : public LinkView {
   bool leseEnabled = true;
   bool progEnabled = true;
   bool menuEnabled = true;
+  bool editingEnabled = true;
+  int transfersEnded = 0;
   std::array<bool, 5> comEnabled{true, true, true, true, true};  // index 1..4
   std::array<QString, 5> comToolTip;                             // index 1..4
   DeviceHighlight highlight = DeviceHighlight::None;
@@ -72,6 +74,8 @@ class RecordingView : public LinkView {
   void setTransferMenuEnabled(bool enabled) override { menuEnabled = enabled; }
   void setComItemEnabled(int comNumber, bool enabled) override { comEnabled.at(comNumber) = enabled; }
   void setComItemToolTip(int comNumber, const QString& text) override { comToolTip.at(comNumber) = text; }
+  void setEditingEnabled(bool enabled) override { editingEnabled = enabled; }
+  void transferEnded() override { ++transfersEnded; }
   void setDeviceHighlight(DeviceHighlight h) override { highlight = h; }
   bool confirm(const QString& question) override {
     questions.push_back(question);
@@ -83,10 +87,10 @@ class RecordingView : public LinkView {
     events.push_back("showdata");
   }
 
-  // Idle as the user sees it: both buttons and every menu entry usable
-  // again, progress display gone.
+  // Idle as the user sees it: both buttons, every menu entry and the
+  // settings usable again, progress display gone.
   bool looksIdle() const {
-    return leseEnabled && progEnabled && menuEnabled && !panelVisible && !gaugeVisible &&
+    return leseEnabled && progEnabled && menuEnabled && editingEnabled && !panelVisible && !gaugeVisible &&
            action.isEmpty();
   }
   std::vector<QString> entryTexts() const {

@@ -122,10 +122,12 @@ std::string ProcessName(const TAfPortRoots& roots, pid_t pid) {
   return ReadLine(fs::path(roots.proc) / std::to_string(pid) / "comm").value_or(std::string());
 }
 
-// The pseudo-terminal index of a "pts/N" kernel name, or -1.
-long PtyIndex(const std::string& kernelName) {
-  if (kernelName.rfind("pts/", 0) != 0 || !IsDigits(kernelName.substr(4))) return -1;
-  return std::strtol(kernelName.c_str() + 4, nullptr, 10);
+// The index of a pseudo-terminal slave (/dev/pts/N), from its device
+// number (majors 136 to 143), or -1 for any other device.
+long PtyIndex(dev_t number) {
+  const unsigned m = major(number);
+  if (m < 136 || m > 143) return -1;
+  return long(m - 136) * 256 + long(minor(number));
 }
 
 // Whether the descriptor is a pseudo-terminal master of that index.
@@ -243,8 +245,7 @@ std::optional<TAfPortHolder> AfFindPortHolder(const std::string& path, const TAf
                                               pid_t ignore) {
   const auto number = DeviceNumber(path);
   if (!number) return std::nullopt;
-  const auto info = AfDescribePort(path, roots);
-  const long ptyIndex = info ? PtyIndex(info->kernelName) : -1;
+  const long ptyIndex = PtyIndex(*number);
   std::error_code ec;
   for (const auto& process : fs::directory_iterator(roots.proc, ec)) {
     const std::string pidText = process.path().filename().string();

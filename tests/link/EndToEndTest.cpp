@@ -11,6 +11,8 @@
 #include "link/LinkTexts.h"
 #include "model/ConfigurationFile.h"
 #include "serial/AfComPort.h"
+#include "serial/AfPortResolver.h"
+#include "serial/HolderProcess.h"
 #include "serial/AfUtils.h"
 #include "tools/devsim/DeviceSimulator.h"
 
@@ -22,6 +24,7 @@
 #include <chrono>
 #include <thread>
 #include <cstdlib>
+#include <fstream>
 #include <memory>
 #include <unistd.h>
 #include <ostream>
@@ -319,6 +322,42 @@ TEST_F(EndToEnd, ProbeFindsTheSimulatedPortAndLeavesItClosed) {
   EXPECT_FALSE(port.Active());
   ::unsetenv("LK24_COM2");
   expectNextRequestWorks();
+}
+
+TEST_F(EndToEnd, APortAnotherProcessHoldsWithoutLockGetsNothingAndTheLogNamesThatProcess) {
+  DeviceSimulator& device = startDevice();
+  HolderProcess terminalProgram(device.slavePath());
+  link->LeseButtonClick();
+  EXPECT_FALSE(link->transferRunning());
+  ASSERT_EQ(view.entryTexts().size(), 2u);
+  EXPECT_TRUE(view.entryTexts()[1].contains(QStringLiteral("sleep (PID %1)").arg(terminalProgram.pid())))
+      << view.entryTexts()[1].toStdString();
+  EXPECT_EQ(device.stats().bytesIn, 0) << "nothing was written to the held port";
+
+  link->MKommunikationClick();
+  EXPECT_FALSE(view.comEnabled[1]);
+  EXPECT_EQ(view.comToolTip[1], view.entryTexts()[1]);
+  terminalProgram.Stop();
+  expectNextRequestWorks();
+}
+
+TEST_F(EndToEnd, WithoutAMappingNeitherAReadNorTheProbeOpensTheKernelConsole) {
+  static std::vector<std::string> opened;
+  opened.clear();
+  AfSetSystemCalls({[](const char* path, int flags) {
+                      opened.push_back(path);
+                      return ::open(path, flags);
+                    },
+                    nullptr, nullptr});
+  for (int n = 1; n <= 4; ++n) ::unsetenv(("LK24_COM" + std::to_string(n)).c_str());
+  link->LeseButtonClick();
+  if (link->transferRunning()) waitIdle();  // a machine with a real adapter may answer or not
+  link->MKommunikationClick();
+  AfSetSystemCalls({});
+  std::ifstream active("/sys/class/tty/console/active");
+  for (std::string name; active >> name;) {
+    for (const std::string& path : opened) EXPECT_NE(path, "/dev/" + name);
+  }
 }
 
 }  // namespace

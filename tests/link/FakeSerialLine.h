@@ -8,6 +8,7 @@
 #include <deque>
 #include <set>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace lk24::test {
@@ -28,6 +29,19 @@ class FakeSerialLine : public SerialLine {
   bool failCloseAlways = false;
   bool failWrites = false;
   bool isOpen = false;
+  // What the port says about itself.
+  QString failureReason;  // after a failed Open
+  QString notice;         // once after an Open
+  QString silenceHint;
+  HangUpHandler hangUp;
+
+  QString openFailureReason() const override { return failureReason; }
+  QString describePort(std::uint16_t number) const override {
+    return QStringLiteral("device of COM") + QString::number(number);
+  }
+  QString takeOpenNotice() override { return std::exchange(notice, QString()); }
+  QString noAnswerHint() const override { return silenceHint; }
+  void setHangUpHandler(HangUpHandler handler) override { hangUp = std::move(handler); }
 
   void setComNumber(std::uint16_t number) override {
     ops.push_back({Op::SetCom, number});

@@ -151,5 +151,47 @@ TEST(PortSelection, PortErrorBeforeTheFirstCommandStillGivesTheButtonsBack) {
   EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::readDone()});
 }
 
+TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
+  LinkHarness h;
+  h.line.unavailable = {1};
+  h.line.failureReason = QStringLiteral("COM1 (/dev/ttyUSB0): keine Berechtigung");
+  h.link->LeseButtonClick();
+  ASSERT_EQ(h.view.entries.size(), 2u);
+  EXPECT_EQ(h.view.entries[0].text, linktext::portOpenFailed());
+  EXPECT_EQ(h.view.entries[1].text, h.line.failureReason);
+  EXPECT_EQ(h.view.entries[1].colour, LogColour::Red);
+  EXPECT_EQ(h.view.entries[1].style, entrystyle::kNote);
+
+  // The probe names each port's device, or why it cannot be opened.
+  h.link->MKommunikationClick();
+  EXPECT_EQ(h.view.comToolTip[1], h.line.failureReason);
+  EXPECT_EQ(h.view.comToolTip[2], QStringLiteral("device of COM2"));
+
+  // A silent line with a port grabber running: named after the note.
+  h.line.unavailable.clear();
+  h.line.silenceHint = QStringLiteral("Es läuft ModemManager (PID 812)");
+  h.line.notice = QStringLiteral("slow adapter");
+  h.view.clearLog();
+  h.link->LeseButtonClick();
+  h.rsTimeout->fire();
+  EXPECT_EQ(h.view.entryTexts(), (std::vector<QString>{QStringLiteral("slow adapter"), linktext::transferError(0),
+                                                        linktext::checkConnection(), h.line.silenceHint}));
+}
+
+TEST(PortSelection, APulledCableEndsTheTransferAtOnce) {
+  LinkHarness h;
+  h.link->ProgButtonClick();
+  h.device.stopAfter = 5;
+  h.device.pump();
+  ASSERT_TRUE(h.link->transferRunning());
+  ASSERT_TRUE(h.line.hangUp);
+  h.line.hangUp(QStringLiteral("COM1: Verbindung getrennt"));
+  EXPECT_FALSE(h.link->transferRunning());
+  EXPECT_TRUE(h.view.looksIdle());
+  EXPECT_FALSE(h.rsTimeout->isEnabled());
+  EXPECT_EQ(h.view.entryTexts(),
+            (std::vector<QString>{linktext::transferError(5), QStringLiteral("COM1: Verbindung getrennt")}));
+}
+
 }  // namespace
 }  // namespace lk24::test

@@ -10,6 +10,8 @@
 #include <QThread>
 
 #include <gtest/gtest.h>
+#include <linux/serial.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 
 #include <algorithm>
@@ -84,6 +86,9 @@ TEST(ComPortRecord, FramingRatesAndXonXoffLimits) {
   EXPECT_EQ(port.LineSettings().BaudRate, 31250u);
   port.setBaudRate(br19200);
   EXPECT_EQ(port.UserBaudRate(), 0);
+  EXPECT_EQ(port.LineSettings().BaudRate, 19200u);
+  port.setUserBaudRate(0);  // its own value: no change, so no rate of 0
+  EXPECT_EQ(port.BaudRate(), br19200);
   EXPECT_EQ(port.LineSettings().BaudRate, 19200u);
   EXPECT_EQ(AfBaudRateValue(br256000), 256000u);
   EXPECT_EQ(AfBaudRateValue(br14400), 14400u);
@@ -408,6 +413,61 @@ TEST_F(FakePort, CloseDropsAnEventOnItsWayToTheMainThread) {
   port.Open();
   PumpEvents(100);
   EXPECT_EQ(dataEvents, 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Modem lines and error counters through the ioctl seam on a real pty, which
+// has none: the seam gives them as a USB adapter would.
+std::atomic<int> seamLines{0}, seamFrames{0}, seamModemReads{0};
+
+struct SeamPort : ::testing::Test {
+  PtyPair pty;
+  Port port;
+  void SetUp() override {
+    AfSetSystemCalls({nullptr, nullptr, [](int fd, unsigned long request, void* arg) {
+                        if (request == TIOCMGET) ++seamModemReads, *static_cast<int*>(arg) = seamLines;
+                        if (request == TIOCGICOUNT) {
+                          *static_cast<serial_icounter_struct*>(arg) = serial_icounter_struct{};
+                          static_cast<serial_icounter_struct*>(arg)->frame = seamFrames;
+                        }
+                        return request == TIOCMGET || request == TIOCGICOUNT ? 0 : ::ioctl(fd, request, arg);
+                      }});
+    pty.BindTo(73);
+    port.setComNumber(73);
+  }
+  void TearDown() override {
+    port.Close();
+    AfSetSystemCalls({});
+  }
+};
+
+TEST_F(SeamPort, ModemLinesAreNotReadWithoutAHandlerForThem) {
+  port.OnDataRecived = [&](QObject*, std::int32_t) { port.ReadChar(); };
+  port.Open();
+  const int atOpen = seamModemReads;
+  pty.Send({1, 2, 3});
+  PumpEvents(300);
+  EXPECT_EQ(seamModemReads, atOpen) << "no bus request per byte or per poll";
+}
+
+TEST_F(SeamPort, NoStatusReadSwallowsAModemChangeOrALineError) {
+  int cts = 0;
+  std::vector<std::uint32_t> errors;
+  port.OnCTSChanged = [&](QObject*) { ++cts; };
+  port.OnLineError = [&](QObject*, std::uint32_t e) { errors.push_back(e); };
+  port.Open();
+  for (int round = 1; round <= 20; ++round) {
+    seamLines ^= TIOCM_CTS;
+    ++seamFrames;
+    COMSTAT status{};
+    port.Core().ComStatus(status);  // a status read right away
+    ASSERT_TRUE(PumpUntil([&] { return cts == round && int(errors.size()) == round; }, 3000))
+        << "round " << round << ": " << cts << " CTS, " << errors.size() << " errors";
+    EXPECT_EQ(errors.back(), CE_FRAME);
+  }
 }
 
 }  // namespace

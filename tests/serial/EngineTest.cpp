@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -403,6 +404,51 @@ TEST_F(FakeEngine, CallbackErrorsComeBackAsExceptionEvents) {
   EXPECT_EQ(failures, 2);
   EXPECT_FALSE(gotException);
   EXPECT_TRUE(core.Active());
+}
+
+TEST_F(FakeEngine, APurgeOnASlowLineNeitherWritesPurgedBytesNorLosesLaterOnes) {
+  line->writeDelayMs = 30;
+  ASSERT_EQ(OpenError(), "opened");
+  const std::uint8_t a[] = {0xA1, 0xA2}, b[] = {0xB1}, c[] = {0xC1, 0xC2};
+  std::vector<std::uint8_t> expected;
+  for (int round = 0; round < 5; ++round) {
+    ASSERT_TRUE(core.WriteData(a, 2));
+    std::this_thread::sleep_for(5ms);  // A is on its way and cannot be stopped
+    ASSERT_TRUE(core.WriteData(b, 1));
+    ASSERT_TRUE(core.PurgeTx());
+    ASSERT_TRUE(core.WriteData(c, 2));
+    expected.insert(expected.end(), {0xA1, 0xA2, 0xC1, 0xC2});
+    ASSERT_TRUE(events.WaitFor([&](const Entries& e) { return CountKind(e, ceOutBufFree) > round; }, 2000));
+    EXPECT_EQ(core.OutBufFree(), core.OutBufSize());
+  }
+  std::lock_guard guard(line->lock);
+  EXPECT_EQ(line->sent, expected);
+}
+
+TEST_F(PtyEngine, ALineEventIsReportedBeforeTheOutputDrainedAtTheSameTime) {
+  // The first event holds the event thread while both of the next arrive.
+  std::mutex gate;
+  std::unique_lock held(gate);
+  std::vector<TAfCoreEvent> order;
+  std::atomic<int> seen{0};
+  core.SetCallback([&](TAfComPortCore*, TAfCoreEvent kind, std::uint32_t, const std::exception_ptr&) {
+    if (seen++ == 0) std::lock_guard wait(gate);
+    order.push_back(kind);
+  });
+  ASSERT_TRUE(core.OpenComPort(kPort));
+  pty.Send({1});
+  while (seen == 0) std::this_thread::sleep_for(1ms);
+  std::uint8_t in;
+  ASSERT_EQ(core.ReadData(&in, 1), 1);
+  const std::uint8_t out[] = {2};
+  ASSERT_TRUE(core.WriteData(out, 1));
+  ASSERT_EQ(pty.Receive(1, 2000).size(), 1u);
+  pty.Send({3});
+  std::this_thread::sleep_for(20ms);
+  held.unlock();
+  while (seen < 3) std::this_thread::sleep_for(1ms);
+  core.CloseComPort();
+  EXPECT_EQ(order, (std::vector<TAfCoreEvent>{ceLineEvent, ceLineEvent, ceOutBufFree}));
 }
 
 }  // namespace

@@ -74,10 +74,6 @@ class FakeSerialDevice final : public TAfSerialDevice {
           line_->pendingEvents = 0;
           return {TAfWaitResult::LineEvent, seen, -1};
         }
-        if (line_->hungUp) {
-          line_->hungUp = false;
-          return {TAfWaitResult::HungUp, 0, -1};
-        }
       }
       for (std::size_t i = 1; i < events.size(); ++i) {
         if (events[i]->TryTake()) return {TAfWaitResult::Woken, 0, int(i)};
@@ -162,14 +158,6 @@ void FakeLine::Signal(std::uint32_t events, std::uint32_t errors) {
     std::lock_guard guard(lock);
     pendingEvents |= events;
     pendingErrors |= errors;
-  }
-  wake.Set();
-}
-
-void FakeLine::HangUp() {
-  {
-    std::lock_guard guard(lock);
-    hungUp = true;
   }
   wake.Set();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // An in-memory serial device for the faults a pseudo-terminal cannot give:
 // refused settings, an event thread that never starts, line errors and
-// modem-line changes, slow writes, a hang-up.
+// modem-line changes, slow writes.
 
 #include "serial/AfEvent.h"
 #include "serial/AfPlatform.h"
@@ -20,7 +20,6 @@ struct FakeLine {
   bool refuseSettings = false;
   DCB reportedRecord{};       // what the device says it runs with
   bool holdEventThread = false;
-  bool hungUp = false;        // the next wait reports the hang-up once
   bool blockWrites = false;   // writes wait until the engine interrupts them
   bool failWrites = false;    // a write raises, which ends the write thread
   int writeDelayMs = 0;       // each write takes this long and cannot be interrupted
@@ -43,8 +42,6 @@ struct FakeLine {
   void Receive(const std::vector<std::uint8_t>& bytes);
   // A line event with optional CE_ errors.
   void Signal(std::uint32_t events, std::uint32_t errors = 0);
-  // The device goes away.
-  void HangUp();
 };
 
 TAfDeviceFactory FakeFactory(std::shared_ptr<FakeLine> line);

@@ -1,0 +1,127 @@
+// Which device COMn reaches, and whether a port can be opened now: a fake
+// /dev and /sys tree whose ports are real pseudo-terminals, and second
+// processes that hold them.
+#include "serial/AfPortLock.h"
+#include "serial/AfPortResolver.h"
+
+#include "FakePortTree.h"
+#include "HolderProcess.h"
+
+#include <gtest/gtest.h>
+
+#include <grp.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+struct PortResolver : ::testing::Test {
+  FakePortTree tree;
+
+  void SetUp() override {
+    for (int n = 1; n <= 6; ++n) unsetenv(("LK24_COM" + std::to_string(n)).c_str());
+    tree.SetSysFile("class/tty/console/active", "tty0 ttyS0");
+    tree.Add("ttyS0", "", "platform/serial8250/tty/ttyS0", "4");
+    tree.Add("ttyS10", "", "platform/serial8250/tty/ttyS10", "4");
+    tree.Add("ttyS2", "", "platform/serial8250/tty/ttyS2", "4");
+    tree.Add("ttyS3", "", "platform/serial8250/tty/ttyS3", "0");
+    tree.Add("ttyUSB1", "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0",
+              "pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/ttyUSB1");
+    tree.Add("ttyUSB0", "usb-Prolific_PL2303-if00-port0", "pci0000:00/0000:00:14.0/usb1/1-3/1-3:1.0/ttyUSB0");
+    tree.Add("ttyACM0", "", "pci0000:00/0000:00:14.0/usb1/1-4/1-4:1.0");
+  }
+  std::string ComPath(int n) { return AfResolveComPort(n, tree.roots).devicePath; }
+};
+
+TEST_F(PortResolver, AdaptersByByIdNameThenUartsAndNeverTheConsoleOrANodeWithoutUart) {
+  // By-id names where there are, else the kernel name: "ttyACM0" sorts first.
+  EXPECT_EQ(ComPath(1), tree.DevPath("ttyACM0"));
+  EXPECT_EQ(ComPath(2), tree.DevPath("ttyUSB1"));
+  EXPECT_EQ(ComPath(3), tree.DevPath("ttyUSB0"));
+  EXPECT_EQ(ComPath(4), tree.DevPath("ttyS2"));
+  EXPECT_EQ(ComPath(5), tree.DevPath("ttyS10"));
+  const TAfComResolution none = AfResolveComPort(6, tree.roots);
+  EXPECT_EQ(none.source, TAfComResolution::NoPort);
+  EXPECT_TRUE(none.devicePath.empty());
+
+  const TAfComResolution usb = AfResolveComPort(2, tree.roots);
+  ASSERT_TRUE(usb.info);
+  EXPECT_EQ(usb.info->byIdName, "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+
+  // The listing shows the console and the dead node too, after the rest.
+  const auto ports = AfListSerialPorts(tree.roots);
+  ASSERT_EQ(ports.size(), 7u);
+  EXPECT_TRUE(ports[5].console && ports[5].kernelName == "ttyS0");
+  EXPECT_EQ(ports[6].kind, TAfPortKind::OnBoardNoUart);
+
+  // A mapping wins, may name the console, and a by-id link finds its port.
+  const std::string byId = tree.roots.dev + "/serial/by-id/usb-Prolific_PL2303-if00-port0";
+  setenv("LK24_COM1", byId.c_str(), 1);
+  setenv("LK24_COM2", tree.DevPath("ttyS0").c_str(), 1);
+  const TAfComResolution mapped = AfResolveComPort(1, tree.roots);
+  EXPECT_EQ(ComPath(2), tree.DevPath("ttyS0"));
+  unsetenv("LK24_COM1");
+  unsetenv("LK24_COM2");
+  EXPECT_EQ(mapped.source, TAfComResolution::Mapped);
+  ASSERT_TRUE(mapped.info);
+  EXPECT_EQ(mapped.info->kernelName, "ttyUSB0");
+}
+
+TEST_F(PortResolver, AccessNamesMissingNoUartPermissionAndLockHolders) {
+  EXPECT_EQ(AfCheckPortAccess(tree.DevPath("ttyUSB9"), tree.roots).state, TAfPortState::Missing);
+  EXPECT_EQ(AfCheckPortAccess(tree.DevPath("ttyS3"), tree.roots).state, TAfPortState::NoUart);
+  EXPECT_EQ(AfCheckPortAccess(tree.DevPath("ttyUSB0"), tree.roots).state, TAfPortState::Free);
+
+  // Root may open anything, so the refusal comes through the seam.
+  AfSetSystemCalls({nullptr, [](const char*, int) { errno = EACCES; return -1; }, nullptr});
+  const TAfPortAccess denied = AfCheckPortAccess(tree.DevPath("ttyUSB0"), tree.roots);
+  AfSetSystemCalls({});
+  EXPECT_EQ(denied.state, TAfPortState::NoPermission);
+  struct stat node {};
+  ASSERT_EQ(stat(tree.DevPath("ttyUSB0").c_str(), &node), 0);
+  EXPECT_EQ(denied.group, getgrgid(node.st_gid)->gr_name) << "the group that owns the node";
+
+  // A lock file of a live process holds the port; one of a dead process is stale.
+  HolderProcess other("");
+  const std::string lockFile = AfLockFilePath("ttyUSB0", tree.roots);
+  std::ofstream(lockFile) << "      " << other.pid() << "\n";
+  const TAfPortAccess locked = AfCheckPortAccess(tree.DevPath("ttyUSB0"), tree.roots);
+  ASSERT_TRUE(locked.holder);
+  EXPECT_EQ(locked.holder->pid, other.pid());
+  other.Stop();
+  EXPECT_EQ(AfCheckPortAccess(tree.DevPath("ttyUSB0"), tree.roots).state, TAfPortState::Free);
+  EXPECT_FALSE(std::filesystem::exists(lockFile)) << "a stale lock is removed";
+}
+
+TEST_F(PortResolver, AProcessHoldingTheTerminalIsAHolderUnlessItIsTheDeviceEnd) {
+  PtyPair& pty = tree.Add("ttyUSB5", "", "usb1/1-5/1-5:1.0/ttyUSB5");
+  {
+    HolderProcess cat(pty.slavePath());
+    const TAfPortAccess held = AfCheckPortAccess(tree.DevPath("ttyUSB5"), tree.roots);
+    ASSERT_TRUE(held.holder);
+    EXPECT_EQ(held.holder->pid, cat.pid());
+    EXPECT_EQ(held.holder->name, "sleep");
+  }
+  // A simulator holds the master side, and the slave as well.
+  HolderProcess simulator(pty.slavePath(), pty.master());
+  EXPECT_EQ(AfCheckPortAccess(tree.DevPath("ttyUSB5"), tree.roots).state, TAfPortState::Free);
+}
+
+TEST_F(PortResolver, GrabbersAreFoundByTheirProcessNameAndTheLatencyTimerIsRead) {
+  const std::string link = tree.roots.dev + "/ModemManager";
+  std::filesystem::create_symlink("/bin/sleep", link);
+  HolderProcess grabber("", -1, link);
+  bool found = false;
+  for (const TAfPortHolder& g : AfFindPortGrabbers(tree.roots)) found |= g.pid == grabber.pid() && g.name == "ModemManager";
+  EXPECT_TRUE(found);
+
+  EXPECT_FALSE(AfLatencyTimerMs(tree.DevPath("ttyUSB1"), tree.roots));
+  tree.SetSysFile("devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/ttyUSB1/latency_timer", "16");
+  EXPECT_EQ(AfLatencyTimerMs(tree.DevPath("ttyUSB1"), tree.roots), 16);
+}
+
+}  // namespace

@@ -27,7 +27,7 @@ void waitOut(const QElapsedTimer& clock, int ms, const InterruptWatch* interrupt
   QTimer heartbeat;
   heartbeat.start(20);
   while (clock.elapsed() < ms && !interrupted(interrupts)) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
 }
 

@@ -49,7 +49,9 @@ TEST_F(CtlExitStatus, UsageErrorsAreOne) {
   EXPECT_EQ(runCtl(folder, {"--help"}).exitCode, 0);
 }
 
-TEST_F(CtlExitStatus, AnUnusableTemplateOrFileIsTwoAndSendsNothing) {
+// A bad template or file sends nothing; a backup that cannot be kept lets
+// nothing be written.
+TEST_F(CtlExitStatus, UnusableFilesAreTwo) {
   readReceiverFile("good.lk2");
   std::ofstream(folder.file("binary.lk2"), std::ios::binary) << std::string("\x7f" "ELF\x01\x02\0\0", 8);
   {
@@ -81,6 +83,12 @@ TEST_F(CtlExitStatus, AnUnusableTemplateOrFileIsTwoAndSendsNothing) {
   EXPECT_EQ(wrongTemplate.exitCode, 2);
   EXPECT_TRUE(wrongTemplate.err.contains(QStringLiteral("Prüfsumme"))) << wrongTemplate.err.toStdString();
   EXPECT_EQ(device->stats().bytesIn, 0);
+
+  std::ofstream(folder.file("Sicherungen")) << "a file where the backup folder belongs";
+  const CtlResult noBackup = runCtl(folder, {"program", "-p", slave(*device), "good.lk2"});
+  EXPECT_EQ(noBackup.exitCode, 2);
+  EXPECT_TRUE(noBackup.err.contains(QStringLiteral("Sicherung der Gerätedaten fehlgeschlagen"))) << noBackup.err.toStdString();
+  EXPECT_EQ(device->stats().commands, 256);  // the pre-read only
 }
 
 TEST_F(CtlExitStatus, APortMissingOrHeldElsewhereIsThreeNamesTheCauseAndSendsNothing) {

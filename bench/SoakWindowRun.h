@@ -147,6 +147,9 @@ inline Outcome WindowHarness::run(const WindowPlan& plan, const Limits& limits) 
 
   auto form = std::make_unique<TForm1>();
   form->show();
+  // As a user would, wait for the window to be drawn and its first refresh:
+  // both hold the main thread longer than the 200 ms between two answers.
+  serveEventsFor(400);
   form->image().DeviceImage = plan.userImage;
   const Table intended = windowIntendedImage(form->image(), before);
   QFile::remove(QString::fromLatin1(kTemplateFileName));  // written again when the window closes
@@ -207,6 +210,8 @@ inline Outcome WindowHarness::run(const WindowPlan& plan, const Limits& limits) 
   form.reset();
   device.stop();
   serveEventsFor(5);
+  // No event loop runs here to delete what the window left to deleteLater.
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   out.seconds = static_cast<double>(clock.nsecsElapsed()) / 1e9;
   out.stallMs = stalls_.longestMs();
   return out;

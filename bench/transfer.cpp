@@ -6,11 +6,13 @@
 
 #include "link/AfComPortLine.h"
 #include "link/DeviceLink.h"
+#include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
 #include "serial/AfComPort.h"
 #include "tools/devsim/DeviceSimulator.h"
 
 #include <QCoreApplication>
+#include <QTemporaryDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QThread>
@@ -100,6 +102,9 @@ bool runCase(const Case& c, int runs) {
   AfComPortLine line(port);
   line.setComNumber(1);
   DeviceLink link(image, view, line);
+  // Every program run keeps a backup of the device, on disk as in the program.
+  QTemporaryDir backups;
+  link.setBackupStore(std::make_unique<FolderBackupStore>(backups.filePath("LK24.ini").toStdString()));
 
   std::vector<double> reads, programs;
   for (int i = 0; i < runs; ++i) {

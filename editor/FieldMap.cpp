@@ -2,6 +2,7 @@
 
 #include "editor/NumberCodecs.h"
 #include "editor/DerivedTexts.h"
+#include "model/TemplateFormat.h"
 
 #include <array>
 #include <vector>
@@ -223,6 +224,19 @@ std::string identityText(const IdentityRow& display, const Table& image) {
     return firmwareText(image[display.address], image[display.address + 1]);
   }
   return serialText(wordAt(image, display.address));
+}
+
+std::string identityDisplayText(const IdentityRow& display, const Table& image, bool detected) {
+  return detected ? identityText(display, image) : std::string(kUnknownText);
+}
+
+std::string firmwareDisplayText(std::string_view half, const Table& image, bool detected) {
+  for (const IdentityRow& display : kIdentityDisplays) {
+    if (display.container == half && display.kind == IdentityKind::Firmware) {
+      return identityDisplayText(display, image, detected);
+    }
+  }
+  return std::string(kUnknownText);
 }
 
 }  // namespace lk24

@@ -71,5 +71,11 @@ void storeFieldText(const FieldRow& field, std::string_view text, Table& image);
 
 // The text of an identity display for the image.
 std::string identityText(const IdentityRow& display, const Table& image);
+// What the display shows: the image's value while its half's device is
+// recognised, " ??? " otherwise.
+std::string identityDisplayText(const IdentityRow& display, const Table& image, bool detected);
+// The firmware display of a half ("PSender" or "Pempfang") as the files'
+// firmware lines carry it.
+std::string firmwareDisplayText(std::string_view half, const Table& image, bool detected);
 
 }  // namespace lk24

@@ -1,10 +1,10 @@
 #include "link/DeviceLink.h"
 
-#include "editor/ImageCorrections.h"
 #include "link/DeviceIdentity.h"
 #include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
 #include "link/QtLinkTimer.h"
+#include "link/WriteImage.h"
 #include "model/TemplateFormat.h"
 
 #include <QDateTime>
@@ -309,14 +309,7 @@ void DeviceLink::finishPreRead() {
     restoreRequestedImage();
     return;
   }
-  // The serial numbers are the device's own, whatever the user's image says,
-  // and so are the pauses derived from them.
-  for (int a : {addr::kReceiverSerialHigh, addr::kReceiverSerialLow, addr::kTransmitterSerialHigh,
-                addr::kTransmitterSerialLow}) {
-    image_.WriteImage[a] = image_.DeviceImage[a];
-  }
-  derivePausesFromSerialNumber(image_.WriteImage);
-  image_.WriteImage[addr::kChecksum] = calculatechecksum(image_.WriteImage);
+  completeWriteImage(image_.WriteImage, image_.DeviceImage);
   state_.BytePos = 0;
   transmit(command::kWrite, 0, image_.WriteImage[0]);
 }

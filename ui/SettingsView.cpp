@@ -453,8 +453,7 @@ void SettingsView::refreshSwitch(const SwitchRow& row) {
 void SettingsView::setIdentityTexts(std::string_view half, bool detected) {
   for (const IdentityRow& display : identityDisplays()) {
     if (display.container != half) continue;
-    const std::string text = detected ? identityText(display, image_.DeviceImage) : std::string(kUnknownText);
-    edit(display.control)->setText(qs(text));
+    edit(display.control)->setText(qs(identityDisplayText(display, image_.DeviceImage, detected)));
   }
 }
 

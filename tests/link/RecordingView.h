@@ -73,9 +73,9 @@ class RecordingView : public LinkView {
   void focusProgButton() override { events.push_back("focus:Prog"); }
   void setTransferMenuEnabled(bool enabled) override { menuEnabled = enabled; }
   void setComItemEnabled(int comNumber, bool enabled) override { comEnabled.at(comNumber) = enabled; }
+  void setComItemToolTip(int comNumber, const QString& text) override { comToolTip.at(comNumber) = text; }
   void setEditingEnabled(bool enabled) override { editingEnabled = enabled; }
   void transferEnded() override { ++transfersEnded; }
-  void setComItemToolTip(int comNumber, const QString& text) override { comToolTip.at(comNumber) = text; }
   void setDeviceHighlight(DeviceHighlight h) override { highlight = h; }
   bool confirm(const QString& question) override {
     questions.push_back(question);

@@ -1,0 +1,156 @@
+// lk24ctl's read and program commands at zero latency against the simulated
+// device, whole processes as a user starts them, next to a bare blocking
+// termios loop that puts the same bytes on the same simulator. One run.
+//
+//   bench_lk24ctl [runs]      (default 5 of each)
+
+#include "tools/devsim/DeviceSimulator.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using lk24::devsim::DeviceSimulator;
+
+constexpr double kTarget = 2.5;
+
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+double median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  return values[values.size() / 2];
+}
+
+int openRaw(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+  if (fd < 0) return -1;
+  termios settings{};
+  ::tcgetattr(fd, &settings);
+  ::cfmakeraw(&settings);
+  settings.c_cflag |= CLOCAL | CREAD;
+  settings.c_cc[VMIN] = 1;
+  settings.c_cc[VTIME] = 0;
+  ::tcsetattr(fd, TCSANOW, &settings);
+  return fd;
+}
+
+// One command, one answer; false when the line fails.
+bool exchange(int fd, const std::vector<std::uint8_t>& command, std::uint8_t& answer) {
+  return ::write(fd, command.data(), command.size()) == static_cast<ssize_t>(command.size()) &&
+         ::read(fd, &answer, 1) == 1;
+}
+
+bool readPass(int fd, std::vector<std::uint8_t>& image) {
+  image.resize(256);
+  for (int a = 0; a < 256; ++a) {
+    if (!exchange(fd, {0xE6, static_cast<std::uint8_t>(a)}, image[a])) return false;
+  }
+  return true;
+}
+
+// The bytes of a read request or a program run, stop-and-wait, nothing else.
+double bareLoop(const DeviceSimulator& device, bool program) {
+  const auto start = Clock::now();
+  const int fd = openRaw(device.slavePath());
+  if (fd < 0) return -1;
+  const std::vector<std::uint8_t> wakeUp(25, 0x00);
+  bool ok = ::write(fd, wakeUp.data(), wakeUp.size()) == 25;
+  ::tcflush(fd, TCIFLUSH);
+  std::vector<std::uint8_t> image;
+  ok = ok && readPass(fd, image);
+  if (program) {
+    for (int a = 0; ok && a < 248; ++a) {
+      std::uint8_t echo = 0;
+      ok = exchange(fd, {0xE9, static_cast<std::uint8_t>(a), image[a]}, echo) && echo == image[a];
+    }
+    ok = ok && readPass(fd, image);
+  }
+  ::close(fd);
+  return ok ? secondsSince(start) : -1;
+}
+
+double runCtl(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  const auto start = Clock::now();
+  pid_t pid = 0;
+  int status = -1;
+  const bool started = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  if (!started || ::waitpid(pid, &status, 0) != pid) return -1;
+  const double seconds = secondsSince(start);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? seconds : -1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
+  namespace fs = std::filesystem;
+  const fs::path folder = fs::temp_directory_path() / ("lk24-bench-ctl-" + std::to_string(::getpid()));
+  fs::create_directories(folder);
+  fs::copy_file(LK24_SOURCE_DIR "/templates/LK24.ini", folder / "LK24.ini");
+  fs::current_path(folder);  // the backups of the program runs go here too
+
+  DeviceSimulator device(lk24::devsim::Options{});
+  std::string error;
+  if (!device.start(&error)) {
+    std::fprintf(stderr, "simulator: %s\n", error.c_str());
+    return 1;
+  }
+  const std::string port = device.slavePath();
+  const std::string ctl = LK24_CTL_PATH;
+  if (runCtl({ctl, "read", "-p", port, "-o", "device.lk2"}) < 0) {
+    std::fprintf(stderr, "lk24ctl read failed\n");
+    return 1;
+  }
+
+  std::vector<double> bareRead, bareProgram, ctlRead, ctlProgram;
+  for (int i = 0; i < runs; ++i) {  // alternating, so a busy machine weighs on both alike
+    bareRead.push_back(bareLoop(device, false));
+    ctlRead.push_back(runCtl({ctl, "read", "-p", port, "-o", "device.lk2"}));
+    bareProgram.push_back(bareLoop(device, true));
+    ctlProgram.push_back(runCtl({ctl, "program", "-p", port, "device.lk2"}));
+  }
+  fs::current_path(fs::temp_directory_path());
+  fs::remove_all(folder);
+  bool ok = true;
+  auto report = [&](const char* what, const std::vector<double>& ctlTimes, const std::vector<double>& bareTimes) {
+    if (*std::min_element(ctlTimes.begin(), ctlTimes.end()) < 0 ||
+        *std::min_element(bareTimes.begin(), bareTimes.end()) < 0) {
+      std::printf("%s: a run failed\n", what);
+      ok = false;
+      return;
+    }
+    const double c = median(ctlTimes);
+    const double b = median(bareTimes);
+    std::printf("lk24ctl %-8s median %.4f s (whole process), bare termios loop %.4f s: ratio %.2f (target %.1f)\n",
+                what, c, b, c / b, kTarget);
+    std::printf("TABLE|lk24ctl %s, simulator, no latency|%.4f s|bare termios loop %.4f s (target %.1f x)|%.2f\n", what,
+                c, b, kTarget, c / b);
+    ok = ok && c / b <= kTarget;
+  };
+  std::printf("lk24ctl against the simulator at zero latency, %d runs of each\n", runs);
+  report("read", ctlRead, bareRead);
+  report("program", ctlProgram, bareProgram);
+  return ok ? 0 : 1;
+}

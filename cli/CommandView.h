@@ -1,0 +1,71 @@
+#pragma once
+// The device link's view for the command line: it keeps the log the window
+// would show, turns the gauge into a progress line, answers the program
+// question with Yes (the command itself is the user's Yes) and runs the
+// refresh's image corrections where the window refreshes. Main thread only.
+
+#include "link/LinkView.h"
+#include "model/ConfigImage.h"
+
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+namespace lk24::cli {
+
+class ProgressLine;
+
+struct LogLine {
+  QString text;
+  bool red = false;
+  bool plain = false;  // a plain line of the log (device recognition), not an entry
+};
+
+class CommandView final : public LinkView {
+ public:
+  // progress may be null. echo, when set, gets every log line as it comes.
+  CommandView(ConfigImage& image, ProgressLine* progress, std::function<void(const LogLine&)> echo = {});
+
+  const std::vector<LogLine>& log() const { return log_; }
+  // Whether an entry with exactly this text, or starting with it, was logged.
+  bool logged(const QString& text) const;
+  bool loggedStartingWith(const QString& prefix) const;
+  // Whether the read pass of the request (a plain read or a program run's
+  // pre-read) received all 256 bytes.
+  bool readPassCompleted() const { return readBytes_ >= kImageSize; }
+
+  // Adds a line of the command's own to the log.
+  void addEntry(const QString& text, bool red);
+
+  void showinfo(const QString& text, LogColour colour, int style) override;
+  void appendPlainLine(const QString& text) override;
+  void scrollLogToEnd() override {}
+  // Every beep of the link comes with a red entry, which says more.
+  void beep() override {}
+  void setProgressPanelVisible(bool visible) override;
+  void setGaugeVisible(bool) override {}
+  void setGaugeProgress(int percent) override;
+  void setActionText(const QString& text) override;
+  void setLeseButtonEnabled(bool) override {}
+  void setProgButtonEnabled(bool) override {}
+  void focusLeseButton() override {}
+  void focusProgButton() override {}
+  void setTransferMenuEnabled(bool) override {}
+  void setComItemEnabled(int, bool) override {}
+  void setDeviceHighlight(DeviceHighlight) override {}
+  bool confirm(const QString&) override { return true; }
+  void showdata() override;
+
+ private:
+  void add(LogLine line);
+
+  ConfigImage& image_;
+  ProgressLine* progress_;
+  std::function<void(const LogLine&)> echo_;
+  std::vector<LogLine> log_;
+  QString pass_;
+  int readBytes_ = 0;
+};
+
+}  // namespace lk24::cli

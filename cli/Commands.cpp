@@ -1,0 +1,252 @@
+#include "cli/Commands.h"
+
+#include "cli/CommandView.h"
+#include "cli/DeviceSession.h"
+#include "cli/Inputs.h"
+#include "cli/InterruptWatch.h"
+#include "cli/Outcome.h"
+#include "cli/Output.h"
+#include "cli/PortChoice.h"
+#include "cli/ProductionLoop.h"
+#include "cli/ProgramImage.h"
+#include "cli/ProgramRun.h"
+#include "cli/PortList.h"
+#include "cli/ProgressLine.h"
+#include "cli/Report.h"
+#include "editor/FieldMap.h"
+#include "model/TemplateFormat.h"
+
+
+#include <cstdio>
+
+namespace lk24::cli {
+
+namespace {
+
+QString commandName(Command command) {
+  switch (command) {
+    case Command::Ports:
+      return QStringLiteral("ports");
+    case Command::Info:
+      return QStringLiteral("info");
+    case Command::Read:
+      return QStringLiteral("read");
+    case Command::Program:
+      return QStringLiteral("program");
+    case Command::Verify:
+      return QStringLiteral("verify");
+    case Command::Help:
+    case Command::Version:
+      break;
+  }
+  return {};
+}
+
+// Everything a device command needs before it opens the port.
+struct Prepared {
+  ConfigImage image;
+  TemplateTables tables;
+  std::optional<Table> file;
+  PortChoice port;
+};
+
+class CommandRunner {
+ public:
+  CommandRunner(const Arguments& arguments, const InterruptWatch* interrupts)
+      : args_(arguments),
+        interrupts_(interrupts),
+        progress_(stderrIsTerminal()),
+        view_(prepared_.image, &progress_, echoFunction()) {
+    report_.command = commandName(args_.command);
+    report_.portGiven = args_.port;
+  }
+
+  int run() {
+    if (args_.command == Command::Ports) return ports();
+    if (!prepare()) return finish();
+    if (args_.command == Command::Program && args_.each) {
+      return runProductionLoop(prepared_.image, *prepared_.file, prepared_.port, prepared_.tables.path,
+                               args_.json, interrupts_, progress_);
+    }
+    switch (args_.command) {
+      case Command::Info:
+        info();
+        break;
+      case Command::Read:
+        read();
+        break;
+      case Command::Program:
+        program();
+        break;
+      case Command::Verify:
+        verify();
+        break;
+      default:
+        break;
+    }
+    return finish();
+  }
+
+ private:
+  std::function<void(const LogLine&)> echoFunction() {
+    if (args_.json) return {};
+    return [](const LogLine& line) { printOut(line.text.trimmed()); };
+  }
+
+  bool fail(ExitStatus status, const QString& message) {
+    report_.status = status;
+    report_.message = message;
+    return false;
+  }
+
+  // Template and file first: a bad one must not send a byte.
+  bool prepare() {
+    QString error;
+    const auto tables = loadTemplate(args_.templatePath, prepared_.image, &error);
+    if (!tables) return fail(ExitStatus::FileUnusable, error);
+    prepared_.tables = *tables;
+    if (!args_.file.isEmpty()) {
+      prepared_.file = loadConfiguration(args_.file, &error);
+      if (!prepared_.file) return fail(ExitStatus::FileUnusable, error);
+    }
+    prepared_.port = choosePort(args_.port, prepared_.tables.port);
+    report_.portDevice = prepared_.port.device;
+    return true;
+  }
+
+  std::unique_ptr<DeviceSession> openSession() {
+    return std::make_unique<DeviceSession>(prepared_.image, view_, prepared_.port.number, interrupts_,
+                                           prepared_.tables.path);
+  }
+
+  // After a read pass: the status, the device and the cause of a failure.
+  bool judgeRead(const DeviceSession& session, bool finished) {
+    report_.log = view_.log();
+    if (!finished) return interrupted();
+    if (view_.readPassCompleted()) report_.device = factsOf(prepared_.image.ReadBuffer);
+    const ExitStatus status = readOutcome(view_, session);
+    if (status == ExitStatus::Success) return true;
+    fail(status, causeOf(view_, session, prepared_.port));
+    return status == ExitStatus::ChecksumWrong;  // the image is there all the same
+  }
+
+  bool interrupted() {
+    report_.interruptedBy = interrupts_ ? interrupts_->signalNumber() : 0;
+    report_.message = QStringLiteral("abgebrochen, der Port ist geschlossen");
+    return false;
+  }
+
+  void info() {
+    auto session = openSession();
+    const bool finished = session->read();
+    judgeRead(*session, finished);
+    if (!args_.json && report_.device) printFacts(*report_.device);
+  }
+
+  void printFacts(const DeviceFacts& facts) {
+    printOut(QStringLiteral("Gerät:            ") + typeName(facts));
+    printOut(QStringLiteral("Seriennummer:     ") +
+             (facts.serialNumber >= 0 ? QStringLiteral("%1").arg(facts.serialNumber, 5, 10, QLatin1Char('0'))
+                                      : QStringLiteral("-")));
+    printOut(QStringLiteral("Firmware:         ") + facts.firmware +
+             (facts.firmwareFits ? QStringLiteral(" (passt)") : QStringLiteral(" (passt nicht zur Software)")));
+    printOut(QStringLiteral("Schreibschutz:    ") + (facts.writeProtected ? QStringLiteral("ja") : QStringLiteral("nein")));
+    printOut(QStringLiteral("EEPROM-Prüfsumme: ") +
+             (facts.checksumRight ? QStringLiteral("richtig") : QStringLiteral("falsch")));
+  }
+
+  void read() {
+    auto session = openSession();
+    const bool finished = session->read();
+    if (!judgeRead(*session, finished)) return;
+    // "Speichern" after "Auslesen": the firmware lines as the displays show
+    // them now, then the merge and the 1040 lines.
+    ConfigImage& image = prepared_.image;
+    DeviceLink& link = session->link();
+    const std::string transmitterFirmware =
+        firmwareDisplayText("PSender", image.DeviceImage, link.TransmitterDetected());
+    const std::string receiverFirmware = firmwareDisplayText("Pempfang", image.DeviceImage, link.ReceiverDetected());
+    const LineList lines = BuildFile(image, prepared_.port.fileNumber, transmitterFirmware, receiverFirmware);
+    if (lines.saveToFile(args_.output.toLocal8Bit().toStdString()) != FileWriteStatus::Ok) {
+      view_.addEntry(QStringLiteral(" Fehler bei \"Datei speichern!\""), true);
+      report_.log = view_.log();
+      fail(ExitStatus::FileUnusable, QStringLiteral(" Fehler bei \"Datei speichern!\": \"%1\"").arg(args_.output).trimmed());
+      return;
+    }
+    view_.addEntry(QStringLiteral(" file gespeichert unter \"") + args_.output + QLatin1Char('"'), false);
+    report_.log = view_.log();
+    report_.outputFile = args_.output;
+  }
+
+  void program() {
+    programDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.tables.path, interrupts_, view_,
+                  report_);
+  }
+
+  void verify() {
+    const Table requested = requestedImage(prepared_.image, *prepared_.file);
+    auto session = openSession();
+    // A wrong checksum is no reason not to compare: byte 239 will differ.
+    if (!judgeRead(*session, session->read())) return;
+    const Table& device = prepared_.image.ReadBuffer;
+    const Table expected = imageToProgram(requested, device);
+    for (int a = 0; a <= addr::kLastCompared; ++a) {
+      if (expected[a] == device[a]) continue;
+      report_.differences.push_back({a, expected[a], device[a]});
+      if (!args_.json) {
+        printOut(QStringLiteral("Adresse %1: erwartet %2, im Gerät %3").arg(a).arg(expected[a]).arg(device[a]));
+      }
+    }
+    if (report_.differences.empty()) {
+      report_.status = ExitStatus::Success;
+      report_.message.clear();
+      if (!args_.json) printOut(QStringLiteral("Gerät und Datei stimmen überein"));
+    } else {
+      fail(ExitStatus::VerifyDifferences, QStringLiteral("! FEHLER Verify !: %1 Byte(s) weichen ab")
+                                              .arg(report_.differences.size()));
+    }
+  }
+
+  int ports() {
+    const PortListing listing = listPorts();
+    if (args_.json) {
+      printOut(QString::fromUtf8(portsJson(listing)));
+    } else {
+      for (const QString& line : portsText(listing)) printOut(line);
+    }
+    return code(ExitStatus::Success);
+  }
+
+  int finish() {
+    progress_.clear();
+    if (args_.json) printOut(QString::fromUtf8(toJson(report_)));
+    if (!report_.message.isEmpty()) printErr(QStringLiteral("lk24ctl: ") + report_.message);
+    return report_.exitCode();
+  }
+
+  const Arguments& args_;
+  const InterruptWatch* interrupts_;
+  Prepared prepared_;
+  ProgressLine progress_;
+  CommandView view_;
+  Report report_;
+};
+
+}  // namespace
+
+int runCommand(const Arguments& arguments, const InterruptWatch* interrupts) {
+  switch (arguments.command) {
+    case Command::Help:
+      std::fputs(usageText().toUtf8().constData(), stdout);
+      return code(ExitStatus::Success);
+    case Command::Version:
+      std::fputs(versionText().toUtf8().constData(), stdout);
+      return code(ExitStatus::Success);
+    default:
+      break;
+  }
+  CommandRunner runner(arguments, interrupts);
+  return runner.run();
+}
+
+}  // namespace lk24::cli

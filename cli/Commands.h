@@ -1,0 +1,16 @@
+#pragma once
+// The five commands of lk24ctl. Each reads its files before it opens the
+// port, drives the window's DeviceLink through a DeviceSession, prints what
+// it found (or one JSON document) and returns the exit status.
+
+#include "cli/CommandLine.h"
+
+namespace lk24::cli {
+
+class InterruptWatch;
+
+// Runs the parsed command; interrupts may be null. Main thread, inside a
+// QCoreApplication.
+int runCommand(const Arguments& arguments, const InterruptWatch* interrupts);
+
+}  // namespace lk24::cli

@@ -1,0 +1,89 @@
+#include "cli/DeviceSession.h"
+
+#include "cli/CommandView.h"
+#include "cli/InterruptWatch.h"
+#include "link/FolderBackupStore.h"
+#include "serial/AfUtils.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+namespace lk24::cli {
+
+namespace {
+
+// The window's backup folder, remembering the file it wrote for the report.
+class RecordingBackupStore final : public BackupStore {
+ public:
+  RecordingBackupStore(const QString& templatePath, QString& written)
+      : folder_(templatePath.toLocal8Bit().toStdString()), written_(written) {}
+
+  BackupResult store(const DeviceBackup& backup) override {
+    BackupResult result = folder_.store(backup);
+    if (result.saved) written_ = result.path;
+    return result;
+  }
+
+ private:
+  FolderBackupStore folder_;
+  QString& written_;
+};
+
+}  // namespace
+
+DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber,
+                             const InterruptWatch* interrupts, const QString& templatePath)
+    : interrupts_(interrupts), line_(port_), link_(image, view, line_) {
+  line_.setComNumber(comNumber);
+  link_.setBackupStore(std::make_unique<RecordingBackupStore>(templatePath, backupFile_));
+  // What would reach the window's error box ends the transfer here instead.
+  SetStandardErrorDisplay([this](const std::string& message) {
+    if (escapedError_.isEmpty()) escapedError_ = QString::fromStdString(message);
+  });
+}
+
+DeviceSession::~DeviceSession() {
+  SetStandardErrorDisplay({});
+  try {
+    port_.Close();
+  } catch (const std::exception&) {
+    // Closing at the end: nothing left to tell anyone.
+  }
+}
+
+bool DeviceSession::read() {
+  link_.LeseButtonClick();
+  return waitForEnd();
+}
+
+bool DeviceSession::program() {
+  link_.ProgButtonClick();
+  return waitForEnd();
+}
+
+bool DeviceSession::waitForEnd() {
+  QTimer heartbeat;  // wakes the loop to look at the link's state
+  heartbeat.start(20);
+  while (link_.transferRunning()) {
+    if (!escapedError_.isEmpty()) {
+      link_.closeport();
+      break;
+    }
+    // Nothing has been written while the first read pass runs; after that
+    // the run is finished first, so no device is left half-written.
+    const TransferState& state = link_.state();
+    if (interrupts_ && interrupts_->requested() && state.ReadMode) {
+      link_.closeport();
+      try {
+        port_.Close();
+      } catch (const std::exception&) {
+      }
+      return false;
+    }
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  return true;
+}
+
+}  // namespace lk24::cli

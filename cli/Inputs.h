@@ -1,0 +1,27 @@
+#pragma once
+// The two files a command reads before it opens the port, so that a bad one
+// never sends a byte: the template (the window's reduced state is an error
+// here) and the configuration file to program or compare.
+
+#include "model/ConfigImage.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+namespace lk24::cli {
+
+struct TemplateTables {
+  std::uint16_t port = 1;  // the template's port entry, as the window takes it
+  QString path;            // as given; the backups go beside it
+};
+
+// Loads the template into image as the window's start-up does. On failure
+// the error names the file and what is wrong with it.
+std::optional<TemplateTables> loadTemplate(const QString& path, ConfigImage& image, QString* error);
+
+// The DeviceImage of a configuration file, all or nothing, as "Laden" reads it.
+std::optional<Table> loadConfiguration(const QString& path, QString* error);
+
+}  // namespace lk24::cli

@@ -1,0 +1,55 @@
+#include "cli/InterruptWatch.h"
+
+#include <QSocketNotifier>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+namespace lk24::cli {
+
+namespace {
+
+int pipeFds[2] = {-1, -1};
+
+extern "C" void onSignal(int number) {
+  const int saved = errno;
+  const unsigned char byte = static_cast<unsigned char>(number);
+  (void)!::write(pipeFds[1], &byte, 1);
+  errno = saved;
+}
+
+}  // namespace
+
+InterruptWatch::InterruptWatch() {
+  if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+  notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
+  connect(notifier_, &QSocketNotifier::activated, this, &InterruptWatch::readPipe);
+  struct sigaction action {};
+  action.sa_handler = onSignal;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGTERM, &action, nullptr);
+}
+
+InterruptWatch::~InterruptWatch() {
+  ::signal(SIGINT, SIG_DFL);
+  ::signal(SIGTERM, SIG_DFL);
+  for (int& fd : pipeFds) {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+}
+
+void InterruptWatch::readPipe() {
+  unsigned char byte = 0;
+  while (::read(pipeFds[0], &byte, 1) == 1) {
+    if (signal_ == 0) signal_ = byte;
+  }
+  emit interrupted();
+}
+
+}  // namespace lk24::cli

@@ -1,0 +1,49 @@
+#include "cli/Outcome.h"
+
+#include "cli/CommandView.h"
+#include "cli/DeviceSession.h"
+#include "cli/PortChoice.h"
+#include "link/LinkTexts.h"
+
+#include <QStringList>
+
+namespace lk24::cli {
+
+ExitStatus readOutcome(const CommandView& view, const DeviceSession& session) {
+  if (view.logged(linktext::portOpenFailed())) return ExitStatus::PortUnavailable;
+  if (!view.readPassCompleted() || !session.escapedError().isEmpty()) return ExitStatus::TransferError;
+  if (view.logged(linktext::checksumWrong())) return ExitStatus::ChecksumWrong;
+  return ExitStatus::Success;
+}
+
+ExitStatus programOutcome(const CommandView& view, const DeviceSession& session) {
+  if (view.logged(linktext::portOpenFailed())) return ExitStatus::PortUnavailable;
+  if (view.logged(linktext::firmwareMismatch()) || view.logged(linktext::writeProtected())) {
+    return ExitStatus::DeviceRefused;
+  }
+  if (!session.escapedError().isEmpty()) return ExitStatus::TransferError;
+  if (view.logged(linktext::programDone())) return ExitStatus::Success;
+  if (view.logged(linktext::verifyDifference())) return ExitStatus::VerifyDifferences;
+  // The device's image could not be kept, so nothing was written: a file
+  // problem on this side.
+  const QString backupFailed = linktext::backupFailed(QString()).section(QLatin1Char(':'), 0, 0);
+  if (view.loggedStartingWith(backupFailed)) return ExitStatus::FileUnusable;
+  return ExitStatus::TransferError;
+}
+
+QString causeOf(const CommandView& view, const DeviceSession& session, const PortChoice& port) {
+  QStringList texts;
+  for (const LogLine& line : view.log()) {
+    if (line.red) texts << line.text.trimmed();
+  }
+  if (!session.escapedError().isEmpty()) texts << session.escapedError();
+  QString cause = texts.join(QStringLiteral(" / "));
+  // Without a reason line of the port's own, the device is named here.
+  if (view.logged(linktext::portOpenFailed()) && texts.size() == 1) {
+    cause += port.given == port.device ? QStringLiteral(" (%1)").arg(port.device)
+                                       : QStringLiteral(" (%1 = %2)").arg(port.given, port.device);
+  }
+  return cause;
+}
+
+}  // namespace lk24::cli

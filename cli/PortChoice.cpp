@@ -1,0 +1,29 @@
+#include "cli/PortChoice.h"
+
+#include "cli/CommandLine.h"
+#include "serial/AfPortResolver.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace lk24::cli {
+
+PortChoice choosePort(const QString& given, std::uint16_t templatePort) {
+  PortChoice choice;
+  choice.given = given;
+  if (const int com = comNumberOf(given); com != 0) {
+    choice.number = static_cast<std::uint16_t>(com);
+    choice.fileNumber = choice.number;
+    choice.device = QString::fromStdString(AfResolveComPort(com, TAfPortRoots{}).devicePath);
+    return choice;
+  }
+  // A number the port component refuses (0) is no place to map a path to.
+  choice.number = templatePort >= 1 ? templatePort : 1;
+  choice.fileNumber = templatePort;
+  choice.device = given;
+  const std::string variable = "LK24_COM" + std::to_string(choice.number);
+  ::setenv(variable.c_str(), given.toLocal8Bit().constData(), 1);
+  return choice;
+}
+
+}  // namespace lk24::cli

@@ -1,0 +1,31 @@
+#pragma once
+// What "ports" shows: COM1..COM4 with the device each resolves to, then
+// every serial port found with what it is and whether it can be opened now.
+// Nothing is opened to find out.
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <vector>
+
+namespace lk24::cli {
+
+struct PortEntry {
+  QString name;         // "COM1".. in the COM list; the device path for a port found
+  QString device;       // the device path; empty when COMn resolves to none
+  QString description;  // what it is, as the window's tooltips say it
+  QString state;        // free, no-permission, held, missing, no-uart, no-port, failed
+  QString availability; // the same in German, with the holder's name and PID or the group
+};
+
+struct PortListing {
+  std::vector<PortEntry> comPorts;
+  std::vector<PortEntry> found;
+};
+
+PortListing listPorts();
+QStringList portsText(const PortListing& listing);
+QByteArray portsJson(const PortListing& listing);
+
+}  // namespace lk24::cli

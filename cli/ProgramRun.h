@@ -1,0 +1,19 @@
+#pragma once
+// "Laden" of a file followed by "Programmieren" answered with Yes, into the
+// device on one port; shared by "program" and its production loop.
+
+#include "cli/Report.h"
+#include "model/ConfigImage.h"
+
+namespace lk24::cli {
+
+class CommandView;
+class InterruptWatch;
+struct PortChoice;
+
+// image holds the template's tables; its DeviceImage is replaced by file.
+// Fills report's status, message, device, backup file and log.
+void programDevice(ConfigImage& image, const Table& file, const PortChoice& port, const QString& templatePath,
+                   const InterruptWatch* interrupts, CommandView& view, Report& report);
+
+}  // namespace lk24::cli

@@ -1,0 +1,128 @@
+// lk24ctl's main road end to end: a read gives the file the window saves, and
+// that file programmed into another device verifies, with a backup of what
+// the device held before.
+
+#include "CtlProcess.h"
+#include "editor/DerivedTexts.h"
+#include "editor/ImageCorrections.h"
+#include "model/ConfigurationFile.h"
+#include "model/TemplateFormat.h"
+
+#include <QDir>
+#include <QJsonArray>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace lk24::test {
+namespace {
+
+using devsim::DeviceType;
+using devsim::Options;
+using devsim::test::startedDevice;
+
+// What "Speichern" after "Auslesen" writes for a device image: the
+// template's tables, the refresh's corrections, the merge, the firmware of
+// the recognised receiver and " ??? " for the transmitter half.
+LineList windowSaveOfReceiver(const Table& deviceImage, int port) {
+  ConfigImage image;
+  LineList templateLines;
+  EXPECT_EQ(templateLines.loadFromFile(LK24_SOURCE_DIR "/templates/LK24.ini"), FileReadStatus::Ok);
+  EXPECT_EQ(loadTemplateTables(templateLines, image), TemplateLoad::Valid);
+  image.DeviceImage = deviceImage;
+  applyImageCorrections(image.DeviceImage);
+  return BuildFile(image, port, kUnknownText,
+                   firmwareText(deviceImage[addr::kFirmwareMajor], deviceImage[addr::kFirmwareMinor]));
+}
+
+void expectSameApartFromSignature(const LineList& actual, const LineList& expected) {
+  ASSERT_EQ(actual.count(), line::kCount);
+  ASSERT_EQ(expected.count(), line::kCount);
+  for (int i = 0; i < line::kCount - 1; ++i) EXPECT_EQ(actual.line(i), expected.line(i)) << "line " << i;
+}
+
+TEST(CtlRoundTrip, ReadGivesTheWindowsSaveWithThePortLineOfTheRequest) {
+  CtlFolder folder;
+  auto receiver = startedDevice();
+  // A value the refresh corrects (distance threshold 0 becomes 1) and a
+  // stale version stamp: the file carries the corrected image.
+  Table eeprom = receiver->eeprom();
+  eeprom[30] = 0;
+  eeprom[1] = 7;
+  eeprom[239] = calculatechecksum(eeprom);
+  receiver->setEeprom(eeprom);
+
+  ::setenv("LK24_COM2", receiver->slavePath().c_str(), 1);
+  const CtlResult viaCom = runCtl(folder, {"read", "-p", "COM2", "-o", "com2.lk2"});
+  ::unsetenv("LK24_COM2");
+  ASSERT_EQ(viaCom.exitCode, 0) << viaCom.err.toStdString();
+  EXPECT_TRUE(viaCom.out.contains(QStringLiteral("Daten erfolgreich gelesen")));
+  LineList written;
+  ASSERT_EQ(written.loadFromFile(folder.file("com2.lk2")), FileReadStatus::Ok);
+  expectSameApartFromSignature(written, windowSaveOfReceiver(eeprom, 2));
+
+  // A device path takes the template's port number (1 in the shipped one).
+  const CtlResult viaPath = runCtl(folder, {"read", "--port", slave(*receiver), "--output", "path.lk2", "--json"});
+  ASSERT_EQ(viaPath.exitCode, 0) << viaPath.err.toStdString();
+  ASSERT_EQ(written.loadFromFile(folder.file("path.lk2")), FileReadStatus::Ok);
+  expectSameApartFromSignature(written, windowSaveOfReceiver(eeprom, 1));
+  const QJsonObject json = viaPath.json();
+  EXPECT_EQ(json["command"].toString(), "read");
+  EXPECT_EQ(json["exitStatus"].toInt(), 0);
+  EXPECT_EQ(json["portDevice"].toString(), slave(*receiver));
+  EXPECT_EQ(json["device"]["type"].toString(), "receiver");
+  EXPECT_EQ(json["device"]["serialNumber"].toInt(), 4711);
+  EXPECT_EQ(json["device"]["firmware"].toString(), "1.05");
+  EXPECT_TRUE(json["device"]["checksumRight"].toBool());
+  EXPECT_EQ(json["log"].toArray().first()["text"].toString(), "Daten erfolgreich gelesen");
+}
+
+TEST(CtlRoundTrip, ProgramOfAReceiversFileIntoATransmitterVerifiesAndKeepsABackup) {
+  CtlFolder folder;
+  auto receiver = startedDevice();
+  ASSERT_EQ(runCtl(folder, {"read", "-p", slave(*receiver), "-o", "receiver.lk2"}).exitCode, 0);
+
+  Options transmitterOptions;
+  transmitterOptions.type = DeviceType::Transmitter;
+  auto transmitter = startedDevice(transmitterOptions);
+  const Table before = transmitter->eeprom();
+  const CtlResult program = runCtl(folder, {"program", "-p", slave(*transmitter), "--json", "receiver.lk2"});
+  ASSERT_EQ(program.exitCode, 0) << program.err.toStdString() << program.out.toStdString();
+  const QJsonObject json = program.json();
+  EXPECT_EQ(json["result"].toString(), "success");
+  EXPECT_EQ(json["device"]["type"].toString(), "transmitter");
+  EXPECT_EQ(json["device"]["serialNumber"].toInt(), 2342);
+
+  // The backup beside the template holds the transmitter's bytes as they were.
+  const QStringList backups = QDir(folder.path("Sicherungen")).entryList(QDir::Files);
+  ASSERT_EQ(backups.size(), 1);
+  EXPECT_EQ(json["backupFile"].toString(), folder.path("Sicherungen/" + backups.first().toStdString()));
+  const ConfigurationFileLoad backup = readConfigurationFile(json["backupFile"].toString().toStdString());
+  ASSERT_TRUE(backup.ok);
+  EXPECT_EQ(backup.deviceImage, before);
+
+  // The transmitter keeps its own serial number.
+  EXPECT_EQ(transmitter->eeprom()[addr::kTransmitterSerialLow], before[addr::kTransmitterSerialLow]);
+  EXPECT_EQ(runCtl(folder, {"verify", "-p", slave(*transmitter), "receiver.lk2"}).exitCode, 0);
+
+  // Another configuration: every differing address is listed with both values.
+  ConfigImage other;
+  other.AndMask.fill(0xFF);
+  other.DeviceImage = backup.deviceImage;
+  other.DeviceImage[40] = static_cast<std::uint8_t>(transmitter->eeprom()[40] + 1);
+  ASSERT_EQ(BuildFile(other, 1, kUnknownText, kUnknownText).saveToFile(folder.file("other.lk2")), FileWriteStatus::Ok);
+  const CtlResult verify = runCtl(folder, {"verify", "-p", slave(*transmitter), "--json", "other.lk2"});
+  EXPECT_EQ(verify.exitCode, 5);
+  bool listed40 = false;
+  for (const QJsonValue& d : verify.json()["differences"].toArray()) {
+    if (d["address"].toInt() == 40) {
+      listed40 = d["expected"].toInt() == transmitter->eeprom()[40] + 1 && d["actual"].toInt() == transmitter->eeprom()[40];
+    }
+  }
+  EXPECT_TRUE(listed40) << verify.out.toStdString();
+  EXPECT_TRUE(verify.err.contains(QStringLiteral("FEHLER Verify"))) << verify.err.toStdString();
+}
+
+}  // namespace
+}  // namespace lk24::test

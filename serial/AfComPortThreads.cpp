@@ -61,10 +61,11 @@ void TAfComPortCoreThread::Start() {
     running_ = false;
     throw;
   }
+  // Named here rather than by the thread itself, so the name is there when Start returns.
+  pthread_setname_np(thread_.native_handle(), name_);
 }
 
 void TAfComPortCoreThread::Run() {
-  pthread_setname_np(pthread_self(), name_);
   tid_ = gettid();
   try {
     Execute();

@@ -288,7 +288,7 @@ TEST(ComPortLifetime, DestroyingAnOpenPortStopsItWithoutACloseEvent) {
     EXPECT_EQ(CountEngineThreads(), threads + 2);
   }
   EXPECT_EQ(closes, 0);
-  EXPECT_EQ(CountEngineThreads(), threads);
+  EXPECT_EQ(SettledEngineThreads(threads), threads);
 }
 
 // --- the fake device: line events a pseudo-terminal never gives
@@ -398,7 +398,7 @@ TEST_F(FakePort, AHandlerMayCloseThePortWhoseEventItHandles) {
   line->Receive({1});
   ASSERT_TRUE(PumpUntil([&] { return closes == 1; }, 3000));
   EXPECT_FALSE(port.Active());
-  EXPECT_EQ(CountEngineThreads(), 0);
+  EXPECT_EQ(SettledEngineThreads(0), 0);
   port.Open();
   EXPECT_TRUE(port.Active()) << "and open it again";
 }

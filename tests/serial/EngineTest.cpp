@@ -212,7 +212,7 @@ TEST(EngineOpen, OpenAndCloseAThousandTimesLeavesNoDescriptorOrThread) {
     core.CloseComPort();
   }
   EXPECT_EQ(CountOpenDescriptors(), descriptors);
-  EXPECT_EQ(CountEngineThreads(), threads);
+  EXPECT_EQ(SettledEngineThreads(threads), threads);
 }
 
 // Counts the waits of a real device, to tell a waiting thread from a spinning one.
@@ -310,7 +310,7 @@ TEST_F(FakeEngine, RefusedSettingsFailTheOpenAndLeaveTheDevicesRecord) {
   EXPECT_EQ(core.GetDCB().BaudRate, 9600u);
   EXPECT_EQ(core.GetDCB().ByteSize, 7);
   EXPECT_EQ(line->devicesAlive, 0);
-  EXPECT_EQ(CountEngineThreads(), threads);
+  EXPECT_EQ(SettledEngineThreads(threads), threads);
 
   // Refused while open: the port stays open with what the device reports.
   line->refuseSettings = false;
@@ -336,7 +336,7 @@ TEST_F(FakeEngine, AnEventThreadThatNeverStartsFailsTheOpen) {
   EXPECT_FALSE(core.Active());
   EXPECT_FALSE(core.Opened());
   EXPECT_EQ(line->devicesAlive, 0);
-  EXPECT_EQ(CountEngineThreads(), threads);
+  EXPECT_EQ(SettledEngineThreads(threads), threads);
   line->holdEventThread = false;
   EXPECT_EQ(OpenError(), "opened");
 }

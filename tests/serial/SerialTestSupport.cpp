@@ -10,6 +10,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdio>
 #include <stdexcept>
 #include <thread>
@@ -163,5 +164,15 @@ int CountEngineThreads() {
     }
   }
   closedir(dir);
+  return n;
+}
+
+int SettledEngineThreads(int expected) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  int n = CountEngineThreads();
+  while (n != expected && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    n = CountEngineThreads();
+  }
   return n;
 }

@@ -75,3 +75,6 @@ class EngineEvents {
 int CountOpenDescriptors();
 // Port engine threads alive in this process, found by their names.
 int CountEngineThreads();
+// The kernel lists a joined thread for a moment after it has woken its joiner:
+// waits up to a second for the count to come down to `expected`, returns the last count.
+int SettledEngineThreads(int expected);

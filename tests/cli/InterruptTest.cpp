@@ -91,6 +91,15 @@ TEST(CtlInterrupt, TheProductionLoopProgramsEachDeviceThatIsPluggedIn) {
   };
   ASSERT_TRUE(lineFor("04711"));
   receiver->stop();  // unplugged
+  // Hands take longer than one probe to swap devices: the next one comes
+  // once the loop has seen this one gone and waits again.
+  QString err;
+  ASSERT_TRUE(waitFor([&] {
+    loop.waitForReadyRead(50);
+    err += QString::fromUtf8(loop.readAllStandardError());
+    const qsizetype done = err.indexOf(QStringLiteral("bitte das Gerät abziehen"));
+    return done >= 0 && err.indexOf(QStringLiteral("Warte auf das nächste Gerät"), done) > done;
+  })) << err.toStdString();
 
   Options second;
   second.type = DeviceType::Transmitter;

@@ -189,6 +189,7 @@ struct DeviceSimulator::Impl {
   void queue(std::uint8_t byte, Clock::time_point ready, bool isAnswer);
   bool happens(int percent);  // true for that share of the calls
   void send(Clock::time_point now);
+  void countByteOut(int change);
   void closeLine();
   void fail(const std::string& reason, std::string* error) {
     std::lock_guard lock(stateMutex);
@@ -368,10 +369,18 @@ void DeviceSimulator::Impl::queue(std::uint8_t byte, Clock::time_point ready, bo
   outgoing.push_back({byte, due, isAnswer});
 }
 
+void DeviceSimulator::Impl::countByteOut(int change) {
+  std::lock_guard lock(imageMutex);
+  counters.bytesOut += change;
+}
+
 void DeviceSimulator::Impl::send(Clock::time_point now) {
   while (master >= 0 && !outgoing.empty() && outgoing.front().due <= now) {
     const Outgoing next = outgoing.front();
+    // Counted before it goes out, so whoever has read the byte sees it counted.
+    countByteOut(+1);
     const ssize_t written = ::write(master, &next.byte, 1);
+    if (written != 1) countByteOut(-1);
     if (written < 0 && errno == EINTR) continue;
     if (written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
       waitWritable = true;  // the tool is not reading; wait until it does
@@ -379,10 +388,6 @@ void DeviceSimulator::Impl::send(Clock::time_point now) {
     }
     outgoing.pop_front();
     if (written != 1) continue;  // the line is gone; the byte is lost like on a cut cable
-    {
-      std::lock_guard lock(imageMutex);
-      ++counters.bytesOut;
-    }
     trace.byteOut(next.byte, now);
     if (next.answer) lastAnswer = now;
   }

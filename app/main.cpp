@@ -7,11 +7,17 @@
 #include "ui/ULK24.h"
 #include "ui/Uinfo.h"
 
+#include <QIcon>
+
 int main(int argc, char** argv) {
   lk24::ErrorReportingApplication app(argc, argv);
   // The name the desktop shows for the program; unlike a display name it is
   // not appended to the window's caption.
   QApplication::setApplicationName(QStringLiteral("LK24 -config-"));
+  // Ties the window to the installed menu entry, so that docks and task bars
+  // show its name and icon; run from a build tree there is no such icon.
+  QGuiApplication::setDesktopFileName(QStringLiteral("com.example.lk24"));
+  QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("com.example.lk24")));
   lk24::InstallGermanQtTranslations(app);
   lk24::InstallStandardErrorBox();
 

@@ -501,7 +501,7 @@ TAfOpenResult AfOpenPosixDevice(int number, const TAfPortRoots& roots) {
   const std::optional<serial_struct> restoreSerial = AskLowLatency(fd);
   TAfOpenResult result;
   result.access = std::move(access);
-  result.latencyTimerMs = AfLatencyTimerMs(path, roots);
+  result.latencyTimerMs = AfLatencyTimerMs(*com.info, roots);
   result.device = std::make_unique<PosixSerialDevice>(fd, saved, std::move(lock), restoreSerial);
   return result;
 }

@@ -2,6 +2,7 @@
 
 #include "serial/AfPortLock.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <grp.h>
 #include <signal.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -130,9 +132,37 @@ long PtyIndex(dev_t number) {
   return long(m - 136) * 256 + long(minor(number));
 }
 
-// Whether the descriptor is a pseudo-terminal master of that index.
-bool IsMasterOf(const fs::path& processDir, const std::string& fd, const fs::path& target, long index) {
-  if (index < 0 || target.filename() != "ptmx") return false;
+// The tty class entry of that kernel name, when it stands for this device.
+std::optional<fs::path> TtyClassEntry(const TAfPortRoots& roots, const std::string& name, dev_t number) {
+  if (name.empty() || name == "." || name == "..") return std::nullopt;
+  fs::path entry = fs::path(roots.sys) / "class/tty" / name;
+  if (SysfsDeviceNumber(entry) != number) return std::nullopt;
+  return entry;
+}
+
+// Tries the node's name and that of each link on the way to the node.
+std::optional<fs::path> TtyClassEntryAlongLinks(const TAfPortRoots& roots, const fs::path& node, dev_t number) {
+  fs::path step = node;
+  for (int hops = 0; hops < 8; ++hops) {
+    if (auto entry = TtyClassEntry(roots, step.filename().string(), number)) return entry;
+    std::error_code ec;
+    const fs::path next = fs::read_symlink(step, ec);
+    if (ec) break;
+    step = next.is_absolute() ? next : step.parent_path() / next;
+  }
+  return std::nullopt;
+}
+
+std::optional<fs::path> FindTtyClassEntry(const TAfPortRoots& roots, dev_t number) {
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fs::path(roots.sys) / "class/tty", ec)) {
+    if (SysfsDeviceNumber(entry.path()) == number) return entry.path();
+  }
+  return std::nullopt;
+}
+
+// Whether the descriptor, one of /dev/ptmx, is the master of that index.
+bool IsMasterOf(const fs::path& processDir, const char* fd, long index) {
   std::ifstream info(processDir / "fdinfo" / fd);
   for (std::string line; std::getline(info, line);) {
     if (line.rfind("tty-index:", 0) == 0) return std::strtol(line.c_str() + 10, nullptr, 10) == index;
@@ -189,14 +219,17 @@ std::optional<TAfSerialPortInfo> AfDescribePort(const std::string& path, const T
   const auto number = DeviceNumber(path);
   if (!number) return std::nullopt;
   std::error_code ec;
-  for (const auto& entry : fs::directory_iterator(fs::path(roots.sys) / "class/tty", ec)) {
-    if (SysfsDeviceNumber(entry.path()) != number) continue;
-    if (!fs::exists(fs::symlink_status(entry.path() / "device"))) break;
-    return DescribeSysfsEntry(entry.path(), path, ConsoleNames(roots), ByIdNames(roots));
+  const std::string real = fs::weakly_canonical(path, ec).string();
+  // The kernel's name is nearly always the node's own or that of a node a
+  // link leads to (/dev/serial/by-id); the whole class is looked through
+  // only for other names. Pseudo-terminals have no class entry at all.
+  auto entry = TtyClassEntryAlongLinks(roots, path, *number);
+  if (!entry && PtyIndex(*number) < 0) entry = FindTtyClassEntry(roots, *number);
+  if (entry && fs::exists(fs::symlink_status(*entry / "device"))) {
+    return DescribeSysfsEntry(*entry, path, ConsoleNames(roots), ByIdNames(roots));
   }
   TAfSerialPortInfo info;
   info.devicePath = path;
-  const std::string real = fs::weakly_canonical(path, ec).string();
   if (real.rfind("/dev/pts/", 0) == 0) {
     info.kind = TAfPortKind::PseudoTerminal;
     info.kernelName = real.substr(5);
@@ -246,26 +279,49 @@ std::optional<TAfPortHolder> AfFindPortHolder(const std::string& path, const TAf
   const auto number = DeviceNumber(path);
   if (!number) return std::nullopt;
   const long ptyIndex = PtyIndex(*number);
-  std::error_code ec;
-  for (const auto& process : fs::directory_iterator(roots.proc, ec)) {
-    const std::string pidText = process.path().filename().string();
+  const dev_t ptmxNumber = makedev(5, 2);  // /dev/ptmx, also as /dev/pts/ptmx
+  DIR* processes = opendir(roots.proc.c_str());
+  if (processes == nullptr) return std::nullopt;
+  std::optional<TAfPortHolder> holder;
+  // Every open waits for this look, so it goes by descriptor-relative calls.
+  // Only files in /dev are looked at (a stat of a file on a dead network
+  // share could hang); their device number tells the port and the masters.
+  while (const dirent* process = readdir(processes)) {
+    const std::string pidText = process->d_name;
     if (!IsDigits(pidText)) continue;
     const pid_t pid = pid_t(std::strtol(pidText.c_str(), nullptr, 10));
     if (pid == ignore) continue;
+    // Processes of other users stay closed to us; that is as far as we see.
+    const int fdFolder = openat(dirfd(processes), (pidText + "/fd").c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fdFolder < 0) continue;
+    DIR* fds = fdopendir(fdFolder);
+    if (fds == nullptr) {
+      close(fdFolder);
+      continue;
+    }
     bool holdsDevice = false;
     bool deviceEnd = false;
-    std::error_code fdError;
-    // Processes of other users stay closed to us; that is as far as we see.
-    for (const auto& fd : fs::directory_iterator(process.path() / "fd", fdError)) {
-      std::error_code linkError;
-      const fs::path target = fs::read_symlink(fd.path(), linkError);
-      if (linkError || target.string().rfind("/dev/", 0) != 0) continue;
-      if (DeviceNumber(fd.path().string()) == number) holdsDevice = true;
-      if (IsMasterOf(process.path(), fd.path().filename().string(), target, ptyIndex)) deviceEnd = true;
+    while (const dirent* fd = readdir(fds)) {
+      char target[6];  // enough to see "/dev/"; the rest is cut off
+      if (readlinkat(fdFolder, fd->d_name, target, sizeof target) < 5 || std::memcmp(target, "/dev/", 5) != 0) {
+        continue;
+      }
+      struct stat st {};
+      if (fstatat(fdFolder, fd->d_name, &st, 0) != 0 || !S_ISCHR(st.st_mode)) continue;
+      if (st.st_rdev == *number) holdsDevice = true;
+      if (ptyIndex >= 0 && st.st_rdev == ptmxNumber &&
+          IsMasterOf(fs::path(roots.proc) / pidText, fd->d_name, ptyIndex)) {
+        deviceEnd = true;
+      }
     }
-    if (holdsDevice && !deviceEnd) return TAfPortHolder{pid, ProcessName(roots, pid)};
+    closedir(fds);
+    if (holdsDevice && !deviceEnd) {
+      holder = TAfPortHolder{pid, ProcessName(roots, pid)};
+      break;
+    }
   }
-  return std::nullopt;
+  closedir(processes);
+  return holder;
 }
 
 std::vector<TAfPortHolder> AfFindPortGrabbers(const TAfPortRoots& roots) {
@@ -287,8 +343,12 @@ std::vector<TAfPortHolder> AfFindPortGrabbers(const TAfPortRoots& roots) {
 
 std::optional<int> AfLatencyTimerMs(const std::string& path, const TAfPortRoots& roots) {
   const auto info = AfDescribePort(path, roots);
-  if (!info || info->kernelName.empty()) return std::nullopt;
-  const auto text = ReadLine(fs::path(roots.sys) / "class/tty" / info->kernelName / "device/latency_timer");
+  return info ? AfLatencyTimerMs(*info, roots) : std::nullopt;
+}
+
+std::optional<int> AfLatencyTimerMs(const TAfSerialPortInfo& port, const TAfPortRoots& roots) {
+  if (port.kernelName.empty()) return std::nullopt;
+  const auto text = ReadLine(fs::path(roots.sys) / "class/tty" / port.kernelName / "device/latency_timer");
   if (!text || !IsDigits(*text)) return std::nullopt;
   return std::atoi(text->c_str());
 }

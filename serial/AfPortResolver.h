@@ -100,6 +100,7 @@ std::vector<TAfPortHolder> AfFindPortGrabbers(const TAfPortRoots& roots);
 
 // The adapter's latency timer in ms (FTDI and kin), when sysfs has one.
 std::optional<int> AfLatencyTimerMs(const std::string& path, const TAfPortRoots& roots);
+std::optional<int> AfLatencyTimerMs(const TAfSerialPortInfo& port, const TAfPortRoots& roots);
 
 // Group that owns the node (the one a user must join), e.g. "dialout".
 std::string AfDeviceGroup(const std::string& path);

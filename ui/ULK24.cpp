@@ -305,7 +305,7 @@ void TForm1::buildMenu() {
   N1 = Datei1->addSeparator();
   N1->setObjectName(QStringLiteral("N1"));
   Exit1 = addItem(Datei1, "Exit1", QStringLiteral("E&xit"), &TForm1::Exit1Click);
-  Datei1->addSeparator();
+  Datei1->addSeparator()->setObjectName(QStringLiteral("N3"));
   BerichtDrucken1 =
       addItem(Datei1, "BerichtDrucken1", QStringLiteral("Bericht &drucken…"), &TForm1::BerichtDrucken1Click);
   BerichtPdf1 = addItem(Datei1, "BerichtPdf1", QStringLiteral("Bericht als &PDF…"), &TForm1::BerichtPdf1Click);

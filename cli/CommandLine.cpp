@@ -128,7 +128,9 @@ ParsedArguments parseArguments(const QStringList& args) {
     result.files = files;
     files.clear();
   }
-  if (!command->needsPort && command->images == 0 && portGiven) return failure(name + QStringLiteral(": --port ist hier nicht möglich"));
+  if (!command->needsPort && command->images == 0 && portGiven) {
+    return failure(name + QStringLiteral(": --port ist hier nicht möglich"));
+  }
   if (portGiven && comNumberOf(result.port) == 0 && !isDevicePath(result.port)) {
     return failure(QStringLiteral("Port \"%1\": COM1 bis COM4 oder der Pfad eines Geräts").arg(result.port));
   }

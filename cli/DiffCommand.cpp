@@ -60,7 +60,7 @@ int runDiff(const Arguments& arguments, const InterruptWatch* interrupts) {
     printOut(differences.empty() ? QStringLiteral("A und B stimmen überein")
                                  : QStringLiteral("%1 Abweichung(en)").arg(differences.size()));
   }
-  return code(differences.empty() ? ExitStatus::Success : ExitStatus::VerifyDifferences);
+  return loaded.finalCode(differences.empty() ? ExitStatus::Success : ExitStatus::VerifyDifferences);
 }
 
 }  // namespace lk24::cli

@@ -4,6 +4,9 @@
 #include "cli/Output.h"
 #include "cli/SettingsImages.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+
 namespace lk24::cli {
 
 namespace {
@@ -31,8 +34,17 @@ int runReport(const Arguments& arguments, const InterruptWatch* interrupts) {
     printErr(QStringLiteral("lk24ctl: ") + error);
     return code(ExitStatus::FileUnusable);
   }
-  if (!arguments.json) printOut(QStringLiteral("Bericht gespeichert unter \"%1\"").arg(arguments.output));
-  return code(ExitStatus::Success);
+  if (arguments.json) {
+    const QJsonObject document{{QStringLiteral("schema"), kJsonSchema},
+                               {QStringLiteral("tool"), toolName()},
+                               {QStringLiteral("command"), QStringLiteral("report")},
+                               {QStringLiteral("source"), source.name},
+                               {QStringLiteral("outputFile"), arguments.output}};
+    printOut(QString::fromUtf8(QJsonDocument(document).toJson(QJsonDocument::Compact)));
+  } else {
+    printOut(QStringLiteral("Bericht gespeichert unter \"%1\"").arg(arguments.output));
+  }
+  return loaded.finalCode(ExitStatus::Success);
 }
 
 }  // namespace lk24::cli

@@ -46,7 +46,10 @@ bool readDevice(const Arguments& arguments, const InterruptWatch* interrupts, Se
     result.message = cause;
     return false;
   }
-  if (status == ExitStatus::ChecksumWrong) result.message = cause;
+  if (status == ExitStatus::ChecksumWrong) {
+    result.message = cause;
+    result.checksumWrong = true;
+  }
   result.images.push_back({image.ReadBuffer, arguments.port, true});
   return true;
 }

@@ -5,6 +5,7 @@
 
 #include "cli/CommandLine.h"
 #include "cli/CommandView.h"
+#include "cli/ExitStatus.h"
 #include "model/ConfigImage.h"
 
 #include <QString>
@@ -25,6 +26,14 @@ struct SettingsImages {
   std::vector<NamedImage> images;  // the files in their order, then the device
   int exitCode = 0;                // non-zero: the images are incomplete
   QString message;                 // why, in German
+  bool checksumWrong = false;      // the device's image is whole, but its checksum is wrong
+
+  // A command's exit status once it has shown the images: its own when not
+  // 0, else 7 for a device whose checksum is wrong, as read says.
+  int finalCode(ExitStatus status) const {
+    if (status != ExitStatus::Success || !checksumWrong) return code(status);
+    return code(ExitStatus::ChecksumWrong);
+  }
   std::vector<LogLine> log;        // the device read's log, if any
 };
 

@@ -77,7 +77,7 @@ int runShow(const Arguments& arguments, const InterruptWatch* interrupts) {
   } else {
     printText(source.image, settings);
   }
-  return code(ExitStatus::Success);
+  return loaded.finalCode(ExitStatus::Success);
 }
 
 }  // namespace lk24::cli

@@ -278,7 +278,10 @@ void DeviceLink::onReadByte(std::uint8_t byte) {
     return;
   }
   state_.ReadMode = false;
-  if (comparing_) return finishComparison();
+  if (comparing_) {
+    finishComparison();
+    return;
+  }
   image_.DeviceImage = image_.ReadBuffer;
   if (state_.ProgramMode) {
     finishPreRead();

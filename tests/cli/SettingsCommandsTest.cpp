@@ -90,6 +90,16 @@ TEST(CtlSettings, AFileAgainstTheDeviceAndTheDeviceShown) {
   EXPECT_TRUE(text.out.contains(QRegularExpression(QStringLiteral("\n  Alarm nach: +600 sec +24-25\n"))));
 }
 
+TEST(CtlSettings, ADeviceWithAWrongChecksumIsShownButNotPassedAsRight) {
+  CtlFolder folder;
+  devsim::Options options;
+  options.badChecksum = true;
+  auto receiver = startedDevice(options);
+  const CtlResult shown = runCtl(folder, {"show", "--port", slave(*receiver)});
+  EXPECT_EQ(shown.exitCode, 7);
+  EXPECT_TRUE(shown.out.contains(QStringLiteral("Alarm nach:"))) << shown.out.toStdString();
+}
+
 TEST(CtlSettings, EachCommandTakesItsNumberOfImages) {
   CtlFolder folder;
   writeFile(folder, "a.lk2", devsim::defaultImage(DeviceType::Receiver));

@@ -102,16 +102,6 @@ TEST_F(SettingsReportWindowTest, ComparisonListsTheDifferencesAndLeavesTheWindow
   EXPECT_EQ(agree->colours, std::set<QRgb>{QColor(Qt::black).rgb()});
 }
 
-TEST_F(SettingsReportWindowTest, AComparisonKeepsTheDeviceFlagsOfTheWindow) {
-  TForm1 form;
-  const Table shown = form.image().DeviceImage;
-  form.Vergleichen1->trigger();
-  ASSERT_TRUE(waitForIdle(form));
-  EXPECT_TRUE(logTexts(form.MInfo).contains(QStringLiteral("- Notrufempfänger erkannt -")));
-  EXPECT_FALSE(form.ReceiverDetected());  // nothing was read into the window
-  EXPECT_EQ(form.image().DeviceImage, shown);
-}
-
 TEST_F(SettingsReportWindowTest, TheReportIsSavedAsPdfAndPreviewedOnA4) {
   TForm1 form;
   SetFileDialogExecuteHandler([](FileDialog& dialog) {

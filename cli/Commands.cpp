@@ -206,7 +206,8 @@ class CommandRunner {
       report_.message.clear();
       if (!args_.json) printOut(QStringLiteral("Gerät und Datei stimmen überein"));
     } else {
-      fail(ExitStatus::VerifyDifferences, QStringLiteral("! FEHLER Verify !: abweichend: ") + names.join(QStringLiteral(", ")));
+      fail(ExitStatus::VerifyDifferences,
+           QStringLiteral("! FEHLER Verify !: abweichend: ") + names.join(QStringLiteral(", ")));
     }
   }
 

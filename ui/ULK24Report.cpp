@@ -21,9 +21,13 @@ namespace lk24 {
 void TForm1::Vergleichen1Click() { link_->CompareClick(); }
 
 void TForm1::showComparison(const Table& device) {
-  // The bytes a program run would write: what the user would change.
+  // The bytes a program run would write: what the user would change. The
+  // checksum is the program run's to compute; the window's is stale after
+  // every edit.
+  Table shown = image_.DeviceImage;
+  shown[addr::kChecksum] = device[addr::kChecksum];
   const std::vector<SettingDifference> differences =
-      compareSettings(image_.DeviceImage, device, settingsHalvesOf(device), addr::kLastWritten);
+      compareSettings(shown, device, settingsHalvesOf(device), addr::kLastWritten);
   if (differences.empty()) {
     showinfo(this, QStringLiteral(" Fenster und Gerät stimmen überein"), clBlack, entry::kInfo);
     return;

@@ -6,15 +6,12 @@
 #include "editor/SettingsInWords.h"
 #include "link/DeviceIdentity.h"
 #include "link/DeviceLink.h"
-#include "report/SettingsReport.h"
+#include "report/ReportPreview.h"
 #include "ui/MessageLog.h"
 #include "ui/ModalDialog.h"
 #include "ui/SystemBeep.h"
 
 #include <QFileInfo>
-#include <QPrintPreviewDialog>
-#include <QPrinter>
-#include <QTextDocument>
 
 namespace lk24 {
 
@@ -51,16 +48,7 @@ ReportSubject subjectOf(const TForm1& form) {
 
 }  // namespace
 
-void TForm1::BerichtDrucken1Click() {
-  QPrinter printer(QPrinter::HighResolution);
-  prepareReportPage(printer);
-  QPrintPreviewDialog dialog(&printer, this);
-  dialog.setWindowTitle(QStringLiteral("Bericht drucken"));
-  const std::unique_ptr<QTextDocument> document = reportDocument(subjectOf(*this));
-  connect(&dialog, &QPrintPreviewDialog::paintRequested, this,
-          [&document](QPrinter* target) { printReport(*document, *target); });
-  ShowModal(dialog);
-}
+void TForm1::BerichtDrucken1Click() { previewReport(subjectOf(*this), this, ShowModal); }
 
 void TForm1::BerichtPdf1Click() {
   ReportDialog1.setFileName(QFileInfo(OpenDialog1.FileName()).completeBaseName() + QStringLiteral(".pdf"));

@@ -5,20 +5,21 @@
 #include "cli/InterruptWatch.h"
 #include "cli/Outcome.h"
 #include "cli/Output.h"
+#include "cli/CommandView.h"
 #include "cli/PortChoice.h"
 
 namespace lk24::cli {
 
 namespace {
 
-bool readDevice(const Arguments& arguments, const InterruptWatch* interrupts, SettingsImages& result) {
+void readDevice(const Arguments& arguments, const InterruptWatch* interrupts, SettingsImages& result) {
   ConfigImage image;
   QString error;
   const auto tables = loadTemplate(arguments.templatePath, image, &error);
   if (!tables) {
     result.exitCode = code(ExitStatus::FileUnusable);
     result.message = error;
-    return false;
+    return;
   }
   const PortChoice port = choosePort(arguments.port, tables->port);
   // The read's log lines go to stderr: stdout carries the settings.
@@ -34,24 +35,22 @@ bool readDevice(const Arguments& arguments, const InterruptWatch* interrupts, Se
     status = readOutcome(view, session);
     cause = causeOf(view, session, port);
   }
-  result.log = view.log();
   if (!finished) {
     result.exitCode = kInterruptedBase + (interrupts ? interrupts->signalNumber() : 0);
     result.message = QStringLiteral("abgebrochen, der Port ist geschlossen");
-    return false;
+    return;
   }
   // A wrong checksum still leaves the whole image to describe; the message says so.
   if (status != ExitStatus::Success && status != ExitStatus::ChecksumWrong) {
     result.exitCode = code(status);
     result.message = cause;
-    return false;
+    return;
   }
   if (status == ExitStatus::ChecksumWrong) {
     result.message = cause;
     result.checksumWrong = true;
   }
-  result.images.push_back({image.ReadBuffer, arguments.port, true});
-  return true;
+  result.images.push_back({image.ReadBuffer, arguments.port});
 }
 
 }  // namespace
@@ -66,7 +65,7 @@ SettingsImages loadSettingsImages(const Arguments& arguments, const InterruptWat
       result.message = error;
       return result;
     }
-    result.images.push_back({*image, file, false});
+    result.images.push_back({*image, file});
   }
   if (!arguments.port.isEmpty()) readDevice(arguments, interrupts, result);
   return result;

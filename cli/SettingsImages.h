@@ -1,10 +1,9 @@
 #pragma once
 // The images show, diff and report describe: configuration files, read all
 // or nothing, and at most one device, read as "Auslesen" reads it (after the
-// files, so that a bad file never sends a byte).
+// files, so that a bad file never sends a byte), its log on stderr.
 
 #include "cli/CommandLine.h"
-#include "cli/CommandView.h"
 #include "cli/ExitStatus.h"
 #include "model/ConfigImage.h"
 
@@ -19,7 +18,6 @@ class InterruptWatch;
 struct NamedImage {
   Table image{};
   QString name;  // the file as given, or the port
-  bool fromDevice = false;
 };
 
 struct SettingsImages {
@@ -34,7 +32,6 @@ struct SettingsImages {
     if (status != ExitStatus::Success || !checksumWrong) return code(status);
     return code(ExitStatus::ChecksumWrong);
   }
-  std::vector<LogLine> log;        // the device read's log, if any
 };
 
 // Main thread, inside a QCoreApplication; interrupts may be null.

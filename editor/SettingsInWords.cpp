@@ -5,6 +5,7 @@
 #include "editor/SwitchMap.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <tuple>

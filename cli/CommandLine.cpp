@@ -15,14 +15,20 @@ struct CommandRow {
   bool takesFile;  // FILE is required
   bool takesOutput;
   bool takesEach;
+  // show, diff, report: how many images FILEs and --port give together; 0
+  // for the commands above, whose port and file are fixed.
+  int images;
 };
 
 constexpr std::array kCommands = {
-    CommandRow{"ports", Command::Ports, false, false, false, false},
-    CommandRow{"info", Command::Info, true, false, false, false},
-    CommandRow{"read", Command::Read, true, false, true, false},
-    CommandRow{"program", Command::Program, true, true, false, true},
-    CommandRow{"verify", Command::Verify, true, true, false, false},
+    CommandRow{"ports", Command::Ports, false, false, false, false, 0},
+    CommandRow{"info", Command::Info, true, false, false, false, 0},
+    CommandRow{"read", Command::Read, true, false, true, false, 0},
+    CommandRow{"program", Command::Program, true, true, false, true, 0},
+    CommandRow{"verify", Command::Verify, true, true, false, false, 0},
+    CommandRow{"show", Command::Show, false, false, false, false, 1},
+    CommandRow{"diff", Command::Diff, false, false, false, false, 2},
+    CommandRow{"report", Command::Report, false, false, true, false, 1},
 };
 
 const CommandRow* findCommand(const QString& name) {
@@ -114,7 +120,17 @@ ParsedArguments parseArguments(const QStringList& args) {
   if (!command) return failure(QStringLiteral("kein Befehl angegeben"));
   const QString name = QLatin1String(command->name);
   if (command->needsPort && !portGiven) return failure(name + QStringLiteral(": --port fehlt"));
-  if (!command->needsPort && portGiven) return failure(name + QStringLiteral(": --port ist hier nicht möglich"));
+  if (command->images > 0) {
+    if (files.size() + (portGiven ? 1 : 0) != command->images) {
+      return failure(name + (command->images == 1 ? QStringLiteral(": eine Datei oder --port")
+                                                  : QStringLiteral(": zwei Dateien, oder eine Datei und --port")));
+    }
+    result.files = files;
+    files.clear();
+  }
+  if (!command->needsPort && command->images == 0 && portGiven) {
+    return failure(name + QStringLiteral(": --port ist hier nicht möglich"));
+  }
   if (portGiven && comNumberOf(result.port) == 0 && !isDevicePath(result.port)) {
     return failure(QStringLiteral("Port \"%1\": COM1 bis COM4 oder der Pfad eines Geräts").arg(result.port));
   }
@@ -140,12 +156,19 @@ QString usageText() {
       "  lk24ctl read    --port PORT --output FILE [--template FILE] [--json]\n"
       "  lk24ctl program --port PORT [--template FILE] [--json] [--each] FILE\n"
       "  lk24ctl verify  --port PORT [--template FILE] [--json] FILE\n"
+      "  lk24ctl show    [--json] FILE | --port PORT [--template FILE]\n"
+      "  lk24ctl diff    [--json] A B | A --port PORT [--template FILE]\n"
+      "  lk24ctl report  --output FILE.pdf FILE | --port PORT [--template FILE]\n"
       "\n"
       "Liest, programmiert und prüft LK24-Geräte über die serielle Schnittstelle,\n"
-      "mit demselben Ablauf wie das Fenster.\n"
+      "mit demselben Ablauf wie das Fenster. \"show\" zeigt jede Einstellung mit\n"
+      "der Beschriftung des Fensters, \"diff\" die Einstellungen, in denen A und B\n"
+      "(mit --port: die Datei und das Gerät) sich unterscheiden, \"report\" macht\n"
+      "daraus einen Bericht zum Drucken.\n"
       "\n"
       "  -p, --port PORT     COM1 bis COM4 (wie im Fenster) oder der Pfad eines Geräts\n"
-      "  -o, --output FILE   die Konfigurationsdatei, die \"read\" schreibt\n"
+      "  -o, --output FILE   die Konfigurationsdatei, die \"read\" schreibt,\n"
+      "                      das PDF, das \"report\" schreibt\n"
       "      --template FILE die Vorlage (LK24.ini im aktuellen Verzeichnis)\n"
       "      --json          am Ende ein JSON-Dokument auf stdout\n"
       "      --each          programmiert ein Gerät nach dem anderen, bis Strg+C\n"
@@ -153,7 +176,7 @@ QString usageText() {
       "      --version       die Version\n"
       "\n"
       "Exit-Status: 0 Erfolg, 1 Aufruf falsch, 2 Vorlage oder Datei unbrauchbar,\n"
-      "3 Port nicht zu öffnen, 4 Übertragungsfehler, 5 Verify mit Abweichungen,\n"
+      "3 Port nicht zu öffnen, 4 Übertragungsfehler, 5 Verify oder diff mit Abweichungen,\n"
       "6 Gerät verweigert (Schreibschutz, Firmware), 7 EEPROM-Prüfsumme falsch.\n");
 }
 

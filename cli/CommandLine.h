@@ -9,7 +9,7 @@
 
 namespace lk24::cli {
 
-enum class Command { Ports, Info, Read, Program, Verify, Help, Version };
+enum class Command { Ports, Info, Read, Program, Verify, Show, Diff, Report, Help, Version };
 
 struct Arguments {
   Command command = Command::Help;
@@ -19,6 +19,7 @@ struct Arguments {
   bool json = false;                               // --json
   bool each = false;                               // --each (program)
   QString file;                                    // FILE (program, verify)
+  QStringList files;                               // FILEs (show, diff, report), in their order
 };
 
 struct ParsedArguments {

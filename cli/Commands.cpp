@@ -13,7 +13,9 @@
 #include "cli/PortList.h"
 #include "cli/ProgressLine.h"
 #include "cli/Report.h"
+#include "cli/SettingsCommands.h"
 #include "editor/FieldMap.h"
+#include "link/DeviceIdentity.h"
 #include "model/TemplateFormat.h"
 
 
@@ -35,8 +37,7 @@ QString commandName(Command command) {
       return QStringLiteral("program");
     case Command::Verify:
       return QStringLiteral("verify");
-    case Command::Help:
-    case Command::Version:
+    default:
       break;
   }
   return {};
@@ -191,19 +192,22 @@ class CommandRunner {
     const Table& device = prepared_.image.ReadBuffer;
     const Table expected = imageToProgram(requested, device);
     for (int a = 0; a <= addr::kLastCompared; ++a) {
-      if (expected[a] == device[a]) continue;
-      report_.differences.push_back({a, expected[a], device[a]});
-      if (!args_.json) {
-        printOut(QStringLiteral("Adresse %1: erwartet %2, im Gerät %3").arg(a).arg(expected[a]).arg(device[a]));
-      }
+      if (expected[a] != device[a]) report_.differences.push_back({a, expected[a], device[a]});
     }
-    if (report_.differences.empty()) {
+    // Named by the settings that show them: "Alarm nach: 600 | 900".
+    QStringList names;
+    for (const SettingDifference& d :
+         compareSettings(expected, device, settingsHalvesOf(device), addr::kLastCompared)) {
+      names << QString::fromStdString(d.caption);
+      if (!args_.json) printOut(differenceLine(d));
+    }
+    if (names.empty()) {
       report_.status = ExitStatus::Success;
       report_.message.clear();
       if (!args_.json) printOut(QStringLiteral("Gerät und Datei stimmen überein"));
     } else {
-      fail(ExitStatus::VerifyDifferences, QStringLiteral("! FEHLER Verify !: %1 Byte(s) weichen ab")
-                                              .arg(report_.differences.size()));
+      fail(ExitStatus::VerifyDifferences,
+           QStringLiteral("! FEHLER Verify !: abweichend: ") + names.join(QStringLiteral(", ")));
     }
   }
 
@@ -242,6 +246,12 @@ int runCommand(const Arguments& arguments, const InterruptWatch* interrupts) {
     case Command::Version:
       std::fputs(versionText().toUtf8().constData(), stdout);
       return code(ExitStatus::Success);
+    case Command::Show:
+      return runShow(arguments, interrupts);
+    case Command::Diff:
+      return runDiff(arguments, interrupts);
+    case Command::Report:
+      return runReport(arguments, interrupts);
     default:
       break;
   }

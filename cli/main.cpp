@@ -5,12 +5,37 @@
 #include "cli/ExitStatus.h"
 #include "cli/InterruptWatch.h"
 #include "cli/Output.h"
+#include "cli/SettingsCommands.h"
+#include "report/SettingsReport.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// Only the report lays text out, which takes fonts and so a QGuiApplication
+// (on the offscreen platform: lk24ctl never shows a window).
+std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "report") == 0) {
+      qputenv("QT_QPA_PLATFORM", "offscreen");
+      return std::make_unique<QGuiApplication>(argc, argv);
+    }
+  }
+  return std::make_unique<QCoreApplication>(argc, argv);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  QCoreApplication app(argc, argv);
+  const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
   using namespace lk24::cli;
+  setReportWriter([](const lk24::Table& image, const QString& source, const QString& path, QString* error) {
+    return lk24::writeReportPdf({image, source, QDateTime::currentDateTime()}, path, error);
+  });
   QStringList args = QCoreApplication::arguments();
   args.removeFirst();
   const ParsedArguments parsed = parseArguments(args);

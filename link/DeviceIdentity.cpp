@@ -22,4 +22,21 @@ DeviceKind deviceKind(const Table& image) {
   }
 }
 
+SettingsHalves settingsHalvesOf(const Table& image) {
+  switch (deviceKind(image)) {
+    case DeviceKind::Transmitter:
+      return SettingsHalves::Transmitter;
+    case DeviceKind::Receiver:
+      return SettingsHalves::Receiver;
+    case DeviceKind::Unknown:
+      break;
+  }
+  return SettingsHalves::Both;
+}
+
+SettingsHalves settingsHalvesOf(const Table& a, const Table& b) {
+  const SettingsHalves halves = settingsHalvesOf(a);
+  return halves == settingsHalvesOf(b) ? halves : SettingsHalves::Both;
+}
+
 }  // namespace lk24

@@ -2,6 +2,7 @@
 // What an EEPROM image says about the device it came from: its type and
 // whether its firmware is one this tool can program.
 
+#include "editor/SettingsInWords.h"
 #include "model/ConfigImage.h"
 
 namespace lk24 {
@@ -20,5 +21,10 @@ bool firmwareSupported(const Table& image);
 
 enum class DeviceKind { Transmitter, Receiver, Unknown };
 DeviceKind deviceKind(const Table& image);
+
+// The window half whose settings describe the image's device; both halves
+// for an unknown type, or for two images of different types.
+SettingsHalves settingsHalvesOf(const Table& image);
+SettingsHalves settingsHalvesOf(const Table& a, const Table& b);
 
 }  // namespace lk24

@@ -92,6 +92,13 @@ void DeviceLink::LeseButtonClick() {
   closeTimer_->setEnabled(false);
 }
 
+void DeviceLink::CompareClick() {
+  if (transferRunning()) return;
+  shownDetection_ = {transmitterDetected_, receiverDetected_};
+  LeseButtonClick();
+  comparing_ = state_.ReadMode;  // false: the port would not open
+}
+
 void DeviceLink::ProgButtonClick() {
   if (transferRunning()) return;
   view_.showdata();
@@ -219,6 +226,15 @@ void DeviceLink::transmit(std::uint8_t commandByte, std::uint8_t address, std::u
 }
 
 void DeviceLink::closeport() {
+  if (comparing_) {
+    // However the comparison ended, the window keeps the device it showed.
+    comparing_ = false;
+    transmitterDetected_ = shownDetection_[0];
+    receiverDetected_ = shownDetection_[1];
+    view_.setDeviceHighlight(transmitterDetected_ ? DeviceHighlight::Transmitter
+                             : receiverDetected_  ? DeviceHighlight::Receiver
+                                                  : DeviceHighlight::None);
+  }
   state_.ReadMode = false;
   state_.ProgramMode = false;
   state_.VerifyMode = false;
@@ -262,6 +278,10 @@ void DeviceLink::onReadByte(std::uint8_t byte) {
     return;
   }
   state_.ReadMode = false;
+  if (comparing_) {
+    finishComparison();
+    return;
+  }
   image_.DeviceImage = image_.ReadBuffer;
   if (state_.ProgramMode) {
     finishPreRead();
@@ -271,6 +291,14 @@ void DeviceLink::onReadByte(std::uint8_t byte) {
 }
 
 void DeviceLink::finishRead() {
+  reportReadChecks();
+  closeport();
+  view_.showdata();
+  view_.setLeseButtonEnabled(true);
+  view_.focusLeseButton();
+}
+
+void DeviceLink::reportReadChecks() {
   if (calculatechecksum(image_.DeviceImage) == image_.DeviceImage[addr::kChecksum]) {
     successEntry(linktext::readDone());
     geraetdetect();
@@ -278,8 +306,16 @@ void DeviceLink::finishRead() {
     errorEntry(linktext::checksumWrong());
   }
   if (!checkfirmware()) errorEntry(linktext::firmwareMismatch());
+}
+
+void DeviceLink::finishComparison() {
+  // The checks look at the DeviceImage: lend it the device's image for them.
+  const Table shown = image_.DeviceImage;
+  image_.DeviceImage = image_.ReadBuffer;
+  reportReadChecks();
+  image_.DeviceImage = shown;
   closeport();
-  view_.showdata();
+  view_.deviceCompared(image_.ReadBuffer);
   view_.setLeseButtonEnabled(true);
   view_.focusLeseButton();
 }

@@ -50,6 +50,10 @@ class DeviceLink {
   // the device half-written.
   void LeseButtonClick();
   void ProgButtonClick();
+  // "Mit Gerät vergleichen": a read with the read's checks and messages that
+  // leaves the DeviceImage, the device flags and the window as they are and
+  // hands the device's image to the view's deviceCompared.
+  void CompareClick();
   void COM11Click() { choosePort(1); }
   void COM21Click() { choosePort(2); }
   void COM31Click() { choosePort(3); }
@@ -97,6 +101,8 @@ class DeviceLink {
   void startFirstRead();
   void onReadByte(std::uint8_t byte);
   void finishRead();
+  void reportReadChecks();
+  void finishComparison();
   void finishPreRead();
   bool backUpDevice();
   void restoreRequestedImage();
@@ -120,6 +126,9 @@ class DeviceLink {
   Table requested_{};
   bool transmitterDetected_ = false;
   bool receiverDetected_ = false;
+  // A comparison is running; the flags it found the window with.
+  bool comparing_ = false;
+  std::array<bool, 2> shownDetection_{};
   std::array<bool, 4> comAvailable_{true, true, true, true};
 };
 

@@ -3,6 +3,8 @@
 // by forwarding to its controls; tests implement it by recording. Every call
 // comes from the main thread.
 
+#include "model/ConfigImage.h"
+
 #include <QString>
 
 namespace lk24 {
@@ -67,6 +69,9 @@ class LinkView {
   // The transfer has ended (completed, refused or failed); the link is idle
   // once the handler that called this has returned.
   virtual void transferEnded() {}
+
+  // A comparison has read the device's image; the DeviceImage is unchanged.
+  virtual void deviceCompared(const Table& /*device*/) {}
 
   // Yes/No question; true only for Yes.
   virtual bool confirm(const QString& question) = 0;

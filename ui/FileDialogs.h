@@ -27,6 +27,7 @@ class FileDialog {
   // already part of each description).
   QStringList qtNameFilters() const;
   const QString& DefaultExt() const { return defaultExt_; }
+  void setDefaultExt(const QString& extension) { defaultExt_ = extension; }
   const QString& FileName() const { return fileName_; }
   void setFileName(const QString& name) { fileName_ = name; }
 

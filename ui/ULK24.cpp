@@ -104,7 +104,9 @@ TForm1::TForm1(QWidget* parent)
       OpenDialog1(FileDialog::Purpose::Open, QStringLiteral("Datei Laden"),
                   QStringLiteral("LK24-Konfiguration (*.lk2)|*.lk2|alle Dateien (*.*)|*.*")),
       SaveDialog1(FileDialog::Purpose::Save, QStringLiteral("Datei Speichern"),
-                  QStringLiteral("LK24 Konfiguration (*.lk2)|*.lk2|alle Dateien (*.*)|*.*")) {
+                  QStringLiteral("LK24 Konfiguration (*.lk2)|*.lk2|alle Dateien (*.*)|*.*")),
+      ReportDialog1(FileDialog::Purpose::Save, QStringLiteral("Bericht als PDF speichern"),
+                    QStringLiteral("PDF-Dokument (*.pdf)|*.pdf")) {
   setObjectName(QStringLiteral("Form1"));
   // The window's font, for the menu and everything not given one of its own:
   // the design's 15-pixel cell height is a 13-pixel em.
@@ -112,6 +114,7 @@ TForm1::TForm1(QWidget* parent)
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   SaveDialog1.setFileName(QStringLiteral("default.lk2"));
+  ReportDialog1.setDefaultExt(QStringLiteral("pdf"));
 
   RS232 = new TAfComPort(this);
   RS232->setObjectName(QStringLiteral("RS232"));
@@ -302,6 +305,10 @@ void TForm1::buildMenu() {
   N1 = Datei1->addSeparator();
   N1->setObjectName(QStringLiteral("N1"));
   Exit1 = addItem(Datei1, "Exit1", QStringLiteral("E&xit"), &TForm1::Exit1Click);
+  Datei1->addSeparator()->setObjectName(QStringLiteral("N3"));
+  BerichtDrucken1 =
+      addItem(Datei1, "BerichtDrucken1", QStringLiteral("Bericht &drucken…"), &TForm1::BerichtDrucken1Click);
+  BerichtPdf1 = addItem(Datei1, "BerichtPdf1", QStringLiteral("Bericht als &PDF…"), &TForm1::BerichtPdf1Click);
 
   MKommunikation = bar->addMenu(QStringLiteral("&Kommunikation"));
   MKommunikation->setObjectName(QStringLiteral("MKommunikation"));
@@ -334,6 +341,8 @@ void TForm1::buildMenu() {
     this->*item.member = action;
   }
   COM11->setChecked(true);
+  Vergleichen1 = addItem(MKommunikation, "Vergleichen1", QStringLiteral("Mit Gerät &vergleichen"),
+                         &TForm1::Vergleichen1Click);
 
   // A menu of the design that is never shown and that nothing reads.
   MTyp = bar->addMenu(QStringLiteral("&Typ"));
@@ -421,7 +430,8 @@ void TForm1::enterReducedState(const QString& message) {
   Settings->setInputEnabled(false);
   for (QPushButton* button : {LeseButton, ProgButton, ButClear}) button->setEnabled(false);
   MKommunikation->menuAction()->setEnabled(false);
-  for (QAction* action : {Datensenden1, Datenempfangen1, COM11, COM21, COM31, COM41, Speichern1, Laden1}) {
+  for (QAction* action : {Datensenden1, Datenempfangen1, COM11, COM21, COM31, COM41, Vergleichen1, Speichern1,
+                          Laden1, BerichtDrucken1, BerichtPdf1}) {
     action->setEnabled(false);
   }
   TemplateInvalid = true;

@@ -78,6 +78,7 @@ class TForm1 : public QMainWindow {
 
   FileDialog OpenDialog1;
   FileDialog SaveDialog1;
+  FileDialog ReportDialog1;  // "Bericht als PDF…"
 
   // Controls, named as the rest of the program refers to them.
   QWidget* Client = nullptr;
@@ -108,6 +109,8 @@ class TForm1 : public QMainWindow {
   QAction* Speichern1 = nullptr;
   QAction* N1 = nullptr;
   QAction* Exit1 = nullptr;
+  QAction* BerichtDrucken1 = nullptr;
+  QAction* BerichtPdf1 = nullptr;
   QMenu* MKommunikation = nullptr;
   QAction* Datensenden1 = nullptr;
   QAction* Datenempfangen1 = nullptr;
@@ -116,6 +119,7 @@ class TForm1 : public QMainWindow {
   QAction* COM21 = nullptr;
   QAction* COM31 = nullptr;
   QAction* COM41 = nullptr;
+  QAction* Vergleichen1 = nullptr;
   QMenu* MTyp = nullptr;
   QAction* MTyp_normal = nullptr;
   QAction* MTyp_RS232 = nullptr;
@@ -134,6 +138,10 @@ class TForm1 : public QMainWindow {
 
   // The read, program and verify transfers over RS232.
   DeviceLink& link() { return *link_; }
+
+  // A comparison has read the device: the log lists the settings in which
+  // it differs from the DeviceImage, or says that they agree.
+  void showComparison(const Table& device);
 
   // The device link says a transfer has ended: a close held back for it
   // goes ahead once the link's handler has returned.
@@ -156,6 +164,9 @@ class TForm1 : public QMainWindow {
   void MKommunikationClick();
   void Speichern1Click();
   void Laden1Click();
+  void Vergleichen1Click();
+  void BerichtDrucken1Click();
+  void BerichtPdf1Click();
 
  public:
   // Reads the file named in OpenDialog1 into the DeviceImage and the port

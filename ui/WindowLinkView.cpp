@@ -46,6 +46,7 @@ void WindowLinkView::focusProgButton() { form_.ProgButton->setFocus(); }
 void WindowLinkView::setTransferMenuEnabled(bool enabled) {
   form_.Datensenden1->setEnabled(enabled);
   form_.Datenempfangen1->setEnabled(enabled);
+  form_.Vergleichen1->setEnabled(enabled);
 }
 
 void WindowLinkView::setComItemEnabled(int comNumber, bool enabled) {
@@ -76,5 +77,7 @@ void WindowLinkView::transferEnded() { form_.transferEnded(); }
 bool WindowLinkView::confirm(const QString& question) { return AskYesNo(&form_, question); }
 
 void WindowLinkView::showdata() { form_.showdata(); }
+
+void WindowLinkView::deviceCompared(const Table& device) { form_.showComparison(device); }
 
 }  // namespace lk24

@@ -34,6 +34,7 @@ class WindowLinkView final : public LinkView {
   void transferEnded() override;
   bool confirm(const QString& question) override;
   void showdata() override;
+  void deviceCompared(const Table& device) override;
 
  private:
   TForm1& form_;

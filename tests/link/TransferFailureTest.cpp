@@ -187,6 +187,37 @@ TEST(TransferFailure, DeviceStoppingAfterTenAnswersClosesThePortThenTimesOutAtBy
   EXPECT_EQ(h.image.DeviceImage, h.device.eeprom);
 }
 
+// A comparison reads like "Auslesen", but whether it completes or is cut
+// short the window keeps its image, its recognised device and its frame.
+TEST(TransferFailure, ComparisonCutShortLeavesTheWindowsImageAndDevice) {
+  LinkHarness h;
+  h.read();
+  ASSERT_TRUE(h.link->ReceiverDetected());
+  const Table shown = h.image.DeviceImage;
+  h.device.eeprom = deviceImage(10);  // now a transmitter
+  h.device.stopAfter = h.device.answered + 100;
+  h.link->CompareClick();
+  h.device.pump();
+  EXPECT_TRUE(h.link->transferRunning());
+  EXPECT_FALSE(h.link->ReceiverDetected());  // a read pass clears the flags as it goes
+  h.rsTimeout->fire();
+  EXPECT_FALSE(h.link->transferRunning());
+  EXPECT_TRUE(h.link->ReceiverDetected());
+  EXPECT_EQ(h.view.highlight, DeviceHighlight::Receiver);
+  EXPECT_EQ(h.image.DeviceImage, shown);
+
+  // Completed: the transmitter is recognised in the log, not in the window.
+  h.device.stopAfter.reset();
+  h.link->CompareClick();
+  h.device.pump();
+  EXPECT_FALSE(h.link->transferRunning());
+  EXPECT_TRUE(h.link->ReceiverDetected());
+  EXPECT_FALSE(h.link->TransmitterDetected());
+  EXPECT_EQ(h.view.highlight, DeviceHighlight::Receiver);
+  EXPECT_EQ(h.image.DeviceImage, shown);
+  EXPECT_EQ(h.image.ReadBuffer, h.device.eeprom);
+}
+
 TEST(TransferFailure, WrongEchoStopsTheRunUntilARightEchoOrTheTimeout) {
   LinkHarness h;
   h.device.wrongEchoAt = 7;

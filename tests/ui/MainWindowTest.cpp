@@ -225,7 +225,16 @@ TEST_F(MainWindowTest, MenuCaptionsNamesAndRadioGroups) {
     std::vector<std::pair<const char*, const char*>> items;  // caption, name
   };
   const std::vector<Top> menus{
-      {"&Datei", "Datei1", true, {{"&Laden", "Laden1"}, {"&Speichern", "Speichern1"}, {"", "N1"}, {"E&xit", "Exit1"}}},
+      {"&Datei",
+       "Datei1",
+       true,
+       {{"&Laden", "Laden1"},
+        {"&Speichern", "Speichern1"},
+        {"", "N1"},
+        {"E&xit", "Exit1"},
+        {"", "N3"},
+        {"Bericht &drucken…", "BerichtDrucken1"},
+        {"Bericht als &PDF…", "BerichtPdf1"}}},
       {"&Kommunikation",
        "MKommunikation",
        true,
@@ -234,7 +243,8 @@ TEST_F(MainWindowTest, MenuCaptionsNamesAndRadioGroups) {
         {"COM&1", "COM11"},
         {"COM&2", "COM21"},
         {"COM&3", "COM31"},
-        {"COM&4", "COM41"}}},
+        {"COM&4", "COM41"},
+        {"Mit Gerät &vergleichen", "Vergleichen1"}}},
       {"&Typ",
        "MTyp",
        false,

@@ -1,0 +1,76 @@
+#include "cli/SettingsImages.h"
+
+#include "cli/DeviceSession.h"
+#include "cli/Inputs.h"
+#include "cli/InterruptWatch.h"
+#include "cli/Outcome.h"
+#include "cli/Output.h"
+#include "cli/CommandView.h"
+#include "cli/PortChoice.h"
+
+namespace lk24::cli {
+
+namespace {
+
+void readDevice(const Arguments& arguments, const InterruptWatch* interrupts, SettingsImages& result) {
+  ConfigImage image;
+  QString error;
+  const auto tables = loadTemplate(arguments.templatePath, image, &error);
+  if (!tables) {
+    result.exitCode = code(ExitStatus::FileUnusable);
+    result.message = error;
+    return;
+  }
+  const PortChoice port = choosePort(arguments.port, tables->port);
+  // The read's log lines go to stderr: stdout carries the settings.
+  std::function<void(const LogLine&)> echo;
+  if (!arguments.json) echo = [](const LogLine& line) { printErr(line.text.trimmed()); };
+  CommandView view(image, nullptr, echo);
+  bool finished = false;
+  ExitStatus status = ExitStatus::Success;
+  QString cause;
+  {
+    DeviceSession session(image, view, port.number, interrupts, tables->path);
+    finished = session.read();
+    status = readOutcome(view, session);
+    cause = causeOf(view, session, port);
+  }
+  if (!finished) {
+    result.exitCode = kInterruptedBase + (interrupts ? interrupts->signalNumber() : 0);
+    result.message = QStringLiteral("abgebrochen, der Port ist geschlossen");
+    return;
+  }
+  // A wrong checksum still leaves the whole image to describe; the message says so.
+  if (status != ExitStatus::Success && status != ExitStatus::ChecksumWrong) {
+    result.exitCode = code(status);
+    result.message = cause;
+    return;
+  }
+  if (status == ExitStatus::ChecksumWrong) {
+    result.message = cause;
+    result.checksumWrong = true;
+  }
+  result.images.push_back({image.ReadBuffer, arguments.port});
+}
+
+}  // namespace
+
+SettingsImages loadSettingsImages(const Arguments& arguments, const InterruptWatch* interrupts) {
+  SettingsImages result;
+  for (const QString& file : arguments.files) {
+    QString error;
+    const auto image = loadConfiguration(file, &error);
+    if (!image) {
+      result.exitCode = code(ExitStatus::FileUnusable);
+      result.message = error;
+      return result;
+    }
+    result.images.push_back({*image, file});
+  }
+  if (!arguments.port.isEmpty()) readDevice(arguments, interrupts, result);
+  return result;
+}
+
+QString toolName() { return versionText().trimmed(); }
+
+}  // namespace lk24::cli

@@ -23,6 +23,7 @@ constexpr std::array kCommands = {
     CommandRow{"read", Command::Read, true, false, true, false},
     CommandRow{"program", Command::Program, true, true, false, true},
     CommandRow{"verify", Command::Verify, true, true, false, false},
+    CommandRow{"restore", Command::Restore, true, true, false, false},
 };
 
 const CommandRow* findCommand(const QString& name) {
@@ -95,6 +96,8 @@ ParsedArguments parseArguments(const QStringList& args) {
       ok = flag(result.json);
     } else if (arg == QLatin1String("--each")) {
       ok = flag(result.each);
+    } else if (arg == QLatin1String("--force")) {
+      ok = flag(result.force);
     } else if (arg.startsWith(QLatin1Char('-')) && arg != QLatin1String("-")) {
       return failure(QStringLiteral("unbekannte Option \"%1\"").arg(arg));
     } else if (!command) {
@@ -105,7 +108,8 @@ ParsedArguments parseArguments(const QStringList& args) {
       files << arg;
     }
     if (!ok) {
-      return failure(inlineValue && (arg == QLatin1String("--json") || arg == QLatin1String("--each"))
+      return failure(inlineValue && (arg == QLatin1String("--json") || arg == QLatin1String("--each") ||
+                                        arg == QLatin1String("--force"))
                          ? QStringLiteral("die Option \"%1\" nimmt keinen Wert").arg(arg)
                          : QStringLiteral("der Option \"%1\" fehlt ihr Wert").arg(arg));
     }
@@ -120,6 +124,7 @@ ParsedArguments parseArguments(const QStringList& args) {
   }
   if (command->takesOutput && !outputGiven) return failure(name + QStringLiteral(": --output fehlt"));
   if (!command->takesOutput && outputGiven) return failure(name + QStringLiteral(": --output ist hier nicht möglich"));
+  if (!command->takesOutput && result.force) return failure(name + QStringLiteral(": --force ist hier nicht möglich"));
   if (!command->takesEach && result.each) return failure(name + QStringLiteral(": --each ist hier nicht möglich"));
   if (command->takesFile && files.size() != 1) {
     return failure(name + (files.isEmpty() ? QStringLiteral(": die Datei fehlt")
@@ -137,15 +142,18 @@ QString usageText() {
       "Aufruf:\n"
       "  lk24ctl ports   [--json]\n"
       "  lk24ctl info    --port PORT [--template FILE] [--json]\n"
-      "  lk24ctl read    --port PORT --output FILE [--template FILE] [--json]\n"
+      "  lk24ctl read    --port PORT --output FILE [--force] [--template FILE] [--json]\n"
       "  lk24ctl program --port PORT [--template FILE] [--json] [--each] FILE\n"
       "  lk24ctl verify  --port PORT [--template FILE] [--json] FILE\n"
+      "  lk24ctl restore --port PORT [--template FILE] [--json] BACKUP\n"
       "\n"
       "Liest, programmiert und prüft LK24-Geräte über die serielle Schnittstelle,\n"
-      "mit demselben Ablauf wie das Fenster.\n"
+      "mit demselben Ablauf wie das Fenster. \"restore\" schreibt eine Sicherung aus\n"
+      "\"Sicherungen\" Byte für Byte in das Gerät zurück, von dem sie stammt.\n"
       "\n"
       "  -p, --port PORT     COM1 bis COM4 (wie im Fenster) oder der Pfad eines Geräts\n"
       "  -o, --output FILE   die Konfigurationsdatei, die \"read\" schreibt\n"
+      "      --force         \"read\" ersetzt eine vorhandene Datei (nie die Vorlage)\n"
       "      --template FILE die Vorlage (LK24.ini im aktuellen Verzeichnis)\n"
       "      --json          am Ende ein JSON-Dokument auf stdout\n"
       "      --each          programmiert ein Gerät nach dem anderen, bis Strg+C\n"

@@ -5,6 +5,7 @@
 #include "cli/Inputs.h"
 #include "cli/InterruptWatch.h"
 #include "cli/Outcome.h"
+#include "cli/OutputGuard.h"
 #include "cli/Output.h"
 #include "cli/PortChoice.h"
 #include "cli/ProductionLoop.h"
@@ -13,6 +14,7 @@
 #include "cli/PortList.h"
 #include "cli/ProgressLine.h"
 #include "cli/Report.h"
+#include "cli/RestoreRun.h"
 #include "editor/FieldMap.h"
 #include "model/TemplateFormat.h"
 
@@ -35,6 +37,8 @@ QString commandName(Command command) {
       return QStringLiteral("program");
     case Command::Verify:
       return QStringLiteral("verify");
+    case Command::Restore:
+      return QStringLiteral("restore");
     case Command::Help:
     case Command::Version:
       break;
@@ -80,6 +84,10 @@ class CommandRunner {
         break;
       case Command::Verify:
         verify();
+        break;
+      case Command::Restore:
+        restoreDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.tables.path, interrupts_, view_,
+                      report_);
         break;
       default:
         break;
@@ -156,6 +164,11 @@ class CommandRunner {
   }
 
   void read() {
+    // Refused before the device is read, so nothing is lost but a command line.
+    if (const QString refusal = outputRefusal(args_.output, prepared_.tables.path, args_.force); !refusal.isEmpty()) {
+      fail(ExitStatus::FileUnusable, refusal);
+      return;
+    }
     auto session = openSession();
     const bool finished = session->read();
     if (!judgeRead(*session, finished)) return;

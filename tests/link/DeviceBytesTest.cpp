@@ -122,5 +122,19 @@ TEST(DeviceBytes, ARestoredByteThatDoesNotTakeIsADifferenceEvenAbove239) {
                                   linktext::verifyDetail(244, h.device.eeprom[244], backup[244])}));
 }
 
+TEST(DeviceBytes, BackupsAreNamedByTheSerialNumberOfTheDevicesOwnType) {
+  // deviceImage(): receiver number 0x1234 in 176/177, transmitter number 0x5678 in 234/235.
+  for (const auto& [type, prefix] : {std::pair{20, "Empfaenger-04660-"}, std::pair{10, "Sender-22136-"},
+                                     std::pair{33, "Geraet-22136-"}}) {
+    SCOPED_TRACE(prefix);
+    LinkHarness h;
+    h.device.eeprom = deviceImage(type);
+    h.image.DeviceImage = h.device.eeprom;
+    h.program();
+    ASSERT_EQ(h.backups->kept.size(), 1u);
+    EXPECT_EQ(h.backups->kept[0].fileName.rfind(prefix, 0), 0u) << h.backups->kept[0].fileName;
+  }
+}
+
 }  // namespace
 }  // namespace lk24::test

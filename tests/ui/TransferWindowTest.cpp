@@ -211,7 +211,8 @@ TEST_F(TransferWindowTest, ACloseRequestDuringAWritePassThatFailsKeepsTheUsersIm
 
     form.ProgButtonClick();
     const TransferState& state = form.link().state();
-    ASSERT_TRUE(waitUntil([&] { return state.ProgramMode && !state.ReadMode && state.BytePos >= 60; }, 20000));
+    ASSERT_TRUE(waitUntil([&] { return state.ProgramMode && !state.ReadMode && state.BytePos >= 60; }, 20000))
+        << logTexts(form.MInfo).join(QLatin1Char('|')).toStdString();
     form.close();
     if (pulled) device_->vanish();
     ASSERT_TRUE(waitUntil([&] { return !form.isVisible(); }, 20000));

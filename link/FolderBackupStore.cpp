@@ -82,6 +82,9 @@ BackupResult FolderBackupStore::store(const DeviceBackup& backup) {
   }
   const QString written = reserved.fileName();
   reserved.close();
+  // A temporary file is the owner's alone; a backup is readable like any file.
+  QFile::setPermissions(written, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                                     QFileDevice::ReadOther);
   std::string cause;
   if (backup.lines.saveToFile(QFile::encodeName(written).toStdString(), &cause) != FileWriteStatus::Ok) {
     result.reason = QStringLiteral("\"%1\" kann nicht geschrieben werden (%2)")

@@ -42,27 +42,6 @@ TEST(DeviceBytes, ANoisyAnswerForAByteTheRunTakesEndsItBeforeTheFirstWrite) {
   }
 }
 
-TEST(DeviceBytes, TheSecondReadOfTheDeviceBytesComesAfterTheChecksAndBeforeTheBackup) {
-  LinkHarness h;
-  h.program();
-  // Wake-up, 256 reads, then the eight bytes again, then the first write.
-  const std::size_t second = 25 + 2 * 256;
-  std::vector<int> reread;
-  for (std::size_t i = second; i < second + 16; i += 2) {
-    EXPECT_EQ(h.line.written[i], 0xE6);
-    reread.push_back(h.line.written[i + 1]);
-  }
-  EXPECT_EQ(reread, (std::vector<int>{3, 176, 177, 234, 235, 253, 254, 255}));
-  EXPECT_EQ(h.line.written[second + 16], 0xE9);
-  EXPECT_EQ(h.backups->kept.size(), 1u);
-  EXPECT_EQ(h.view.entryTexts().back(), linktext::programDone());
-
-  LinkHarness refused;
-  refused.device.eeprom[addr::kWriteProtect] |= 0x01;
-  refused.program();
-  EXPECT_EQ(refused.line.written.size(), second);  // refused runs read nothing more
-}
-
 TEST(DeviceBytes, AWrongChecksumIsTheDevicesOnlyWhenTwoReadsAgree) {
   LinkHarness noisy;
   const Table before = noisy.image.DeviceImage;

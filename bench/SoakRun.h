@@ -387,7 +387,7 @@ inline Ending classify(const std::vector<Entry>& all) {
     return {Ending::VerifyDifferences};
   }
   const QString disturbed = linktext::readsDiffer(0, 0, 0).section(QLatin1Char(':'), 0, 0);
-  if (texts.size() == 2 && texts[0].startsWith(disturbed) && texts[1] == linktext::checkConnection()) {
+  if (texts.size() == 3 && texts[1].startsWith(disturbed) && texts[2] == linktext::checkConnection()) {
     return {Ending::LineDisturbed};
   }
   const QString prefix = linktext::transferError(0).chopped(1);

@@ -333,7 +333,8 @@ void DeviceLink::finishSecondRead() {
 
 void DeviceLink::endWithDisturbedLine(int address, int first, int second) {
   closeport();
-  errorEntry(linktext::readsDiffer(address, first, second));
+  errorEntry(linktext::transferError(address));
+  noteEntry(linktext::readsDiffer(address, first, second));
   noteEntry(linktext::checkConnection());
 }
 

@@ -36,8 +36,9 @@ TEST(DeviceBytes, ANoisyAnswerForAByteTheRunTakesEndsItBeforeTheFirstWrite) {
     // firmware: that refusal (with its beep) writes nothing either.
     if (h.view.beeps == 0) {
       const std::uint8_t heard = device[address] ^ 0xFF;
-      EXPECT_EQ(h.view.entryTexts(), (std::vector<QString>{linktext::readsDiffer(address, heard, device[address]),
-                                                           linktext::checkConnection()}));
+      EXPECT_EQ(h.view.entryTexts(),
+                (std::vector<QString>{linktext::transferError(address), linktext::readsDiffer(address, heard, device[address]),
+                                      linktext::checkConnection()}));
     }
   }
 }
@@ -48,7 +49,8 @@ TEST(DeviceBytes, AWrongChecksumIsTheDevicesOnlyWhenTwoReadsAgree) {
   noisy.device.noisyAnswer = 17;
   noisy.read();
   EXPECT_EQ(noisy.view.entryTexts(),
-            (std::vector<QString>{linktext::readsDiffer(17, noisy.device.eeprom[17] ^ 0xFF, noisy.device.eeprom[17]),
+            (std::vector<QString>{linktext::transferError(17),
+                                  linktext::readsDiffer(17, noisy.device.eeprom[17] ^ 0xFF, noisy.device.eeprom[17]),
                                   linktext::checkConnection()}));
   EXPECT_EQ(noisy.image.DeviceImage, before);  // neither read is taken
   EXPECT_TRUE(noisy.view.looksIdle());

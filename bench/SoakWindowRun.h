@@ -2,8 +2,10 @@
 // One soak run through the real window: a read or a program run, and a close
 // request (once, or twice in a row) at an answer drawn from the seed; in a
 // quarter of the runs the device stops answering after that answer, so the
-// close waits for the response time-out. The window must let the transfer
-// end, then close and write LK24.ini; judged by the device's EEPROM.
+// close waits for the response time-out. In half of the runs the request is
+// the end of the session, a real SIGTERM, SIGHUP or SIGINT caught by the
+// window's SessionEndWatch. The window must let the transfer end, then close
+// and write LK24.ini; judged by the device's EEPROM.
 //
 // Main thread only, like the window itself.
 
@@ -11,6 +13,7 @@
 #include "editor/ImageCorrections.h"
 #include "model/TemplateFormat.h"
 #include "ui/ConfirmBox.h"
+#include "ui/SessionEndWatch.h"
 #include "ui/SystemBeep.h"
 #include "ui/ULK24.h"
 
@@ -22,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QTextEdit>
 
+#include <csignal>
 #include <memory>
 
 namespace lk24::soak {
@@ -32,6 +36,7 @@ struct WindowPlan {
   int closeAt = 0;     // answers the tool has taken when the close is asked for
   bool twice = false;  // a second request right after the first
   bool deviceStops = false;
+  int signal = 0;  // the signal that asks for the close, or 0 for the close box
   Table userImage{};
   devsim::Options device;
 
@@ -49,6 +54,8 @@ inline WindowPlan planWindowRun(unsigned seed) {
   plan.device.seed = seed;
   plan.device.type = below(2) ? devsim::DeviceType::Transmitter : devsim::DeviceType::Receiver;
   plan.deviceStops = below(4) == 0;
+  static constexpr std::array kSessionEnds{SIGTERM, SIGHUP, SIGINT};
+  if (below(2) == 1) plan.signal = kSessionEnds[static_cast<std::size_t>(below(3))];
   if (plan.deviceStops) plan.device.stopAfter = plan.closeAt + below(plan.answers() - plan.closeAt);
   for (std::uint8_t& byte : plan.userImage) byte = static_cast<std::uint8_t>(below(256));
   return plan;
@@ -146,6 +153,11 @@ inline Outcome WindowHarness::run(const WindowPlan& plan, const Limits& limits) 
   const Table before = device.eeprom();
 
   auto form = std::make_unique<TForm1>();
+  bool askedDuringTransfer = false;  // the transfer may end between two looks
+  SessionEndWatch sessionEnd([&] {
+    askedDuringTransfer = askedDuringTransfer || form->link().transferRunning();
+    form->close();
+  });
   form->show();
   // As a user would, wait for the window to be drawn and its first refresh:
   // both hold the main thread longer than the 200 ms between two answers.
@@ -162,22 +174,28 @@ inline Outcome WindowHarness::run(const WindowPlan& plan, const Limits& limits) 
   QTimer heartbeat;
   heartbeat.start(20);
   bool asked = false;
-  bool askedDuringTransfer = false;  // the transfer may end between two looks
   while (form->isVisible() && clock.elapsed() < limits.runWaitMs) {
     const bool running = form->link().transferRunning();
     if (!asked && (!running || answersTaken(form->link().state()) >= plan.closeAt)) {
       asked = true;
-      askedDuringTransfer = running;
-      form->close();
-      if (plan.twice) form->Exit1->trigger();
-      if (running && !form->isVisible()) fail("the window closed during the transfer");
+      if (plan.signal != 0) {
+        // The watch hands the signal to the event loop, which closes on its next turn.
+        ::raise(plan.signal);
+        if (plan.twice) ::raise(plan.signal);
+      } else {
+        askedDuringTransfer = running;
+        form->close();
+        if (plan.twice) form->Exit1->trigger();
+      }
     }
+    if (plan.signal == 0 && running && !form->isVisible()) fail("the window closed during the transfer");
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   out.transferSeconds = static_cast<double>(clock.elapsed()) / 1000.0;
   const QStringList log = form->MInfo->toPlainText().split(QLatin1Char('\n'));
   const QRegularExpression endings(QStringLiteral("erfolgreich|Übertragungsfehler"));
   out.summary = log.filter(endings).join(QStringLiteral(" | ")).toStdString();
+  if (plan.signal != 0) out.summary = "signal " + std::to_string(plan.signal) + ": " + out.summary;
   if (form->isVisible()) fail("the window did not close");
   if (form->link().transferRunning()) fail("the transfer still runs");
   if (log.count(QStringLiteral("    Das Fenster schließt, wenn die Übertragung beendet ist.")) !=

@@ -29,6 +29,7 @@ constexpr std::array kCommands = {
     CommandRow{"show", Command::Show, false, false, false, false, 1},
     CommandRow{"diff", Command::Diff, false, false, false, false, 2},
     CommandRow{"report", Command::Report, false, false, true, false, 1},
+    CommandRow{"restore", Command::Restore, true, true, false, false, 0},
 };
 
 const CommandRow* findCommand(const QString& name) {
@@ -101,6 +102,8 @@ ParsedArguments parseArguments(const QStringList& args) {
       ok = flag(result.json);
     } else if (arg == QLatin1String("--each")) {
       ok = flag(result.each);
+    } else if (arg == QLatin1String("--force")) {
+      ok = flag(result.force);
     } else if (arg.startsWith(QLatin1Char('-')) && arg != QLatin1String("-")) {
       return failure(QStringLiteral("unbekannte Option \"%1\"").arg(arg));
     } else if (!command) {
@@ -111,7 +114,8 @@ ParsedArguments parseArguments(const QStringList& args) {
       files << arg;
     }
     if (!ok) {
-      return failure(inlineValue && (arg == QLatin1String("--json") || arg == QLatin1String("--each"))
+      return failure(inlineValue && (arg == QLatin1String("--json") || arg == QLatin1String("--each") ||
+                                        arg == QLatin1String("--force"))
                          ? QStringLiteral("die Option \"%1\" nimmt keinen Wert").arg(arg)
                          : QStringLiteral("der Option \"%1\" fehlt ihr Wert").arg(arg));
     }
@@ -136,6 +140,7 @@ ParsedArguments parseArguments(const QStringList& args) {
   }
   if (command->takesOutput && !outputGiven) return failure(name + QStringLiteral(": --output fehlt"));
   if (!command->takesOutput && outputGiven) return failure(name + QStringLiteral(": --output ist hier nicht möglich"));
+  if (!command->takesOutput && result.force) return failure(name + QStringLiteral(": --force ist hier nicht möglich"));
   if (!command->takesEach && result.each) return failure(name + QStringLiteral(": --each ist hier nicht möglich"));
   if (command->takesFile && files.size() != 1) {
     return failure(name + (files.isEmpty() ? QStringLiteral(": die Datei fehlt")
@@ -153,9 +158,10 @@ QString usageText() {
       "Aufruf:\n"
       "  lk24ctl ports   [--json]\n"
       "  lk24ctl info    --port PORT [--template FILE] [--json]\n"
-      "  lk24ctl read    --port PORT --output FILE [--template FILE] [--json]\n"
+      "  lk24ctl read    --port PORT --output FILE [--force] [--template FILE] [--json]\n"
       "  lk24ctl program --port PORT [--template FILE] [--json] [--each] FILE\n"
       "  lk24ctl verify  --port PORT [--template FILE] [--json] FILE\n"
+      "  lk24ctl restore --port PORT [--template FILE] [--json] BACKUP\n"
       "  lk24ctl show    [--json] FILE | --port PORT [--template FILE]\n"
       "  lk24ctl diff    [--json] A B | A --port PORT [--template FILE]\n"
       "  lk24ctl report  --output FILE.pdf FILE | --port PORT [--template FILE]\n"
@@ -164,11 +170,13 @@ QString usageText() {
       "mit demselben Ablauf wie das Fenster. \"show\" zeigt jede Einstellung mit\n"
       "der Beschriftung des Fensters, \"diff\" die Einstellungen, in denen A und B\n"
       "(mit --port: die Datei und das Gerät) sich unterscheiden, \"report\" macht\n"
-      "daraus einen Bericht zum Drucken.\n"
+      "daraus einen Bericht zum Drucken. \"restore\" schreibt eine Sicherung aus\n"
+      "\"Sicherungen\" Byte für Byte in das Gerät zurück, von dem sie stammt.\n"
       "\n"
       "  -p, --port PORT     COM1 bis COM4 (wie im Fenster) oder der Pfad eines Geräts\n"
       "  -o, --output FILE   die Konfigurationsdatei, die \"read\" schreibt,\n"
       "                      das PDF, das \"report\" schreibt\n"
+      "      --force         \"read\" ersetzt eine vorhandene Datei (nie die Vorlage)\n"
       "      --template FILE die Vorlage (LK24.ini im aktuellen Verzeichnis)\n"
       "      --json          am Ende ein JSON-Dokument auf stdout\n"
       "      --each          programmiert ein Gerät nach dem anderen, bis Strg+C\n"

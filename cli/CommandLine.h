@@ -9,7 +9,7 @@
 
 namespace lk24::cli {
 
-enum class Command { Ports, Info, Read, Program, Verify, Show, Diff, Report, Help, Version };
+enum class Command { Ports, Info, Read, Program, Verify, Restore, Show, Diff, Report, Help, Version };
 
 struct Arguments {
   Command command = Command::Help;
@@ -18,7 +18,8 @@ struct Arguments {
   QString templatePath = QStringLiteral("LK24.ini");  // --template
   bool json = false;                               // --json
   bool each = false;                               // --each (program)
-  QString file;                                    // FILE (program, verify)
+  bool force = false;                              // --force (read): replace an existing file
+  QString file;                                    // FILE (program, verify), BACKUP (restore)
   QStringList files;                               // FILEs (show, diff, report), in their order
 };
 

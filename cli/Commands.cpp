@@ -5,6 +5,7 @@
 #include "cli/Inputs.h"
 #include "cli/InterruptWatch.h"
 #include "cli/Outcome.h"
+#include "cli/OutputGuard.h"
 #include "cli/Output.h"
 #include "cli/PortChoice.h"
 #include "cli/ProductionLoop.h"
@@ -14,6 +15,7 @@
 #include "cli/ProgressLine.h"
 #include "cli/Report.h"
 #include "cli/SettingsCommands.h"
+#include "cli/RestoreRun.h"
 #include "editor/FieldMap.h"
 #include "link/DeviceIdentity.h"
 #include "model/TemplateFormat.h"
@@ -37,6 +39,8 @@ QString commandName(Command command) {
       return QStringLiteral("program");
     case Command::Verify:
       return QStringLiteral("verify");
+    case Command::Restore:
+      return QStringLiteral("restore");
     default:
       break;
   }
@@ -81,6 +85,10 @@ class CommandRunner {
         break;
       case Command::Verify:
         verify();
+        break;
+      case Command::Restore:
+        restoreDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.tables.path, interrupts_, view_,
+                      report_);
         break;
       default:
         break;
@@ -157,6 +165,11 @@ class CommandRunner {
   }
 
   void read() {
+    // Refused before the device is read, so nothing is lost but a command line.
+    if (const QString refusal = outputRefusal(args_.output, prepared_.tables.path, args_.force); !refusal.isEmpty()) {
+      fail(ExitStatus::FileUnusable, refusal);
+      return;
+    }
     auto session = openSession();
     const bool finished = session->read();
     if (!judgeRead(*session, finished)) return;

@@ -8,6 +8,7 @@
 namespace lk24::cli {
 
 class CommandView;
+class DeviceSession;
 class InterruptWatch;
 struct PortChoice;
 
@@ -15,5 +16,10 @@ struct PortChoice;
 // Fills report's status, message, device, backup file and log.
 void programDevice(ConfigImage& image, const Table& file, const PortChoice& port, const QString& templatePath,
                    const InterruptWatch* interrupts, CommandView& view, Report& report);
+
+// Fills report from a program run that has ended (finished false: cut short
+// by an interrupt before its first write).
+void reportProgramRun(const DeviceSession& session, bool finished, const ConfigImage& image, const PortChoice& port,
+                      const InterruptWatch* interrupts, const CommandView& view, Report& report);
 
 }  // namespace lk24::cli

@@ -39,4 +39,9 @@ SettingsHalves settingsHalvesOf(const Table& a, const Table& b) {
   return halves == settingsHalvesOf(b) ? halves : SettingsHalves::Both;
 }
 
+int serialNumberOf(const Table& image) {
+  const int high = deviceKind(image) == DeviceKind::Receiver ? addr::kReceiverSerialHigh : addr::kTransmitterSerialHigh;
+  return image[high] * 256 + image[high + 1];
+}
+
 }  // namespace lk24

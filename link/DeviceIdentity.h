@@ -26,5 +26,8 @@ DeviceKind deviceKind(const Table& image);
 // for an unknown type, or for two images of different types.
 SettingsHalves settingsHalvesOf(const Table& image);
 SettingsHalves settingsHalvesOf(const Table& a, const Table& b);
+// The serial number the device answers to: bytes 176 and 177 for a
+// receiver, bytes 234 and 235 for a transmitter or a device of unknown type.
+int serialNumberOf(const Table& image);
 
 }  // namespace lk24

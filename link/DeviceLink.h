@@ -54,6 +54,11 @@ class DeviceLink {
   // leaves the DeviceImage, the device flags and the window as they are and
   // hands the device's image to the view's deviceCompared.
   void CompareClick();
+  // The program run with a backup in place of the user's image: bytes 0 to
+  // 247 written exactly as the backup holds them (no merge, no correction,
+  // its own checksum byte), only into the device of the backup's type and
+  // serial number, and verified over every byte written.
+  void RestoreRequest(const Table& backup);
   void COM11Click() { choosePort(1); }
   void COM21Click() { choosePort(2); }
   void COM31Click() { choosePort(3); }
@@ -97,6 +102,7 @@ class DeviceLink {
  private:
   void choosePort(std::uint16_t number);
   void onHangUp(const QString& notice);
+  void startProgramRun(const Table& requested, bool exact);
   bool openForRequest();
   void startFirstRead();
   void onReadByte(std::uint8_t byte);
@@ -104,6 +110,11 @@ class DeviceLink {
   void reportReadChecks();
   void finishComparison();
   void finishPreRead();
+  void onRereadByte(std::uint8_t byte);
+  void finishSecondRead();
+  void endWithDisturbedLine(int address, int first, int second);
+  bool isBackupsDevice();
+  void startWritePass();
   bool backUpDevice();
   void restoreRequestedImage();
   void onWriteEcho(std::uint8_t byte);
@@ -124,6 +135,8 @@ class DeviceLink {
   // The merged image a program request set out to write; it is the
   // DeviceImage again when the run does not complete its verify pass.
   Table requested_{};
+  Table firstRead_{};  // a read whose checksum was wrong, until it is read again
+  bool exactRun_ = false;  // RestoreRequest: the image goes in as it stands
   bool transmitterDetected_ = false;
   bool receiverDetected_ = false;
   // A comparison is running; the flags it found the window with.

@@ -9,13 +9,19 @@
 #include "report/ReportPreview.h"
 #include "ui/MessageLog.h"
 #include "ui/ModalDialog.h"
+#include "ui/SettingsView.h"
 #include "ui/SystemBeep.h"
 
 #include <QFileInfo>
 
 namespace lk24 {
 
-void TForm1::Vergleichen1Click() { link_->CompareClick(); }
+// Like every request, the comparison and the report first take what was
+// typed into a field and not yet confirmed.
+void TForm1::Vergleichen1Click() {
+  Settings->takePendingEdit();
+  if (!closeHeld_) link_->CompareClick();
+}
 
 void TForm1::showComparison(const Table& device) {
   // The bytes a program run would write: what the user would change. The
@@ -48,9 +54,13 @@ ReportSubject subjectOf(const TForm1& form) {
 
 }  // namespace
 
-void TForm1::BerichtDrucken1Click() { previewReport(subjectOf(*this), this, ShowModal); }
+void TForm1::BerichtDrucken1Click() {
+  Settings->takePendingEdit();
+  previewReport(subjectOf(*this), this, ShowModal);
+}
 
 void TForm1::BerichtPdf1Click() {
+  Settings->takePendingEdit();
   ReportDialog1.setFileName(QFileInfo(OpenDialog1.FileName()).completeBaseName() + QStringLiteral(".pdf"));
   if (!ReportDialog1.Execute(this)) {
     showinfo(this, QStringLiteral("\"Bericht als PDF\" abgebrochen"), clBlack, entry::kInfo);

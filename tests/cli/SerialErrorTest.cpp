@@ -1,0 +1,60 @@
+// An error the serial component reports while lk24ctl writes a device ends
+// nothing by itself, as in the window: the response time-out decides, so a
+// pass the window would finish is finished and verified.
+
+#include "CtlProcess.h"
+
+#include "cli/CommandView.h"
+#include "cli/DeviceSession.h"
+#include "cli/Inputs.h"
+#include "cli/Outcome.h"
+#include "cli/PortChoice.h"
+#include "link/LinkTexts.h"
+#include "serial/AfUtils.h"
+
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace lk24::test {
+namespace {
+
+using devsim::test::startedDevice;
+
+TEST(CtlSerialError, AnErrorReportedDuringTheWritePassLeavesTheRunToFinish) {
+  CtlFolder folder;
+  auto device = startedDevice();
+  ::setenv("LK24_COM1", device->slavePath().c_str(), 1);
+  ConfigImage image;
+  QString error;
+  const auto tables = cli::loadTemplate(folder.path("LK24.ini"), image, &error);
+  ASSERT_TRUE(tables) << error.toStdString();
+  image.DeviceImage = device->eeprom();
+  cli::CommandView view(image, nullptr);
+  cli::DeviceSession session(image, view, 1, nullptr, tables->path);
+
+  // As the event thread would report a failed write, once the write pass runs.
+  QTimer watch;
+  bool reported = false;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const TransferState& state = session.link().state();
+    if (!reported && state.ProgramMode && !state.ReadMode && state.BytePos >= 30) {
+      reported = true;
+      ShowStandardError("Schreibfehler");
+    }
+  });
+  watch.start(1);
+  ASSERT_TRUE(session.program());
+  ::unsetenv("LK24_COM1");
+
+  EXPECT_TRUE(reported);
+  EXPECT_EQ(session.escapedError(), QStringLiteral("Schreibfehler"));
+  EXPECT_TRUE(view.logged(linktext::programDone()));
+  EXPECT_EQ(cli::programOutcome(view, session), cli::ExitStatus::Success);
+  EXPECT_EQ(device->stats().commands, 256 + 8 + 248 + 256);  // every pass to its end
+}
+
+}  // namespace
+}  // namespace lk24::test

@@ -1,8 +1,9 @@
 // The window on the offscreen platform, for the test machine's checks: one
-// read, or a program run whose adapter is pulled in the middle of the write
-// pass. Prints the message log and what was measured; exits 0 when the run
-// ended as it must. Runs in a folder that holds LK24.ini.
-// Usage: lk24-vm-window read
+// read, the "Kommunikation" menu's port probe, or a program run whose
+// adapter is pulled in the middle of the write pass. Prints the message log
+// (the probe: which COM ports it could open) and what was measured; exits 0
+// when the run ended as it must. Runs in a folder that holds LK24.ini.
+// Usage: lk24-vm-window read | probe
 //        lk24-vm-window unplug REQUEST-FILE LOCK-FILE
 #include "link/DeviceLink.h"
 #include "ui/ConfirmBox.h"
@@ -52,6 +53,11 @@ int main(int argc, char** argv) {
     PrintLog(form);
     return ended && form.MInfo->toPlainText().contains(QStringLiteral("Daten erfolgreich gelesen")) ? 0 : 1;
   }
+  if (args.size() == 2 && args[1] == QLatin1String("probe")) {
+    form.MKommunikationClick();
+    for (int n = 1; n <= 4; ++n) std::printf("COM%d %s\n", n, link.comAvailable(n) ? "free" : "refused");
+    return 0;
+  }
   if (args.size() == 4 && args[1] == QLatin1String("unplug")) {
     const int descriptors = OpenDescriptors();
     form.ProgButtonClick();
@@ -79,6 +85,6 @@ int main(int argc, char** argv) {
     const bool error = form.MInfo->toPlainText().contains(QStringLiteral("Übertragungsfehler bei Byte"));
     return ended && error && tookMs < 2000 && lockGone && descriptorsAfter <= descriptors ? 0 : 1;
   }
-  std::fprintf(stderr, "usage: lk24-vm-window read | unplug REQUEST-FILE LOCK-FILE\n");
+  std::fprintf(stderr, "usage: lk24-vm-window read | probe | unplug REQUEST-FILE LOCK-FILE\n");
   return 2;
 }

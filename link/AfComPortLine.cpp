@@ -31,7 +31,7 @@ void AfComPortLine::Open() {
   try {
     port_.Open();
   } catch (const EAfComPortOpenError& e) {
-    openFailure_ = porttext::openFailureReason(port_.ComNumber(), e.Access());
+    openFailure_ = porttext::openFailureReason(port_.ComNumber(), e.Access(), AfFindPortGrabbers(TAfPortRoots{}));
     throw;
   }
   // A timer above 1 ms after asking for low latency: the driver ignored it.

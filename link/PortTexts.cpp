@@ -5,6 +5,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
 #include <filesystem>
 
@@ -20,8 +21,24 @@ QString portName(int comNumber, const std::string& devicePath) {
 }
 
 QString holderName(const TAfPortHolder& holder) {
+  if (holder.pid == 0) return QStringLiteral("unbekanntes Programm (Sperrdatei ohne Prozessnummer)");
   const QString name = holder.name.empty() ? QStringLiteral("unbekanntes Programm") : q(holder.name);
   return name + QStringLiteral(" (PID ") + QString::number(holder.pid) + QStringLiteral(")");
+}
+
+bool runs(const std::vector<TAfPortHolder>& grabbers, const char* name) {
+  for (const TAfPortHolder& g : grabbers) {
+    if (g.name == name) return true;
+  }
+  return false;
+}
+
+// brltty takes USB-serial adapters whose chip some braille displays use too.
+QString brlttyHint(const std::vector<TAfPortHolder>& grabbers) {
+  if (!runs(grabbers, "brltty")) return {};
+  return QStringLiteral(" – brltty läuft und hat den Adapter vielleicht übernommen: brltty "
+                        "abschalten (sudo systemctl mask brltty-udev.service brltty.service) und den "
+                        "Adapter neu einstecken");
 }
 
 QString userName() {
@@ -40,6 +57,7 @@ QString kindName(TAfPortKind kind) {
     case TAfPortKind::OnBoard: return QStringLiteral("eingebaute serielle Schnittstelle");
     case TAfPortKind::OnBoardNoUart: return QStringLiteral("eingebauter Anschluss ohne UART");
     case TAfPortKind::PseudoTerminal: return QStringLiteral("Pseudo-Terminal (Simulator oder Netzwerkbrücke)");
+    case TAfPortKind::ModemPort: return QStringLiteral("Mobilfunkmodem (nur über LK24_COMn)");
     case TAfPortKind::Other: break;
   }
   return QStringLiteral("Gerät");
@@ -61,33 +79,56 @@ QString describeResolution(const TAfComResolution& r) {
   return text;
 }
 
-QString openFailureReason(int comNumber, const TAfPortAccess& access) {
+QString openFailureReason(int comNumber, const TAfPortAccess& access,
+                          const std::vector<TAfPortHolder>& grabbers) {
   const QString port = portName(comNumber, access.devicePath) + QStringLiteral(": ");
   switch (access.state) {
     case TAfPortState::Free:
       return {};
-    case TAfPortState::NoPort:
+    case TAfPortState::NoPort: {
+      const QString brltty = brlttyHint(grabbers);
+      if (!brltty.isEmpty()) return QStringLiteral("COM%1: kein USB-Adapter gefunden").arg(comNumber) + brltty;
       return QStringLiteral("COM%1: keine serielle Schnittstelle gefunden – USB-Adapter einstecken "
                             "oder LK24_COM%1 auf das Gerät setzen")
           .arg(comNumber);
-    case TAfPortState::Missing:
+    }
+    case TAfPortState::Missing: {
+      const QString brltty = brlttyHint(grabbers);
+      if (!brltty.isEmpty()) return port + QStringLiteral("Gerät nicht vorhanden") + brltty;
       return port + QStringLiteral("Gerät nicht vorhanden – ist der USB-Adapter eingesteckt?");
+    }
     case TAfPortState::NoUart:
       return port + QStringLiteral("kein UART hinter diesem Anschluss – einen anderen COM-Port "
                                    "oder einen USB-Adapter verwenden");
-    case TAfPortState::NoPermission: {
-      const QString group = access.group.empty() ? QStringLiteral("dialout") : q(access.group);
+    case TAfPortState::NoPermission:
+      if (access.group.empty()) {
+        return port + QStringLiteral("nur root darf diesen Anschluss öffnen – eine udev-Regel, die ihn "
+                                     "der Gruppe dialout gibt (GROUP=\"dialout\", MODE=\"0660\"), "
+                                     "oder den Administrator fragen");
+      }
       return port + QStringLiteral("keine Berechtigung – den Benutzer in die Gruppe %1 aufnehmen "
                                    "(sudo usermod -aG %1 %2) und neu anmelden")
-                        .arg(group, userName());
-    }
-    case TAfPortState::Held:
+                        .arg(q(access.group), userName());
+    case TAfPortState::Held: {
       if (access.holder) {
         return port + QStringLiteral("wird von einem anderen Programm benutzt: ") +
                holderName(*access.holder) + QStringLiteral(" – dieses Programm beenden");
       }
+      // Exclusive without a holder we can see: a service of another user.
+      QStringList suspects;
+      for (const TAfPortHolder& g : grabbers) suspects << holderName(g);
+      if (!suspects.isEmpty()) {
+        return port + QStringLiteral("wird von einem anderen Programm benutzt, vermutlich von ") +
+               suspects.join(QStringLiteral(", ")) +
+               QStringLiteral(" – diesen Dienst für den Adapter abschalten oder beenden");
+      }
       return port + QStringLiteral("wird von einem anderen Programm benutzt – dieses Programm beenden");
+    }
     case TAfPortState::Failed:
+      if (access.systemError == EIO) {
+        return port + QStringLiteral("der Adapter antwortet nicht – den USB-Adapter abziehen und "
+                                     "wieder einstecken");
+      }
       break;
   }
   return port + QStringLiteral("lässt sich nicht öffnen (") +

@@ -23,8 +23,11 @@ QString describe(const TAfSerialPortInfo& info);
 QString describeResolution(const TAfComResolution& resolution);
 
 // The line after "Fehler beim Öffnen COM-Port": the device, the cause and
-// its remedy. Empty for a port that was free.
-QString openFailureReason(int comNumber, const TAfPortAccess& access);
+// its remedy. Empty for a port that was free. `grabbers`: the running
+// services that take ports (AfFindPortGrabbers), named as the likely cause
+// of a port busy without a visible holder, and brltty of a missing adapter.
+QString openFailureReason(int comNumber, const TAfPortAccess& access,
+                          const std::vector<TAfPortHolder>& grabbers = {});
 
 // An adapter that still holds received bytes back for `ms` milliseconds.
 QString latencyNotice(const std::string& devicePath, int ms);

@@ -410,7 +410,7 @@ TAfOpenResult Failure(TAfOpenResult::Error error, TAfPortAccess access) {
 }
 
 // Why open() refused, in the terms of the port check.
-TAfOpenResult OpenFailure(int error, const std::string& path, const TAfPortRoots& roots) {
+TAfOpenResult OpenFailure(int error, const std::string& path, const TAfPortRoots& roots, bool onBoard) {
   TAfPortAccess access;
   access.devicePath = path;
   access.systemError = error;
@@ -421,7 +421,12 @@ TAfOpenResult OpenFailure(int error, const std::string& path, const TAfPortRoots
       access.state = TAfPortState::Missing;
       return Failure(TAfOpenResult::NotFound, std::move(access));
     case EIO:
-      // An on-board node with no UART refuses with EIO.
+      // An on-board node with no UART refuses with EIO; an adapter that does
+      // so is there but does not answer.
+      if (!onBoard) {
+        access.state = TAfPortState::Failed;
+        break;
+      }
       access.state = TAfPortState::NoUart;
       return Failure(TAfOpenResult::NotFound, std::move(access));
     case EACCES:
@@ -473,28 +478,33 @@ TAfOpenResult AfOpenPosixDevice(int number, const TAfPortRoots& roots) {
     access.state = TAfPortState::NoUart;
     return Failure(TAfOpenResult::NotFound, std::move(access));
   }
-  // The lock file first, as the other programs of the convention do.
+  // Everything that can refuse the port looks before open(2): every
+  // non-blocking open of a tty raises DTR and RTS, also one refused later,
+  // and a port held elsewhere must be left as its holder set it. The lock
+  // file first, as the other programs of the convention do.
   TAfPortLock lock = TAfPortLock::Take(com.info->kernelName, roots, access.holder);
+  if (!access.holder) access.holder = AfFindPortHolder(path, roots, getpid());
   if (access.holder) {
     access.state = TAfPortState::Held;
+    access.systemError = EBUSY;
     return Failure(TAfOpenResult::Refused, std::move(access));
   }
+  const bool onBoard = com.info->kind == TAfPortKind::OnBoard;
   const int fd = AfSysOpen(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return OpenFailure(errno, path, roots);
+  if (fd < 0) return OpenFailure(errno, path, roots, onBoard);
   termios saved{};
   if (tcgetattr(fd, &saved) != 0) {
     const int error = errno;
     close(fd);
-    return OpenFailure(error, path, roots);
+    return OpenFailure(error, path, roots, onBoard);
   }
-  // flock also keeps out root, whom TIOCEXCL lets through; a process that
-  // uses neither is found in /proc. Either way the port is let go untouched.
-  const bool locked = flock(fd, LOCK_EX | LOCK_NB) == 0;
-  if (auto holder = AfFindPortHolder(path, roots, getpid()); holder || !locked) {
+  // A holder /proc does not show (another user's program) is still kept
+  // out: by its TIOCEXCL at open (EBUSY) or by its flock here, which also
+  // stops root, whom TIOCEXCL lets through.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     close(fd);
     access.state = TAfPortState::Held;
-    access.systemError = locked ? EBUSY : EWOULDBLOCK;
-    access.holder = std::move(holder);
+    access.systemError = EWOULDBLOCK;
     return Failure(TAfOpenResult::Refused, std::move(access));
   }
   ioctl(fd, TIOCEXCL);

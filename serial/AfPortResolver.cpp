@@ -51,15 +51,29 @@ bool IsDigits(const std::string& s) {
   return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// ttyS2 before ttyS10: the text part, then the number at the end.
+// ttyUSB2 before ttyUSB10: runs of digits compare by their value.
 bool NaturalLess(const std::string& a, const std::string& b) {
-  auto split = [](const std::string& s) {
-    std::size_t i = s.size();
-    while (i > 0 && std::isdigit(static_cast<unsigned char>(s[i - 1]))) --i;
-    const long n = i < s.size() ? std::strtol(s.c_str() + i, nullptr, 10) : -1;
-    return std::make_pair(s.substr(0, i), n);
-  };
-  return split(a) < split(b);
+  auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    if (digit(a[i]) && digit(b[j])) {
+      std::size_t ei = i, ej = j;
+      while (ei < a.size() && digit(a[ei])) ++ei;
+      while (ej < b.size() && digit(b[ej])) ++ej;
+      // Leading zeros aside, the longer run is the larger number.
+      while (i + 1 < ei && a[i] == '0') ++i;
+      while (j + 1 < ej && b[j] == '0') ++j;
+      if (ei - i != ej - j) return ei - i < ej - j;
+      if (const int c = a.compare(i, ei - i, b, j, ej - j); c != 0) return c < 0;
+      i = ei;
+      j = ej;
+    } else {
+      if (a[i] != b[j]) return a[i] < b[j];
+      ++i;
+      ++j;
+    }
+  }
+  return a.size() - i < b.size() - j;
 }
 
 std::vector<std::string> ConsoleNames(const TAfPortRoots& roots) {
@@ -83,23 +97,41 @@ std::vector<std::pair<dev_t, std::string>> ByIdNames(const TAfPortRoots& roots) 
   return names;
 }
 
+// Drivers of mobile broadband modems that offer their ports as ttyUSB: a
+// laptop's LTE modem must never become COM1 ahead of the cable.
+constexpr const char* modemDrivers[] = {"option", "qcserial", "sierra", "qcaux", "ipw", "usb_wwan"};
+
+// What a tty is, by the driver behind it. sysfs links are relative
+// (../../../ttyUSB0), so they are resolved before they are read.
+TAfPortKind KindOf(const fs::path& entry, const std::string& kernelName) {
+  std::error_code ec;
+  const fs::path device = fs::canonical(entry / "device", ec);
+  if (ec) return TAfPortKind::Other;
+  const fs::path driverLink = fs::canonical(device / "driver", ec);
+  const std::string driver = ec ? std::string() : driverLink.filename().string();
+  const std::string bus = ec ? std::string() : driverLink.parent_path().parent_path().filename().string();
+  for (const char* modem : modemDrivers) {
+    if (driver == modem) return TAfPortKind::ModemPort;
+  }
+  if (driver == "cdc_acm" || (driver.empty() && kernelName.rfind("ttyACM", 0) == 0)) return TAfPortKind::AcmAdapter;
+  // The usb-serial drivers, and the vendors' own USB drivers with names of
+  // their own (ttyCH343USB0, ttyXRUSB0).
+  if (bus == "usb-serial" || bus == "usb" || kernelName.rfind("ttyUSB", 0) == 0 ||
+      device.string().find("/usb") != std::string::npos) {
+    return TAfPortKind::UsbAdapter;
+  }
+  // An 8250 node whose type reads 0 (PORT_UNKNOWN) has no UART behind it.
+  const auto type = ReadLine(entry / "type");
+  return type && *type == "0" ? TAfPortKind::OnBoardNoUart : TAfPortKind::OnBoard;
+}
+
 TAfSerialPortInfo DescribeSysfsEntry(const fs::path& entry, const std::string& devicePath,
                                      const std::vector<std::string>& consoles,
                                      const std::vector<std::pair<dev_t, std::string>>& byId) {
   TAfSerialPortInfo info;
   info.devicePath = devicePath;
   info.kernelName = entry.filename().string();
-  std::error_code ec;
-  const std::string device = fs::read_symlink(entry / "device", ec).string();
-  if (info.kernelName.rfind("ttyACM", 0) == 0) {
-    info.kind = TAfPortKind::AcmAdapter;
-  } else if (info.kernelName.rfind("ttyUSB", 0) == 0 || device.find("/usb") != std::string::npos) {
-    info.kind = TAfPortKind::UsbAdapter;
-  } else {
-    // An 8250 node whose type reads 0 (PORT_UNKNOWN) has no UART behind it.
-    const auto type = ReadLine(entry / "type");
-    info.kind = type && *type == "0" ? TAfPortKind::OnBoardNoUart : TAfPortKind::OnBoard;
-  }
+  info.kind = KindOf(entry, info.kernelName);
   info.console = std::find(consoles.begin(), consoles.end(), info.kernelName) != consoles.end();
   if (const auto number = DeviceNumber(devicePath)) {
     for (const auto& [n, name] : byId) {
@@ -111,13 +143,20 @@ TAfSerialPortInfo DescribeSysfsEntry(const fs::path& entry, const std::string& d
   return info;
 }
 
-bool IsAdapter(const TAfSerialPortInfo& p) {
-  return p.kind == TAfPortKind::UsbAdapter || p.kind == TAfPortKind::AcmAdapter;
+// COM order: USB-serial bridges, then CDC-ACM devices (a phone or a modem
+// may be one), then on-board ports.
+int Rank(const TAfSerialPortInfo& p) {
+  switch (p.kind) {
+    case TAfPortKind::UsbAdapter: return 0;
+    case TAfPortKind::AcmAdapter: return 1;
+    default: return 2;
+  }
 }
 
-// The key adapters are ordered by: stable across re-plugging where by-id exists.
-const std::string& AdapterKey(const TAfSerialPortInfo& p) {
-  return p.byIdName.empty() ? p.kernelName : p.byIdName;
+// Adapters go by their by-id name, which stays the same across re-plugging.
+const std::string& SortKey(const TAfSerialPortInfo& p) {
+  const bool adapter = p.kind == TAfPortKind::UsbAdapter || p.kind == TAfPortKind::AcmAdapter;
+  return adapter && !p.byIdName.empty() ? p.byIdName : p.kernelName;
 }
 
 std::string ProcessName(const TAfPortRoots& roots, pid_t pid) {
@@ -186,9 +225,8 @@ std::vector<TAfSerialPortInfo> AfListSerialPorts(const TAfPortRoots& roots) {
   }
   std::sort(ports.begin(), ports.end(), [](const TAfSerialPortInfo& a, const TAfSerialPortInfo& b) {
     if (a.automatic != b.automatic) return a.automatic;
-    if (IsAdapter(a) != IsAdapter(b)) return IsAdapter(a);
-    if (IsAdapter(a)) return AdapterKey(a) < AdapterKey(b);
-    return NaturalLess(a.kernelName, b.kernelName);
+    if (Rank(a) != Rank(b)) return Rank(a) < Rank(b);
+    return NaturalLess(SortKey(a), SortKey(b));
   });
   return ports;
 }
@@ -356,6 +394,8 @@ std::optional<int> AfLatencyTimerMs(const TAfSerialPortInfo& port, const TAfPort
 std::string AfDeviceGroup(const std::string& path) {
   struct stat st {};
   if (stat(path.c_str(), &st) != 0) return {};
+  // Joining a group helps only when it may read and write; joining root's never is a remedy.
+  if ((st.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP) || st.st_gid == 0) return {};
   if (const group* g = getgrgid(st.st_gid); g != nullptr && g->gr_name != nullptr) return g->gr_name;
   return std::to_string(st.st_gid);
 }

@@ -1,9 +1,11 @@
 #pragma once
 // Which device COM1, COM2, ... stand for on this machine, and whether a port
 // can be opened now. COMn is $LK24_COMn when set; otherwise the n-th real
-// serial port: USB and ACM adapters first, ordered by their /dev/serial/by-id
-// names (the kernel name where there is none), then on-board ports with a
-// UART behind them. The kernel console is never taken automatically.
+// serial port: USB-serial bridges first, then CDC-ACM devices, each ordered
+// by their /dev/serial/by-id names (the kernel name where there is none),
+// then on-board ports with a UART behind them. What a port is comes from its
+// driver (sysfs device/driver). The kernel console and the ports of mobile
+// broadband modems are never taken automatically.
 //
 // Everything here reads the trees below TAfPortRoots, so tests pass a fake
 // /dev, /sys and /proc. No call opens a device. Any thread; no shared state
@@ -24,12 +26,13 @@ struct TAfPortRoots {
 };
 
 enum class TAfPortKind {
-  UsbAdapter,     // ttyUSB*: a USB-RS232 adapter
-  AcmAdapter,     // ttyACM*: a USB CDC-ACM device
+  UsbAdapter,     // a USB-serial bridge (ftdi_sio, cp210x, ch341, pl2303, ...)
+  AcmAdapter,     // a USB CDC-ACM device (cdc_acm)
   OnBoard,        // an on-board port with a UART behind it
   OnBoardNoUart,  // an on-board device node with no UART (8250 type unknown)
   PseudoTerminal, // /dev/pts/N: a simulator or a serial-over-network bridge
-  Other           // anything else a mapping may name
+  Other,          // anything else a mapping may name
+  ModemPort       // a port of a mobile broadband modem (option, qcserial, sierra)
 };
 
 struct TAfSerialPortInfo {
@@ -61,7 +64,8 @@ enum class TAfPortState {
   NoPort,        // COMn resolves to no device at all
   Missing,       // no such device node (adapter unplugged?)
   NoUart,        // an on-board node without a UART behind it
-  NoPermission,  // the user may not open it (group in `group`)
+  NoPermission,  // the user may not open it: join `group`, or, when that
+                 // is empty, only root may (no group can read and write it)
   Held,          // another process has it open or locked (`holder`)
   Failed         // another refusal; `systemError` has the errno
 };
@@ -102,7 +106,9 @@ std::vector<TAfPortHolder> AfFindPortGrabbers(const TAfPortRoots& roots);
 std::optional<int> AfLatencyTimerMs(const std::string& path, const TAfPortRoots& roots);
 std::optional<int> AfLatencyTimerMs(const TAfSerialPortInfo& port, const TAfPortRoots& roots);
 
-// Group that owns the node (the one a user must join), e.g. "dialout".
+// The group a user must join to open the node, e.g. "dialout" on Debian or
+// "uucp" elsewhere: the node's group when it may read and write it and is
+// not root's own; empty when only root may open the node.
 std::string AfDeviceGroup(const std::string& path);
 
 // The system calls the port layer makes, replaceable so that tests can give

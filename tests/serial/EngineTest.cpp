@@ -412,8 +412,17 @@ TEST_F(FakeEngine, APurgeOnASlowLineNeitherWritesPurgedBytesNorLosesLaterOnes) {
   const std::uint8_t a[] = {0xA1, 0xA2}, b[] = {0xB1}, c[] = {0xC1, 0xC2};
   std::vector<std::uint8_t> expected;
   for (int round = 0; round < 5; ++round) {
+    int started;
+    {
+      std::lock_guard guard(line->lock);
+      started = line->writesStarted;
+    }
     ASSERT_TRUE(core.WriteData(a, 2));
-    std::this_thread::sleep_for(5ms);  // A is on its way and cannot be stopped
+    {
+      // A is on its way and cannot be stopped.
+      std::unique_lock guard(line->lock);
+      ASSERT_TRUE(line->changed.wait_for(guard, 2s, [&] { return line->writesStarted > started; }));
+    }
     ASSERT_TRUE(core.WriteData(b, 1));
     ASSERT_TRUE(core.PurgeTx());
     ASSERT_TRUE(core.WriteData(c, 2));

@@ -1,7 +1,8 @@
 #pragma once
 // A fake /dev, /sys and lock directory in which each port is a symbolic link
 // to a real pseudo-terminal, so that it can be opened, with the sysfs
-// entries a real machine has for it. /proc stays the real one.
+// entries and relative links a real machine has for it. /proc stays the
+// real one.
 
 #include "serial/AfPortResolver.h"
 
@@ -28,21 +29,33 @@ class FakePortTree {
   }
   ~FakePortTree() { std::filesystem::remove_all(root_); }
 
-  // A port backed by a new pseudo-terminal. `device`: where sysfs "device"
-  // points; `type`: an 8250 port's type file, if any.
+  // A port backed by a new pseudo-terminal, laid out as the kernel does:
+  // class/tty/NAME leads to devices/DEVICE/tty/NAME, whose "device" leads
+  // back to DEVICE, all by relative links. `driver` ("usb-serial/ftdi_sio")
+  // becomes DEVICE/driver; `type`: an 8250 port's type file, if any.
   PtyPair& Add(const std::string& name, const std::string& byId, const std::string& device,
-               const std::string& type = "") {
+               const std::string& type = "", const std::string& driver = "") {
+    namespace fs = std::filesystem;
     PtyPair& pty = *ptys_.emplace_back(std::make_unique<PtyPair>());
-    const std::string entry = roots.sys + "/class/tty/" + name;
-    std::filesystem::create_symlink(pty.slavePath(), DevPath(name));
-    std::filesystem::create_directories(entry);
-    std::filesystem::create_directories(roots.sys + "/devices/" + device);
-    std::filesystem::create_symlink(roots.sys + "/devices/" + device, entry + "/device");
+    const fs::path deviceDir = roots.sys + "/devices/" + device;
+    const fs::path ttyDir = deviceDir / "tty" / name;
+    fs::create_symlink(pty.slavePath(), DevPath(name));
+    fs::create_directories(ttyDir);
+    fs::create_directories(roots.sys + "/class/tty");
+    fs::create_symlink("../../devices/" + device + "/tty/" + name, roots.sys + "/class/tty/" + name);
+    fs::create_symlink("../../../" + deviceDir.filename().string(), ttyDir / "device");
+    if (!driver.empty() && !fs::exists(fs::symlink_status(deviceDir / "driver"))) {
+      const std::string bus = driver.substr(0, driver.find('/'));
+      fs::create_directories(roots.sys + "/bus/" + bus + "/drivers/" + driver.substr(bus.size() + 1));
+      std::string up = "../";
+      for (const auto& part : fs::path(device)) up += part.empty() ? "" : "../";
+      fs::create_symlink(up + "bus/" + bus + "/drivers/" + driver.substr(bus.size() + 1), deviceDir / "driver");
+    }
     struct stat st {};
     stat(pty.slavePath().c_str(), &st);
     SetSysFile("class/tty/" + name + "/dev", std::to_string(major(st.st_rdev)) + ":" + std::to_string(minor(st.st_rdev)));
     if (!type.empty()) SetSysFile("class/tty/" + name + "/type", type);
-    if (!byId.empty()) std::filesystem::create_symlink("../../" + name, roots.dev + "/serial/by-id/" + byId);
+    if (!byId.empty()) fs::create_symlink("../../" + name, roots.dev + "/serial/by-id/" + byId);
     return pty;
   }
   void SetSysFile(const std::string& relative, const std::string& text) {

@@ -128,7 +128,9 @@ class FakeSerialDevice final : public TAfSerialDevice {
       block = line_->blockWrites;
       delayMs = line_->writeDelayMs;
       if (line_->failWrites) throw std::runtime_error("device write failed");
+      ++line_->writesStarted;
     }
+    line_->changed.notify_all();
     // A slow line: the write is on its way and nothing stops it.
     if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
     if (block) return TAfWriteResult{false, 0, AfWaitAny(events, -1)};

@@ -26,6 +26,7 @@ struct FakeLine {
 
   // What the engine did.
   std::vector<std::uint8_t> sent;
+  int writesStarted = 0;  // `changed` is notified at each
   std::vector<std::uint32_t> purges;
   std::uint32_t mask = 0;
   int opens = 0;

@@ -1,0 +1,59 @@
+// What the user is told when a port will not open: the remedy must fit the
+// cause, never send anyone to join root's group or re-plug an on-board port.
+#include "link/PortTexts.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+namespace lk24::test {
+namespace {
+
+TAfPortAccess Access(TAfPortState state, int error = 0, std::string group = {}) {
+  TAfPortAccess access;
+  access.state = state;
+  access.devicePath = "/dev/ttyS1";
+  access.systemError = error;
+  access.group = std::move(group);
+  return access;
+}
+
+TEST(PortTexts, EachRefusalGetsTheRemedyThatFitsItsCause) {
+  const std::vector<TAfPortHolder> none;
+  const std::vector<TAfPortHolder> brltty{{812, "brltty"}};
+  const std::vector<TAfPortHolder> modemManager{{433, "ModemManager"}};
+  struct Case {
+    TAfPortAccess access;
+    std::vector<TAfPortHolder> grabbers;
+    QString expected;
+  } cases[] = {
+      {Access(TAfPortState::NoPermission, EACCES, "uucp"), none,
+       QStringLiteral("COM2 (/dev/ttyS1): keine Berechtigung – den Benutzer in die Gruppe uucp aufnehmen")},
+      {Access(TAfPortState::NoPermission, EACCES), none,
+       QStringLiteral("COM2 (/dev/ttyS1): nur root darf diesen Anschluss öffnen – eine udev-Regel")},
+      {Access(TAfPortState::Failed, EIO), none,
+       QStringLiteral("COM2 (/dev/ttyS1): der Adapter antwortet nicht – den USB-Adapter abziehen")},
+      {Access(TAfPortState::Held, EBUSY), modemManager,
+       QStringLiteral("COM2 (/dev/ttyS1): wird von einem anderen Programm benutzt, vermutlich von "
+                      "ModemManager (PID 433)")},
+      {Access(TAfPortState::Held, EBUSY), none,
+       QStringLiteral("COM2 (/dev/ttyS1): wird von einem anderen Programm benutzt – dieses Programm beenden")},
+      {Access(TAfPortState::NoPort), brltty,
+       QStringLiteral("COM2: kein USB-Adapter gefunden – brltty läuft und hat den Adapter vielleicht übernommen")},
+      {Access(TAfPortState::Missing, ENOENT), brltty,
+       QStringLiteral("COM2 (/dev/ttyS1): Gerät nicht vorhanden – brltty läuft")},
+  };
+  for (const Case& c : cases) {
+    const QString text = porttext::openFailureReason(2, c.access, c.grabbers);
+    EXPECT_TRUE(text.startsWith(c.expected)) << text.toStdString();
+    EXPECT_FALSE(text.contains(QStringLiteral("Gruppe root"))) << text.toStdString();
+  }
+
+  // A lock file without a PID names no process.
+  TAfPortAccess locked = Access(TAfPortState::Held, EBUSY);
+  locked.holder = TAfPortHolder{};
+  EXPECT_FALSE(porttext::openFailureReason(2, locked).contains(QStringLiteral("PID 0")));
+}
+
+}  // namespace
+}  // namespace lk24::test

@@ -57,7 +57,7 @@ TEST(CtlRoundTrip, ReadGivesTheWindowsSaveWithThePortLineOfTheRequest) {
   const CtlResult viaCom = runCtl(folder, {"read", "-p", "COM2", "-o", "com2.lk2"});
   ::unsetenv("LK24_COM2");
   ASSERT_EQ(viaCom.exitCode, 0) << viaCom.err.toStdString();
-  EXPECT_TRUE(viaCom.out.contains(QStringLiteral("Daten erfolgreich gelesen")));
+  EXPECT_TRUE(viaCom.err.contains(QStringLiteral("Daten erfolgreich gelesen")));
   LineList written;
   ASSERT_EQ(written.loadFromFile(folder.file("com2.lk2")), FileReadStatus::Ok);
   expectSameApartFromSignature(written, windowSaveOfReceiver(eeprom, 2));

@@ -3,6 +3,7 @@
 
 #include "ui/ErrorReportingApplication.h"
 #include "ui/QtTranslations.h"
+#include "ui/SessionEndWatch.h"
 #include "ui/UHilfe.h"
 #include "ui/ULK24.h"
 #include "ui/Uinfo.h"
@@ -25,6 +26,10 @@ int main(int argc, char** argv) {
   auto* info = new lk24::TFinfo(&form);
   auto* help = new lk24::TFhilfe(&form);
   form.setSecondaryWindows(info, help);
+
+  // Logout, shutdown or a closed terminal closes the window like its close
+  // box: a running transfer ends first, then LK24.ini is written.
+  lk24::SessionEndWatch sessionEnd([&form] { form.close(); });
 
   form.show();
   return app.exec();

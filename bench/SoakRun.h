@@ -45,11 +45,13 @@ namespace lk24::soak {
 
 // Retry: a program run whose device stops answering in the write pass, then
 // "Programmieren" again with the fault gone, from what the tool then holds.
-enum class Fault { None, Jitter, StopAfter, WrongEcho, Garbage, BadChecksum, Vanish, Retry };
-constexpr int kFaultKinds = 8;
+// StuckRetry: the same after a verify with differences, a cell of the device
+// having kept its old byte.
+enum class Fault { None, Jitter, StopAfter, WrongEcho, Garbage, BadChecksum, Vanish, Retry, StuckRetry };
+constexpr int kFaultKinds = 9;
 inline const char* faultName(Fault f) {
   static constexpr std::array<const char*, kFaultKinds> names = {
-      "none", "jitter", "stop-after", "wrong-echo", "garbage", "bad-checksum", "vanish", "retry"};
+      "none", "jitter", "stop-after", "wrong-echo", "garbage", "bad-checksum", "vanish", "retry", "stuck-retry"};
   return names[static_cast<int>(f)];
 }
 inline std::optional<Fault> faultNamed(const std::string& name) {
@@ -62,10 +64,11 @@ inline std::optional<Fault> faultNamed(const std::string& name) {
 // Answers a request takes in each pass, and where each pass starts in the
 // count of answers a whole request takes.
 constexpr int kReadAnswers = kImageSize;
+constexpr int kDeviceByteAnswers = 8;  // the bytes a program run reads twice before it writes
 constexpr int kWriteAnswers = addr::kLastWritten + 1;
-constexpr int kProgramAnswers = 2 * kReadAnswers + kWriteAnswers;
-constexpr int kWritePassStart = kReadAnswers;
-constexpr int kVerifyPassStart = kReadAnswers + kWriteAnswers;
+constexpr int kProgramAnswers = 2 * kReadAnswers + kDeviceByteAnswers + kWriteAnswers;
+constexpr int kWritePassStart = kReadAnswers + kDeviceByteAnswers;
+constexpr int kVerifyPassStart = kWritePassStart + kWriteAnswers;
 constexpr int kJitterMaxMs = 150;
 
 struct Plan {
@@ -129,6 +132,10 @@ inline Plan planRun(unsigned seed, std::optional<Fault> forced = std::nullopt) {
       plan.program = true;
       plan.device.stopAfter = kWritePassStart + below(kWriteAnswers);
       break;
+    case Fault::StuckRetry:
+      plan.program = true;
+      plan.device.stuckAt = below(addr::kLastCompared + 1);
+      break;
   }
   for (int a = 0; a < kImageSize; ++a) {
     plan.userImage[a] = static_cast<std::uint8_t>(below(256));
@@ -137,7 +144,7 @@ inline Plan planRun(unsigned seed, std::optional<Fault> forced = std::nullopt) {
     plan.orMask[a] = static_cast<std::uint8_t>(below(256));
     plan.factoryImage[a] = static_cast<std::uint8_t>(below(256));
   }
-  if (plan.fault == Fault::Retry) {
+  if (plan.fault == Fault::Retry || plan.fault == Fault::StuckRetry) {
     // A first run that wrote the protection bit would rightly refuse the retry.
     plan.userImage[addr::kWriteProtect] &= 0xFE;
     plan.andMask[addr::kWriteProtect] |= 0x01;
@@ -170,6 +177,14 @@ inline Table intendedImage(const Plan& plan, const Table& deviceBefore) {
   intended[addr::kChecksum] = calculatechecksum(intended);
   for (int a = addr::kLastWritten + 1; a < kImageSize; ++a) intended[a] = deviceBefore[a];
   return intended;
+}
+
+// Whether the stuck cell of a StuckRetry run must show in the verify: the
+// device starts from its factory image, so the cell keeps that byte.
+inline bool cellRefusesItsByte(const Plan& plan) {
+  if (!plan.device.stuckAt) return false;
+  const Table before = devsim::defaultImage(plan.device.type);
+  return intendedImage(plan, before)[*plan.device.stuckAt] != before[*plan.device.stuckAt];
 }
 
 // What the process holds, to see that nothing grows from run to run.
@@ -307,7 +322,7 @@ class StallWatch {
 
 // How a request ended, read from the log.
 struct Ending {
-  enum Kind { ReadDone, ChecksumWrong, ProgramDone, VerifyDifferences, Refused, TransferError, Unknown };
+  enum Kind { ReadDone, ChecksumWrong, ProgramDone, VerifyDifferences, Refused, TransferError, LineDisturbed, Unknown };
   Kind kind = Unknown;
   int bytePos = -1;  // TransferError
   bool hungUp = false;  // the port reported the line gone, after the ending
@@ -315,7 +330,7 @@ struct Ending {
 constexpr int kEndingKinds = Ending::Unknown + 1;
 inline const char* endingName(Ending::Kind kind) {
   static constexpr std::array<const char*, kEndingKinds> names = {
-      "read", "checksum", "programmed", "verify-diff", "refused", "transfer-error", "unknown"};
+      "read", "checksum", "programmed", "verify-diff", "refused", "transfer-error", "disturbed", "unknown"};
   return names[kind];
 }
 
@@ -366,9 +381,14 @@ inline Ending classify(const std::vector<Entry>& all) {
   if (is({firmware}) || is({linktext::writeProtected()}) || is({firmware, linktext::writeProtected()})) {
     return {Ending::Refused};
   }
-  if (!texts.empty() && std::all_of(texts.begin(), texts.end(),
-                                    [](const QString& t) { return t == linktext::verifyDifference(); })) {
+  // One entry per differing byte, then the line that lists them.
+  if (texts.size() >= 2 && texts.back().startsWith(QStringLiteral("Adresse ")) &&
+      std::all_of(texts.begin(), texts.end() - 1, [](const QString& t) { return t == linktext::verifyDifference(); })) {
     return {Ending::VerifyDifferences};
+  }
+  const QString disturbed = linktext::readsDiffer(0, 0, 0).section(QLatin1Char(':'), 0, 0);
+  if (texts.size() == 2 && texts[0].startsWith(disturbed) && texts[1] == linktext::checkConnection()) {
+    return {Ending::LineDisturbed};
   }
   const QString prefix = linktext::transferError(0).chopped(1);
   if (!texts.empty() && texts[0].startsWith(prefix)) {
@@ -397,6 +417,8 @@ inline std::string describe(const std::vector<Entry>& entries) {
 inline int answersTaken(const TransferState& s) {
   if (s.VerifyMode) return kVerifyPassStart + s.BytePos;
   if (s.ProgramMode && !s.ReadMode) return kWritePassStart + s.BytePos;
+  if (s.Second == SecondRead::DeviceBytes) return kReadAnswers + s.SecondIndex;
+  if (s.Second == SecondRead::WholeImage) return kReadAnswers + s.BytePos;
   return s.BytePos;
 }
 
@@ -446,6 +468,8 @@ inline void judgeEnding(const Plan& plan, const Observed& seen, const Ending& en
     case Fault::Retry:
       stopsAt = *plan.device.stopAfter;
       break;
+    case Fault::StuckRetry:
+      break;
     case Fault::Garbage:
       return;  // stray bytes are taken as answers: any orderly ending is right
     case Fault::Vanish:
@@ -453,10 +477,12 @@ inline void judgeEnding(const Plan& plan, const Observed& seen, const Ending& en
       break;
   }
   if (!stopsAt) {
-    const Ending::Kind expected = plan.program                       ? Ending::ProgramDone
-                                  : plan.fault == Fault::BadChecksum ? Ending::ChecksumWrong
-                                                                     : Ending::ReadDone;
-    const bool extraEntries = !ending.hungUp && log.find(" | ") != std::string::npos;
+    const Ending::Kind expected = plan.fault == Fault::StuckRetry && cellRefusesItsByte(plan) ? Ending::VerifyDifferences
+                                  : plan.program                                            ? Ending::ProgramDone
+                                  : plan.fault == Fault::BadChecksum                        ? Ending::ChecksumWrong
+                                                                                            : Ending::ReadDone;
+    const bool extraEntries =
+        !ending.hungUp && expected != Ending::VerifyDifferences && log.find(" | ") != std::string::npos;
     if (ending.kind != expected || extraEntries) fail("expected success, got: " + log);
   } else if (!transferError) {
     fail("expected a transfer error, got: " + log);
@@ -489,12 +515,12 @@ inline void judgeReport(const Ending& ending, const ConfigImage& tool, const std
   if (plainLines != recognition) problems.push_back("device recognition lines wrong");
 
   if (ending.kind == Ending::VerifyDifferences) {
-    std::size_t differing = 0;
-    for (int a = 0; a <= addr::kLastCompared; ++a) differing += tool.DeviceImage[a] != tool.WriteImage[a];
-    const std::size_t verifyEntries = withoutBackupEntry(entries).size();
-    if (verifyEntries != differing) {
-      problems.push_back(std::to_string(verifyEntries) + " verify entries for " + std::to_string(differing) +
-                         " differing bytes");
+    // The tool holds the user's image again; the last line lists what differed.
+    const std::vector<Entry> verify = withoutBackupEntry(entries);
+    const std::size_t listed = verify.back().text.count(QStringLiteral("Adresse "));
+    if (verify.size() - 1 != listed) {
+      problems.push_back(std::to_string(verify.size() - 1) + " verify entries for " + std::to_string(listed) +
+                         " listed addresses");
     }
   }
 }
@@ -559,7 +585,9 @@ inline void judgeBackupAndImage(const Plan& plan, const Observed& seen, const En
     const ConfigurationFileLoad kept = readConfigurationFile(backup->toStdString());
     if (!kept.ok || kept.deviceImage != before) problems.push_back("the backup does not hold the device's bytes");
   }
-  if ((ending.kind == Ending::Refused || transferError) && tool.DeviceImage != mergedUserImage(plan)) {
+  const bool incomplete = ending.kind == Ending::Refused || ending.kind == Ending::VerifyDifferences ||
+                          ending.kind == Ending::LineDisturbed || transferError;
+  if (incomplete && tool.DeviceImage != mergedUserImage(plan)) {
     problems.push_back("the tool lost the user's image");
   }
 }
@@ -708,7 +736,7 @@ inline Outcome Harness::run(const Plan& plan, const Limits& limits) {
   const Table after = device.eeprom();
   const long answersSent = device.stats().bytesOut;
   judgeRequest(plan, seen, before, after, answersSent, limits, out);
-  if (plan.fault == Fault::Retry && out.problems.empty()) {
+  if ((plan.fault == Fault::Retry || plan.fault == Fault::StuckRetry) && out.problems.empty()) {
     letPortClose(answersSent, limits, out.problems);
     device.stop();
     retryWithoutFault(plan, before, after, clock, limits, out);
@@ -739,7 +767,8 @@ inline void Harness::judgeRequest(const Plan& plan, const Observed& seen, const 
   } else {
     if (after != before) out.problems.push_back("a read changed the device");
     // After garbage the tool rightly holds what it took for answers.
-    if (plan.fault != Fault::Garbage && ending.kind != Ending::TransferError && image_.DeviceImage != after) {
+    if (plan.fault != Fault::Garbage && ending.kind != Ending::TransferError &&
+        ending.kind != Ending::LineDisturbed && image_.DeviceImage != after) {
       out.problems.push_back("the image read differs from the device");
     }
   }
@@ -753,6 +782,7 @@ inline void Harness::retryWithoutFault(const Plan& plan, const Table& firstBefor
   Plan second = plan;
   second.fault = Fault::None;
   second.device.stopAfter.reset();
+  second.device.stuckAt.reset();
   devsim::DeviceSimulator device(second.device);
   std::string error;
   if (!device.start(&error)) {

@@ -30,6 +30,7 @@ enum Option : int {
   ExpectType,
   Count,
   StopOnFailure,
+  Force,
   VersionOption,
 };
 
@@ -43,6 +44,7 @@ struct OptionRow {
 constexpr std::array kOptions = {
     OptionRow{Port, "port", "PORT", "COM1 bis COM4 (wie im Fenster) oder der Pfad eines Geräts"},
     OptionRow{Output, "output", "FILE", "die Konfigurationsdatei, die \"read\" schreibt"},
+    OptionRow{Force, "force", nullptr, "\"read\" ersetzt eine vorhandene Datei (nie die Vorlage)"},
     OptionRow{Template, "template", "FILE", "die Vorlage (LK24.ini im aktuellen Verzeichnis, sonst die installierte)"},
     OptionRow{Each, "each", nullptr, "programmiert ein Gerät nach dem anderen, bis Strg+C"},
     OptionRow{Record, "record", "FILE", "hängt je Gerät eine Zeile an dieses CSV-Protokoll an"},
@@ -82,7 +84,7 @@ constexpr std::array kCommands = {
                "zeigt COM1 bis COM4 und jede serielle Schnittstelle mit ihrem Zustand"},
     CommandRow{"info", Command::Info, kDevice, true, false, nullptr,
                "liest das Gerät und zeigt Typ, Seriennummer, Firmware, Schreibschutz und Prüfsumme"},
-    CommandRow{"read", Command::Read, kDevice | bit(Output) | bit(Record), true, true, nullptr,
+    CommandRow{"read", Command::Read, kDevice | bit(Output) | bit(Force) | bit(Record), true, true, nullptr,
                "liest das Gerät und schreibt die Konfigurationsdatei wie \"Speichern\" nach \"Auslesen\""},
     CommandRow{"program", Command::Program,
                kDevice | bit(Each) | bit(Record) | bit(BackupDir) | bit(ExpectType) | bit(Count) | bit(StopOnFailure),
@@ -90,6 +92,8 @@ constexpr std::array kCommands = {
                "sichert das Gerät, programmiert FILE hinein und prüft es durch Zurücklesen"},
     CommandRow{"verify", Command::Verify, kDevice | bit(Record), true, false, "FILE",
                "vergleicht das Gerät mit dem, was \"program\" aus FILE schreiben würde"},
+    CommandRow{"restore", Command::Restore, kDevice | bit(Record) | bit(BackupDir), true, false, "BACKUP",
+               "schreibt eine Sicherung Byte für Byte in das Gerät zurück, von dem sie stammt"},
 };
 
 const CommandRow* findCommand(const QString& name) {
@@ -192,6 +196,7 @@ QString collect(const QStringList& args, Collected& c) {
       case ExpectType: c.typeText = value; break;
       case Count: c.countText = value; break;
       case StopOnFailure: r.stopOnFailure = true; break;
+      case Force: r.force = true; break;
       case HelpOption:
       case VersionOption: break;
     }

@@ -10,7 +10,7 @@
 
 namespace lk24::cli {
 
-enum class Command { Ports, Info, Read, Program, Verify, Help, Version };
+enum class Command { Ports, Info, Read, Program, Verify, Restore, Help, Version };
 
 // The device type --expect-type asks for.
 enum class ExpectedType { Any, Transmitter, Receiver };
@@ -31,7 +31,8 @@ struct Arguments {
   ExpectedType expectType = ExpectedType::Any;     // --expect-type
   int count = 0;                                   // --count N; 0: until interrupted
   bool stopOnFailure = false;                      // --stop-on-failure
-  QString file;                                    // FILE (program, verify)
+  bool force = false;                              // --force (read): replace an existing file
+  QString file;                                    // FILE (program, verify), BACKUP (restore)
 };
 
 struct ParsedArguments {

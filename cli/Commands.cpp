@@ -5,6 +5,7 @@
 #include "cli/Inputs.h"
 #include "cli/InterruptWatch.h"
 #include "cli/Outcome.h"
+#include "cli/OutputGuard.h"
 #include "cli/Output.h"
 #include "cli/PortChoice.h"
 #include "cli/ProductionLoop.h"
@@ -17,6 +18,7 @@
 #include "cli/Report.h"
 #include "cli/RunRecord.h"
 #include "cli/Verdict.h"
+#include "cli/RestoreRun.h"
 #include "editor/FieldMap.h"
 #include "model/TemplateFormat.h"
 
@@ -43,6 +45,8 @@ QString commandName(Command command) {
       return QStringLiteral("program");
     case Command::Verify:
       return QStringLiteral("verify");
+    case Command::Restore:
+      return QStringLiteral("restore");
     case Command::Help:
     case Command::Version:
       break;
@@ -93,6 +97,11 @@ class CommandRunner {
       case Command::Verify:
         verify();
         break;
+      case Command::Restore:
+        restoreDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.backupFolder, interrupts_, view_,
+                      report_);
+        if (!args_.json) printVerdict(report_);
+        break;
       default:
         break;
     }
@@ -136,7 +145,7 @@ class CommandRunner {
       if (!args_.quiet) printErr(QStringLiteral("lk24ctl: Protokoll \"%1\"").arg(recordPath));
     }
     if (!recordPath.isEmpty() && !record_.open(recordPath, &error)) return fail(ExitStatus::FileUnusable, error);
-    if (args_.command == Command::Program) {
+    if (args_.command == Command::Program || args_.command == Command::Restore) {
       const Place backups = chooseBackupFolder(args_.backupDir, prepared_.tables.path);
       notice(backups.notice);
       prepared_.backupFolder = backups.path;
@@ -203,6 +212,11 @@ class CommandRunner {
   }
 
   void read() {
+    // Refused before the device is read, so nothing is lost but a command line.
+    if (const QString refusal = outputRefusal(args_.output, prepared_.tables.path, args_.force); !refusal.isEmpty()) {
+      fail(ExitStatus::FileUnusable, refusal);
+      return;
+    }
     auto session = openSession();
     const bool finished = session->read();
     if (!judgeRead(*session, finished)) return;

@@ -2,6 +2,7 @@
 
 #include "cli/CommandView.h"
 #include "cli/InterruptWatch.h"
+#include "cli/Output.h"
 #include "link/FolderBackupStore.h"
 #include "serial/AfUtils.h"
 
@@ -62,24 +63,34 @@ bool DeviceSession::program() {
   return waitForEnd();
 }
 
+bool DeviceSession::restore(const Table& backup) {
+  link_.RestoreRequest(backup);
+  return waitForEnd();
+}
+
 bool DeviceSession::waitForEnd() {
   QTimer heartbeat;  // wakes the loop to look at the link's state
   heartbeat.start(20);
+  bool acknowledged = false;
+  // An error the port component raises ends nothing here, as in the window:
+  // the response time-out decides whether the pass goes on.
   while (link_.transferRunning()) {
-    if (!escapedError_.isEmpty()) {
-      link_.closeport();
-      break;
-    }
-    // Nothing has been written while the first read pass runs; after that
-    // the run is finished first, so no device is left half-written.
-    const TransferState& state = link_.state();
-    if (interrupts_ && interrupts_->requested() && state.ReadMode) {
-      link_.closeport();
-      try {
-        port_.Close();
-      } catch (const std::exception&) {
+    if (interrupts_ && interrupts_->requested()) {
+      // Nothing has been written while the first read pass runs; after that
+      // the run is finished first, so no device is left half-written.
+      if (link_.state().ReadMode) {
+        link_.closeport();
+        try {
+          port_.Close();
+        } catch (const std::exception&) {
+        }
+        return false;
       }
-      return false;
+      if (!acknowledged) {
+        acknowledged = true;
+        printErr(QStringLiteral("lk24ctl: Abbruch nach dem Schreiben und Prüfen des Geräts (Signal %1)")
+                     .arg(interrupts_->signalNumber()));
+      }
     }
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }

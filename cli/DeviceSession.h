@@ -33,6 +33,8 @@ class DeviceSession {
   // anything is written.
   bool read();
   bool program();
+  // The program run that writes a backup back exactly (DeviceLink::RestoreRequest).
+  bool restore(const Table& backup);
 
   DeviceLink& link() { return link_; }
   // An error the port component raised inside a transfer, if any.

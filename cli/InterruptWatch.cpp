@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 
 namespace lk24::cli {
@@ -13,6 +14,10 @@ namespace lk24::cli {
 namespace {
 
 int pipeFds[2] = {-1, -1};
+
+// Ctrl+C, kill, a closed terminal or SSH session, Ctrl+\: each may come in
+// the middle of a write pass, which must be finished all the same.
+constexpr std::array kInterruptSignals{SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
 extern "C" void onSignal(int number) {
   const int saved = errno;
@@ -31,13 +36,14 @@ InterruptWatch::InterruptWatch() {
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGTERM, &action, nullptr);
+  for (int number : kInterruptSignals) ::sigaction(number, &action, nullptr);
+  // A terminal or SSH session that has gone away must not end the process
+  // at the next progress line: the write fails and the run goes on.
+  ::signal(SIGPIPE, SIG_IGN);
 }
 
 InterruptWatch::~InterruptWatch() {
-  ::signal(SIGINT, SIG_DFL);
-  ::signal(SIGTERM, SIG_DFL);
+  for (int number : kInterruptSignals) ::signal(number, SIG_DFL);
   for (int& fd : pipeFds) {
     if (fd >= 0) ::close(fd);
     fd = -1;

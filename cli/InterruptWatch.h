@@ -1,5 +1,5 @@
 #pragma once
-// SIGINT and SIGTERM as a flag of the main thread. The signal handler only
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT as a flag of the main thread. The signal handler only
 // writes the signal's number into a pipe; the event loop reads it, so the
 // commands decide themselves when to stop: a read at once, a program run
 // only after it has ended, never in the middle of its write pass.

@@ -12,17 +12,23 @@ namespace lk24::cli {
 ExitStatus readOutcome(const CommandView& view, const DeviceSession& session) {
   if (view.logged(linktext::portOpenFailed())) return ExitStatus::PortUnavailable;
   if (!view.readPassCompleted() || !session.escapedError().isEmpty()) return ExitStatus::TransferError;
+  // Two reads that differ: the line is disturbed, the device not to blame.
+  if (view.logged(linktext::checkConnection())) return ExitStatus::TransferError;
   if (view.logged(linktext::checksumWrong())) return ExitStatus::ChecksumWrong;
   return ExitStatus::Success;
 }
 
 ExitStatus programOutcome(const CommandView& view, const DeviceSession& session) {
   if (view.logged(linktext::portOpenFailed())) return ExitStatus::PortUnavailable;
-  if (view.logged(linktext::firmwareMismatch()) || view.logged(linktext::writeProtected())) {
+  const QString otherDevice = linktext::otherDevice(QString(), QString()).section(QLatin1Char('('), 0, 0);
+  if (view.logged(linktext::firmwareMismatch()) || view.logged(linktext::writeProtected()) ||
+      view.loggedStartingWith(otherDevice)) {
     return ExitStatus::DeviceRefused;
   }
-  if (!session.escapedError().isEmpty()) return ExitStatus::TransferError;
+  // A verified device is programmed, whatever the port component reported
+  // on the way; the window's user sees the same.
   if (view.logged(linktext::programDone())) return ExitStatus::Success;
+  if (!session.escapedError().isEmpty()) return ExitStatus::TransferError;
   if (view.logged(linktext::verifyDifference())) return ExitStatus::VerifyDifferences;
   // The device's image could not be kept, so nothing was written: a file
   // problem on this side.

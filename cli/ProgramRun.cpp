@@ -15,6 +15,11 @@ void programDevice(ConfigImage& image, const Table& file, const PortChoice& port
   view.showdata();  // the load's refresh; the run refreshes once more itself
   DeviceSession session(image, view, port.number, interrupts, backupFolder);
   const bool finished = session.program();
+  reportProgramRun(session, finished, image, port, interrupts, view, report);
+}
+
+void reportProgramRun(const DeviceSession& session, bool finished, const ConfigImage& image, const PortChoice& port,
+                      const InterruptWatch* interrupts, const CommandView& view, Report& report) {
   report.log = view.log();
   report.backupFile = session.backupFile();
   // What the device holds now, when the run read it back; else what it held.

@@ -9,6 +9,7 @@
 namespace lk24::cli {
 
 class CommandView;
+class DeviceSession;
 class InterruptWatch;
 struct PortChoice;
 
@@ -23,5 +24,9 @@ void programDevice(ConfigImage& image, const Table& file, const PortChoice& port
 QString typeRefusal(ExpectedType expected, int typeCode);
 // Marks report as refused for that reason, with the device's type and serial.
 void refuseType(Report& report, const QString& reason, int typeCode, int serial);
+// Fills report from a program run that has ended (finished false: cut short
+// by an interrupt before its first write).
+void reportProgramRun(const DeviceSession& session, bool finished, const ConfigImage& image, const PortChoice& port,
+                      const InterruptWatch* interrupts, const CommandView& view, Report& report);
 
 }  // namespace lk24::cli

@@ -22,4 +22,9 @@ DeviceKind deviceKind(const Table& image) {
   }
 }
 
+int serialNumberOf(const Table& image) {
+  const int high = deviceKind(image) == DeviceKind::Receiver ? addr::kReceiverSerialHigh : addr::kTransmitterSerialHigh;
+  return image[high] * 256 + image[high + 1];
+}
+
 }  // namespace lk24

@@ -21,4 +21,8 @@ bool firmwareSupported(const Table& image);
 enum class DeviceKind { Transmitter, Receiver, Unknown };
 DeviceKind deviceKind(const Table& image);
 
+// The serial number the device answers to: bytes 176 and 177 for a
+// receiver, bytes 234 and 235 for a transmitter or a device of unknown type.
+int serialNumberOf(const Table& image);
+
 }  // namespace lk24

@@ -16,6 +16,27 @@ namespace lk24 {
 namespace {
 constexpr int kLastReadAddress = kImageSize - 1;  // a read pass fetches 0..255
 constexpr int kComCount = 4;
+// Write protection, the serial numbers and the type and firmware: what a
+// program run takes from the device or decides by.
+constexpr std::array<int, 8> kDeviceBytes{addr::kWriteProtect,         addr::kReceiverSerialHigh,
+                                          addr::kReceiverSerialLow,    addr::kTransmitterSerialHigh,
+                                          addr::kTransmitterSerialLow, addr::kDeviceType,
+                                          addr::kFirmwareMajor,        addr::kFirmwareMinor};
+
+QString describeDevice(const Table& image) {
+  QString type = QStringLiteral("Gerät");
+  switch (deviceKind(image)) {
+    case DeviceKind::Transmitter:
+      type = QStringLiteral("Sender");
+      break;
+    case DeviceKind::Receiver:
+      type = QStringLiteral("Empfänger");
+      break;
+    case DeviceKind::Unknown:
+      break;
+  }
+  return QStringLiteral("%1 %2").arg(type).arg(serialNumberOf(image), 5, 10, QLatin1Char('0'));
+}
 
 std::unique_ptr<LinkTimer> orQtTimer(std::unique_ptr<LinkTimer> timer) {
   return timer ? std::move(timer) : std::make_unique<QtLinkTimer>();
@@ -96,13 +117,24 @@ void DeviceLink::ProgButtonClick() {
   if (transferRunning()) return;
   view_.showdata();
   image_.FilterUserData();
-  requested_ = image_.DeviceImage;
-  for (int a = 0; a <= addr::kLastWritten; ++a) image_.WriteImage[a] = image_.DeviceImage[a];
+  startProgramRun(image_.DeviceImage, false);
+}
+
+void DeviceLink::RestoreRequest(const Table& backup) {
+  if (transferRunning()) return;
+  image_.DeviceImage = backup;
+  startProgramRun(backup, true);
+}
+
+void DeviceLink::startProgramRun(const Table& requested, bool exact) {
+  requested_ = requested;
+  for (int a = 0; a <= addr::kLastWritten; ++a) image_.WriteImage[a] = requested[a];
   if (!view_.confirm(linktext::confirmOverwrite())) {
     errorEntry(linktext::programCancelled());
     return;
   }
   if (!openForRequest()) return;
+  exactRun_ = exact;
   startFirstRead();
   // VerifyMode is already clear: it is only ever set while a transfer runs.
   state_.ReadMode = true;
@@ -219,6 +251,7 @@ void DeviceLink::transmit(std::uint8_t commandByte, std::uint8_t address, std::u
 }
 
 void DeviceLink::closeport() {
+  state_.Second = SecondRead::None;
   state_.ReadMode = false;
   state_.ProgramMode = false;
   state_.VerifyMode = false;
@@ -242,6 +275,8 @@ void DeviceLink::RS232RxChar(QObject* /*Sender*/, std::int32_t Count) {
   const std::uint8_t byte = line_.ReadChar();
   if (state_.VerifyMode) {
     onVerifyByte(byte);
+  } else if (state_.ReadMode && state_.Second == SecondRead::DeviceBytes) {
+    onRereadByte(byte);
   } else if (state_.ReadMode) {
     onReadByte(byte);
   } else if (state_.ProgramMode) {
@@ -261,6 +296,18 @@ void DeviceLink::onReadByte(std::uint8_t byte) {
     transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
     return;
   }
+  if (state_.Second == SecondRead::WholeImage) {
+    finishSecondRead();
+    return;
+  }
+  if (!state_.ProgramMode && calculatechecksum(image_.ReadBuffer) != image_.ReadBuffer[addr::kChecksum]) {
+    // A wrong checksum is the device's fault only when a second read agrees.
+    firstRead_ = image_.ReadBuffer;
+    state_.Second = SecondRead::WholeImage;
+    state_.BytePos = 0;
+    transmit(command::kRead, 0);
+    return;
+  }
   state_.ReadMode = false;
   image_.DeviceImage = image_.ReadBuffer;
   if (state_.ProgramMode) {
@@ -268,6 +315,26 @@ void DeviceLink::onReadByte(std::uint8_t byte) {
   } else {
     finishRead();
   }
+}
+
+void DeviceLink::finishSecondRead() {
+  state_.Second = SecondRead::None;
+  for (int a = 0; a <= kLastReadAddress; ++a) {
+    if (image_.ReadBuffer[a] != firstRead_[a]) {
+      // The DeviceImage stays as it was: neither read can be trusted.
+      endWithDisturbedLine(a, firstRead_[a], image_.ReadBuffer[a]);
+      return;
+    }
+  }
+  state_.ReadMode = false;
+  image_.DeviceImage = image_.ReadBuffer;
+  finishRead();
+}
+
+void DeviceLink::endWithDisturbedLine(int address, int first, int second) {
+  closeport();
+  errorEntry(linktext::readsDiffer(address, first, second));
+  noteEntry(linktext::checkConnection());
 }
 
 void DeviceLink::finishRead() {
@@ -295,21 +362,63 @@ void DeviceLink::finishPreRead() {
     errorEntry(linktext::writeProtected());
     refused = true;
   }
-  if (!refused) {
-    // Nothing is written to a device whose previous image could not be kept.
-    refused = !backUpDevice();
-    // Writing the backup may outlast the 200 ms the port stays open after the
-    // last byte; counted from here, the port cannot close under the first write.
-    closeTimer_->setEnabled(false);
-    closeTimer_->setEnabled(true);
-  }
+  if (!refused && exactRun_ && !isBackupsDevice()) refused = true;
   if (refused) {
     view_.beep();
     closeport();
     restoreRequestedImage();
     return;
   }
-  completeWriteImage(image_.WriteImage, image_.DeviceImage);
+  // The bytes taken from the device are read once more before anything is
+  // written; a disturbed answer must not become its serial number.
+  state_.ReadMode = true;
+  state_.Second = SecondRead::DeviceBytes;
+  state_.SecondIndex = 0;
+  state_.BytePos = kDeviceBytes[0];
+  transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
+}
+
+bool DeviceLink::isBackupsDevice() {
+  const Table& device = image_.DeviceImage;
+  if (deviceKind(device) == deviceKind(requested_) && serialNumberOf(device) == serialNumberOf(requested_)) {
+    return true;
+  }
+  errorEntry(linktext::otherDevice(describeDevice(requested_), describeDevice(device)));
+  return false;
+}
+
+void DeviceLink::onRereadByte(std::uint8_t byte) {
+  const int address = kDeviceBytes[state_.SecondIndex];
+  if (byte != image_.ReadBuffer[address]) {
+    endWithDisturbedLine(address, image_.ReadBuffer[address], byte);
+    restoreRequestedImage();
+    return;
+  }
+  if (++state_.SecondIndex < static_cast<int>(kDeviceBytes.size())) {
+    state_.BytePos = kDeviceBytes[state_.SecondIndex];
+    transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
+    return;
+  }
+  state_.Second = SecondRead::None;
+  state_.ReadMode = false;
+  startWritePass();
+}
+
+void DeviceLink::startWritePass() {
+  // Nothing is written to a device whose previous image could not be kept.
+  const bool saved = backUpDevice();
+  // Writing the backup may outlast the 200 ms the port stays open after the
+  // last byte; counted from here, the port cannot close under the first write.
+  closeTimer_->setEnabled(false);
+  closeTimer_->setEnabled(true);
+  if (!saved) {
+    view_.beep();
+    closeport();
+    restoreRequestedImage();
+    return;
+  }
+  // A backup goes back as it was taken, checksum byte included.
+  if (!exactRun_) completeWriteImage(image_.WriteImage, image_.DeviceImage);
   state_.BytePos = 0;
   transmit(command::kWrite, 0, image_.WriteImage[0]);
 }
@@ -317,19 +426,17 @@ void DeviceLink::finishPreRead() {
 bool DeviceLink::backUpDevice() {
   const Table& asRead = image_.ReadBuffer;
   BackupDeviceType type = BackupDeviceType::Unknown;
-  int serialHigh = addr::kTransmitterSerialHigh;  // an unknown type is named by these bytes too
   switch (deviceKind(asRead)) {
     case DeviceKind::Transmitter:
       type = BackupDeviceType::Transmitter;
       break;
     case DeviceKind::Receiver:
       type = BackupDeviceType::Receiver;
-      serialHigh = addr::kReceiverSerialHigh;
       break;
     case DeviceKind::Unknown:
       break;
   }
-  const int serial = asRead[serialHigh] * 256 + asRead[serialHigh + 1];
+  const int serial = serialNumberOf(asRead);
   BackupResult result;
   try {
     result = backup_->store(
@@ -378,21 +485,27 @@ void DeviceLink::onVerifyByte(std::uint8_t byte) {
     transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
     return;
   }
-  int differences = 0;
-  for (int a = 0; a <= addr::kLastCompared; ++a) {
+  // A backup written back is compared over every byte it wrote.
+  const int lastCompared = exactRun_ ? addr::kLastWritten : addr::kLastCompared;
+  QStringList differences;
+  for (int a = 0; a <= lastCompared; ++a) {
     if (image_.DeviceImage[a] != image_.WriteImage[a]) {
       errorEntry(linktext::verifyDifference());
-      ++differences;
+      differences << linktext::verifyDetail(a, image_.DeviceImage[a], image_.WriteImage[a]);
     }
   }
-  if (differences > 0) {
+  if (!differences.isEmpty()) {
+    noteEntry(linktext::verifyDetails(differences));
     view_.beep();
-  } else {
-    successEntry(linktext::programDone());
-    geraetdetect();
-    view_.setProgButtonEnabled(true);
-    view_.focusProgButton();
+    // A retry must write the user's image, not the read-back.
+    closeport();
+    restoreRequestedImage();
+    return;
   }
+  successEntry(linktext::programDone());
+  geraetdetect();
+  view_.setProgButtonEnabled(true);
+  view_.focusProgButton();
   closeport();
   view_.showdata();
 }

@@ -50,6 +50,11 @@ class DeviceLink {
   // the device half-written.
   void LeseButtonClick();
   void ProgButtonClick();
+  // The program run with a backup in place of the user's image: bytes 0 to
+  // 247 written exactly as the backup holds them (no merge, no correction,
+  // its own checksum byte), only into the device of the backup's type and
+  // serial number, and verified over every byte written.
+  void RestoreRequest(const Table& backup);
   void COM11Click() { choosePort(1); }
   void COM21Click() { choosePort(2); }
   void COM31Click() { choosePort(3); }
@@ -93,11 +98,17 @@ class DeviceLink {
  private:
   void choosePort(std::uint16_t number);
   void onHangUp(const QString& notice);
+  void startProgramRun(const Table& requested, bool exact);
   bool openForRequest();
   void startFirstRead();
   void onReadByte(std::uint8_t byte);
   void finishRead();
   void finishPreRead();
+  void onRereadByte(std::uint8_t byte);
+  void finishSecondRead();
+  void endWithDisturbedLine(int address, int first, int second);
+  bool isBackupsDevice();
+  void startWritePass();
   bool backUpDevice();
   void restoreRequestedImage();
   void onWriteEcho(std::uint8_t byte);
@@ -118,6 +129,8 @@ class DeviceLink {
   // The merged image a program request set out to write; it is the
   // DeviceImage again when the run does not complete its verify pass.
   Table requested_{};
+  Table firstRead_{};  // a read whose checksum was wrong, until it is read again
+  bool exactRun_ = false;  // RestoreRequest: the image goes in as it stands
   bool transmitterDetected_ = false;
   bool receiverDetected_ = false;
   std::array<bool, 4> comAvailable_{true, true, true, true};

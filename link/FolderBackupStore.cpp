@@ -2,19 +2,61 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 namespace lk24 {
 
 namespace {
 
-// A file name not yet used in folder: the given one, else with "-2", "-3", ...
-QString freeName(const QDir& folder, const QString& fileName) {
+// The n-th name a backup may take: the given one, then "-2", "-3", ... before the suffix.
+QString candidateName(const QString& fileName, int n) {
+  if (n == 1) return fileName;
   const QFileInfo info(fileName);
-  QString candidate = fileName;
-  for (int n = 2; folder.exists(candidate); ++n) {
-    candidate = info.completeBaseName() + QStringLiteral("-%1.").arg(n) + info.suffix();
+  return info.completeBaseName() + QStringLiteral("-%1.").arg(n) + info.suffix();
+}
+
+// Puts the finished file under the first free name without ever replacing
+// a file: a backup another process wrote under the same name in the
+// meantime stays as it is and this one takes the next name. link(2) does it
+// in one step; where the file system has no hard links (FAT, some shares),
+// the name is first claimed with an exclusive create and then filled by a
+// rename of our own file onto our own claim.
+QString claimFreeName(const QDir& folder, const QString& written, const QString& fileName, int* error) {
+  const QByteArray source = QFile::encodeName(written);
+  bool hardLinks = true;
+  for (int n = 1;; ++n) {
+    const QString path = folder.filePath(candidateName(fileName, n));
+    const QByteArray target = QFile::encodeName(path);
+    if (hardLinks) {
+      if (::link(source.constData(), target.constData()) == 0) return path;
+      if (errno == EEXIST) continue;
+      hardLinks = false;
+    }
+    const int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      *error = errno;
+      return {};
+    }
+    ::close(fd);
+    if (::rename(source.constData(), target.constData()) == 0) return path;
+    *error = errno;
+    ::unlink(target.constData());
+    return {};
   }
-  return candidate;
+}
+
+void syncFolder(const QString& folderPath) {
+  const int fd = ::open(QFile::encodeName(folderPath).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  (void)::fsync(fd);
+  ::close(fd);
 }
 
 }  // namespace
@@ -37,12 +79,31 @@ BackupResult FolderBackupStore::store(const DeviceBackup& backup) {
     return result;
   }
   const QDir folder(folderPath);
-  const QString path = folder.filePath(freeName(folder, QString::fromStdString(backup.fileName)));
-  std::string cause;
-  if (backup.lines.saveToFile(path.toLocal8Bit().toStdString(), &cause) != FileWriteStatus::Ok) {
-    result.reason = QStringLiteral("\"%1\" kann nicht geschrieben werden (%2)").arg(path, QString::fromStdString(cause));
+  const QString fileName = QString::fromStdString(backup.fileName);
+  // Written whole under a name of its own first, so that no reader ever
+  // sees half a backup under its final name.
+  QTemporaryFile reserved(folder.filePath(QStringLiteral(".") + fileName + QStringLiteral(".XXXXXX")));
+  if (!reserved.open()) {
+    result.reason = QStringLiteral("\"%1\" kann nicht geschrieben werden (%2)").arg(folderPath, reserved.errorString());
     return result;
   }
+  const QString written = reserved.fileName();
+  reserved.close();
+  std::string cause;
+  if (backup.lines.saveToFile(QFile::encodeName(written).toStdString(), &cause) != FileWriteStatus::Ok) {
+    result.reason = QStringLiteral("\"%1\" kann nicht geschrieben werden (%2)")
+                        .arg(folder.filePath(fileName), QString::fromStdString(cause));
+    return result;
+  }
+  int error = 0;
+  const QString path = claimFreeName(folder, written, fileName, &error);
+  // reserved removes the temporary name when it goes.
+  if (path.isEmpty()) {
+    result.reason = QStringLiteral("\"%1\" kann nicht geschrieben werden (%2)")
+                        .arg(folder.filePath(fileName), QString::fromLocal8Bit(std::strerror(error)));
+    return result;
+  }
+  syncFolder(folderPath);
   result.saved = true;
   result.path = path;
   return result;

@@ -2,6 +2,7 @@
 // Every text the device link puts in front of the user, in one place.
 
 #include <QString>
+#include <QStringList>
 
 namespace lk24::linktext {
 
@@ -17,6 +18,25 @@ inline QString firmwareMismatch() {
 }
 inline QString writeProtected() { return QStringLiteral("Konfiguration überschreiben nicht erlaubt!"); }
 inline QString verifyDifference() { return QStringLiteral("! FEHLER Verify !"); }
+// One red line after the "! FEHLER Verify !" entries; details holds
+// "Adresse 40: Gerät 0, gewünscht 32" for each differing byte.
+inline QString verifyDetails(const QStringList& details) { return details.join(QStringLiteral("; ")); }
+inline QString verifyDetail(int address, int device, int wanted) {
+  return QStringLiteral("Adresse %1: Gerät %2, gewünscht %3").arg(address).arg(device).arg(wanted);
+}
+// Two reads of one byte gave different values: the line, not the device.
+inline QString readsDiffer(int address, int first, int second) {
+  return QStringLiteral("Leitung gestört: zwei Lesungen von Byte %1 weichen ab (%2, dann %3)")
+      .arg(address)
+      .arg(first)
+      .arg(second);
+}
+// A backup is written back only into the device it was taken from.
+inline QString otherDevice(const QString& backupDevice, const QString& presentDevice) {
+  return QStringLiteral("Die Sicherung stammt von einem anderen Gerät (Sicherung: %1, angeschlossen: %2). "
+                        "Es wurde nichts programmiert!")
+      .arg(backupDevice, presentDevice);
+}
 inline QString programDone() { return QStringLiteral("Daten erfolgreich übertragen"); }
 inline QString transferError(int bytePos) {
   return QStringLiteral("Übertragungsfehler bei Byte ") + QString::number(bytePos);

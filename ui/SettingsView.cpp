@@ -495,6 +495,16 @@ void SettingsView::setInputEnabled(bool enabled) {
 
 // ---- edit fields -------------------------------------------------------
 
+void SettingsView::takePendingEdit() {
+  // The refresh rewrites every field and so clears the mark; a marked field
+  // holds text that has not reached the image.
+  for (const QPointer<SettingsEdit>& edit : edits_) {
+    if (!edit || !edit->isModified() || !edit->onExit) continue;
+    edit->setModified(false);
+    edit->onExit();
+  }
+}
+
 void SettingsView::WordDataClick(QLineEdit* field) { field->selectAll(); }
 
 void SettingsView::WordDataExit(QLineEdit* field) { storeAndRefresh(field); }

@@ -59,6 +59,11 @@ class SettingsView : public QObject {
   std::string transmitterFirmwareText() const;  // current text of LTFirm
   std::string receiverFirmwareText() const;     // current text of LRFirm
 
+  // Takes a value typed into a field and not yet confirmed, exactly as
+  // leaving the field would: a menu command, a shortcut or the close does not
+  // move the focus, and the refresh that follows would drop the typed text.
+  void takePendingEdit();
+
   // The reduced state: both halves stop taking input.
   void setInputEnabled(bool enabled);
 

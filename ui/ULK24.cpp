@@ -6,6 +6,7 @@
 #include "model/TemplateFormat.h"
 #include "serial/AfComPort.h"
 #include "ui/Artwork.h"
+#include "ui/ConfirmBox.h"
 #include "ui/DesignFont.h"
 #include "ui/MessageLog.h"
 #include "ui/ModalDialog.h"
@@ -451,8 +452,17 @@ void TForm1::closeEvent(QCloseEvent* event) {
     return;
   }
   if (!formClosed_) {
+    Settings->takePendingEdit();
+    const QString failure = FormClose();
+    // The window's configuration lives on only in LK24.ini: the user decides
+    // whether to go without it (and may still save a file first).
+    if (!failure.isEmpty() &&
+        !AskYesNo(this, QStringLiteral("LK24.ini konnte nicht geschrieben werden: %1. Trotzdem beenden?").arg(failure))) {
+      closeHeld_ = false;
+      event->ignore();
+      return;
+    }
     formClosed_ = true;
-    FormClose();
   }
   QMainWindow::closeEvent(event);
 }
@@ -461,20 +471,23 @@ void TForm1::transferEnded() {
   if (closeHeld_) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
-void TForm1::FormClose() {
+QString TForm1::FormClose() {
   // The engine threads stop before the image is written; a port that will
   // not close must not keep the window open.
   try {
     RS232->Close();
   } catch (const std::exception&) {
   }
-  if (TemplateInvalid) return;
-  // A failed write leaves the old template in place; closing goes on regardless.
+  if (TemplateInvalid) return {};
+  std::string reason;
   try {
     Memo1 = BuildFile(image_, comNumber(), transmitterFirmwareText(), receiverFirmwareText());
-    (void)Memo1.saveToFile(kTemplateFileName);
-  } catch (const std::exception&) {
+    if (Memo1.saveToFile(kTemplateFileName, &reason) == FileWriteStatus::Ok) return {};
+  } catch (const std::exception& e) {
+    reason = e.what();
   }
+  // A failed write leaves the old template in place.
+  return reason.empty() ? QStringLiteral("Fehler beim Schreiben") : QString::fromLocal8Bit(reason.c_str());
 }
 
 void TForm1::Exit1Click() { close(); }
@@ -532,17 +545,33 @@ void TForm1::MhilfeClick() {
 
 // ------------------------------------------- handled by the device link
 
-// Once the user has asked to close, no new transfer starts.
+// Every request first takes what was typed into a field: a menu command or
+// its shortcut leaves the focus where it is. Once the user has asked to
+// close, no new transfer starts.
 void TForm1::LeseButtonClick() {
+  Settings->takePendingEdit();
   if (!closeHeld_) link_->LeseButtonClick();
 }
 void TForm1::ProgButtonClick() {
+  Settings->takePendingEdit();
   if (!closeHeld_) link_->ProgButtonClick();
 }
-void TForm1::COM11Click() { link_->COM11Click(); }
-void TForm1::COM21Click() { link_->COM21Click(); }
-void TForm1::COM31Click() { link_->COM31Click(); }
-void TForm1::COM41Click() { link_->COM41Click(); }
+void TForm1::COM11Click() {
+  Settings->takePendingEdit();
+  link_->COM11Click();
+}
+void TForm1::COM21Click() {
+  Settings->takePendingEdit();
+  link_->COM21Click();
+}
+void TForm1::COM31Click() {
+  Settings->takePendingEdit();
+  link_->COM31Click();
+}
+void TForm1::COM41Click() {
+  Settings->takePendingEdit();
+  link_->COM41Click();
+}
 void TForm1::MKommunikationClick() { link_->MKommunikationClick(); }
 
 bool TForm1::TransmitterDetected() const { return link_->TransmitterDetected(); }

@@ -173,7 +173,8 @@ class TForm1 : public QMainWindow {
   void setTabOrder();
 
   void FormCreate();
-  void FormClose();
+  // Closes the port and writes LK24.ini; the reason when it could not be written.
+  QString FormClose();
   void loadTemplate();
   void fillDiagnosticLists();
   void enterReducedState(const QString& message);

@@ -6,6 +6,7 @@
 
 #include "model/ConfigurationFile.h"
 #include "model/TemplateFormat.h"
+#include "ui/SettingsView.h"
 #include "link/DeviceLink.h"
 #include "ui/MessageLog.h"
 #include "ui/SystemBeep.h"
@@ -13,6 +14,7 @@
 namespace lk24 {
 
 void TForm1::Speichern1Click() {
+  Settings->takePendingEdit();
   if (!SaveDialog1.Execute(this)) {
     showinfo(this, QStringLiteral("\"Datei Speichern\" abgebrochen"), clBlack, entry::kInfo);
   } else {
@@ -31,6 +33,7 @@ void TForm1::Speichern1Click() {
 }
 
 void TForm1::Laden1Click() {
+  Settings->takePendingEdit();
   bool ok = true;
   if (OpenDialog1.Execute(this)) {
     ok = DateiGeladen();

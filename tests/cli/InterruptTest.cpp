@@ -12,6 +12,8 @@
 
 #include <signal.h>
 
+#include "model/ConfigImage.h"
+
 #include <chrono>
 #include <thread>
 
@@ -60,16 +62,44 @@ TEST(CtlInterrupt, AReadStopsAtOnceAndAWritePassFinishesFirst) {
   EXPECT_FALSE(QFile::exists(folder.path("cut.lk2")));
 
   ASSERT_EQ(runCtl(folder, {"read", "-p", slave(*device), "-o", "device.lk2"}).exitCode, 0);
-  const long before = device->stats().commands;
+  // A closed terminal or SSH session and Ctrl+\ as well: the run finishes,
+  // says so at once, and a second signal changes nothing.
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+    SCOPED_TRACE(signal);
+    const long before = device->stats().commands;
+    QProcess program;
+    // Quiet: the acknowledgement is the first thing on stderr.
+    startCtl(program, folder, {"program", "-q", "-p", slave(*device), "device.lk2"});
+    ASSERT_TRUE(waitFor([&] { return device->stats().commands >= before + 256 + 8 + 60; }));  // writing
+    ::kill(static_cast<pid_t>(program.processId()), signal);
+    program.setReadChannel(QProcess::StandardError);
+    ASSERT_TRUE(program.waitForReadyRead(5000));
+    EXPECT_LT(device->stats().commands, before + 256 + 8 + 248 + 256);  // acknowledged before the run ends
+    ::kill(static_cast<pid_t>(program.processId()), signal);
+    const CtlResult finished = finish(program);
+    EXPECT_EQ(finished.exitCode, 0) << finished.err.toStdString();
+    EXPECT_TRUE(finished.out.startsWith(QStringLiteral("OK Empfänger 04711: erfolgreich"))) << finished.out.toStdString();
+    EXPECT_EQ(finished.err.count(QStringLiteral("Abbruch nach dem Schreiben und Prüfen")), 1) << finished.err.toStdString();
+    EXPECT_EQ(device->stats().commands, before + 256 + 8 + 248 + 256);  // the whole run
+  }
+}
+
+TEST(CtlInterrupt, AProgramRunInterruptedInItsPreReadWritesNothing) {
+  CtlFolder folder;
+  auto device = startedDevice(slowDevice());
+  ASSERT_EQ(runCtl(folder, {"read", "-p", slave(*device), "-o", "device.lk2"}).exitCode, 0);
+  const Table before = device->eeprom();
+  const long commands = device->stats().commands;
   QProcess program;
   startCtl(program, folder, {"program", "-p", slave(*device), "device.lk2"});
-  ASSERT_TRUE(waitFor([&] { return device->stats().commands >= before + 256 + 20; }));  // writing
+  ASSERT_TRUE(waitFor([&] { return device->stats().commands >= commands + 100; }));
   ::kill(static_cast<pid_t>(program.processId()), SIGINT);
-  const CtlResult finished = finish(program);
-  EXPECT_EQ(finished.exitCode, 0) << finished.err.toStdString();
-  EXPECT_TRUE(finished.err.contains(QStringLiteral("Daten erfolgreich übertragen")));
-  EXPECT_TRUE(finished.out.startsWith(QStringLiteral("OK Empfänger 04711: erfolgreich"))) << finished.out.toStdString();
-  EXPECT_EQ(device->stats().commands, before + 256 + 248 + 256);  // the whole run
+  const CtlResult cut = finish(program);
+  EXPECT_EQ(cut.exitCode, 128 + SIGINT);
+  EXPECT_LT(device->stats().commands, commands + 256 + 8);
+  EXPECT_EQ(device->eeprom(), before);
+  EXPECT_FALSE(QDir(folder.path("Sicherungen")).exists() &&
+               !QDir(folder.path("Sicherungen")).entryList(QDir::Files).isEmpty());
 }
 
 // Three devices on one link: the second swapped in faster than one probe

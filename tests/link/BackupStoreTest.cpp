@@ -9,9 +9,13 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <set>
+#include <thread>
+#include <vector>
 #include <sys/resource.h>
 
 namespace lk24::test {
@@ -57,6 +61,40 @@ TEST_F(FolderBackup, AFullDiskLeavesNoPartialBackup) {
   EXPECT_EQ(result.reason, QStringLiteral("\"%1/Sender-00042-20261208-181342.lk2\" kann nicht geschrieben werden (%2)")
                                .arg(folder(), QString::fromLocal8Bit(std::strerror(EFBIG))));
   EXPECT_TRUE(files().isEmpty());
+}
+
+// Two programs backing up devices with one serial number in the same second
+// (two lk24ctl on one folder, the window beside lk24ctl) must each keep
+// their own file: a name taken in the meantime is never replaced.
+TEST_F(FolderBackup, BackupsUnderOneNameNeverReplaceEachOther) {
+  constexpr int kThreads = 2;
+  constexpr int kEach = 20;
+  std::vector<std::thread> writers;
+  std::atomic<int> failures{0};
+  for (int t = 0; t < kThreads; ++t) {
+    writers.emplace_back([&, t] {
+      FolderBackupStore store(root_.filePath("LK24.ini").toStdString());
+      for (int i = 0; i < kEach; ++i) {
+        ConfigImage image;
+        image.DeviceImage.fill(static_cast<std::uint8_t>(t * kEach + i));
+        const DeviceBackup backup{backup_.fileName, fileLines(image, 1, kUnknownText, kUnknownText)};
+        if (!store.store(backup).saved) ++failures;
+      }
+    });
+  }
+  for (std::thread& writer : writers) writer.join();
+  EXPECT_EQ(failures, 0);
+  const QStringList all = QDir(folder()).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+  ASSERT_EQ(all.size(), kThreads * kEach) << all.join(' ').toStdString();  // no temporary file left either
+  std::set<int> contents;
+  for (const QString& name : all) {
+    LineList lines;
+    ASSERT_EQ(lines.loadFromFile(QDir(folder()).filePath(name).toStdString()), FileReadStatus::Ok);
+    const std::optional<Table> image = parseDeviceImage(lines);
+    ASSERT_TRUE(image);
+    contents.insert((*image)[0]);
+  }
+  EXPECT_EQ(contents.size(), static_cast<std::size_t>(kThreads * kEach));
 }
 
 }  // namespace

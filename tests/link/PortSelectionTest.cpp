@@ -178,19 +178,30 @@ TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
                                                         linktext::checkConnection(), h.line.silenceHint}));
 }
 
-TEST(PortSelection, APulledCableEndsTheTransferAtOnce) {
-  LinkHarness h;
-  h.link->ProgButtonClick();
-  h.device.stopAfter = 5;
-  h.device.pump();
-  ASSERT_TRUE(h.link->transferRunning());
-  ASSERT_TRUE(h.line.hangUp);
-  h.line.hangUp(QStringLiteral("COM1: Verbindung getrennt"));
-  EXPECT_FALSE(h.link->transferRunning());
-  EXPECT_TRUE(h.view.looksIdle());
-  EXPECT_FALSE(h.rsTimeout->isEnabled());
-  EXPECT_EQ(h.view.entryTexts(),
-            (std::vector<QString>{linktext::transferError(5), QStringLiteral("COM1: Verbindung getrennt")}));
+TEST(PortSelection, APulledCableEndsTheTransferAtOnceAndGivesBackTheUsersImage) {
+  // Answers before the cable goes, and the byte the run stops at: in the
+  // pre-read, in the write pass and in the verify pass.
+  for (const auto& [answers, bytePos] : {std::pair{5, 5}, std::pair{256 + 8 + 60, 60}, std::pair{256 + 8 + 248 + 9, 9}}) {
+    SCOPED_TRACE(answers);
+    LinkHarness h;
+    Table user = deviceImage();
+    user[40] = 0x21;
+    user[addr::kReceiverSerialLow] = 0x99;  // the device's own number goes in, but not into the window
+    h.image.DeviceImage = user;
+    h.link->ProgButtonClick();
+    h.device.stopAfter = answers;
+    h.device.pump();
+    ASSERT_TRUE(h.link->transferRunning());
+    ASSERT_TRUE(h.line.hangUp);
+    h.line.hangUp(QStringLiteral("COM1: Verbindung getrennt"));
+    EXPECT_FALSE(h.link->transferRunning());
+    EXPECT_TRUE(h.view.looksIdle());
+    EXPECT_FALSE(h.rsTimeout->isEnabled());
+    EXPECT_EQ(h.view.entryTexts().back(), QStringLiteral("COM1: Verbindung getrennt"));
+    EXPECT_EQ(h.view.entryTexts().end()[-2], linktext::transferError(bytePos));
+    EXPECT_EQ(h.image.DeviceImage, user);
+    EXPECT_EQ(h.view.events.end()[-2], "showdata");
+  }
 }
 
 }  // namespace

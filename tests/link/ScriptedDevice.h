@@ -21,6 +21,7 @@ class ScriptedDevice {
   std::optional<int> stopAfter;    // answers this many commands, then none
   std::optional<int> wrongEchoAt;  // the write to this address echoes D xor 0xFF
   std::set<int> stuckAddresses;    // writes here are echoed but not stored
+  std::optional<int> noisyAnswer;  // this answer (from 0) arrives inverted, as line noise
   int answered = 0;
 
   // Delivers answers one at a time until the link sends nothing new.
@@ -60,6 +61,7 @@ class ScriptedDevice {
   void answer(std::uint8_t byte) {
     command_.clear();
     if (stopAfter && answered >= *stopAfter) return;
+    if (noisyAnswer == answered) byte ^= 0xFF;
     ++answered;
     pending_.push_back(byte);
   }

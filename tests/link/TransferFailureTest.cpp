@@ -18,8 +18,9 @@ using Op = FakeSerialLine::Op;
 const LogEntry errorEntry(const QString& text) { return {text, LogColour::Red, 3}; }
 
 bool wroteAnyWriteCommand(const FakeSerialLine& line) {
-  // Write commands only follow the 25 + 512 bytes of wake-up and pre-read.
-  return line.written.size() > 25 + 512;
+  // Write commands only follow the 25 + 512 bytes of wake-up and pre-read
+  // and the second read of the eight bytes taken from the device.
+  return line.written.size() > 25 + 512 + 16;
 }
 
 TEST(TransferFailure, PortThatCannotBeOpenedBeepsFirstAndChangesNothing) {
@@ -131,7 +132,7 @@ TEST(TransferFailure, RefusedProgramRunWritesNothingAndKeepsTheUsersImage) {
   }
 }
 
-TEST(TransferFailure, VerifyReportsEachDifferenceAmongTheComparedBytesWithOneBeep) {
+TEST(TransferFailure, VerifyDifferencesAreListedAndTheRetryWritesTheUsersImage) {
   LinkHarness h;
   Table user = deviceImage();
   for (int a : {10, 20, 30, 243}) user[a] ^= 0x5A;
@@ -140,14 +141,21 @@ TEST(TransferFailure, VerifyReportsEachDifferenceAmongTheComparedBytesWithOneBee
   h.program();
   std::vector<LogEntry> expected(4, errorEntry(QStringLiteral("! FEHLER Verify !")));
   expected[0] = backupEntry(h);
+  auto detail = [&](int a) { return linktext::verifyDetail(a, h.device.eeprom[a], user[a]); };
+  expected.push_back({detail(10) + "; " + detail(20) + "; " + detail(30), LogColour::Red, entrystyle::kNote});
   EXPECT_EQ(h.view.entries, expected);
   EXPECT_EQ(h.view.beeps, 1);
   EXPECT_EQ(std::count(h.view.events.begin(), h.view.events.end(), "focus:Prog"), 0);
   EXPECT_TRUE(h.view.plainLines.empty());
   EXPECT_EQ(h.view.events.back(), "showdata");
-  EXPECT_EQ(h.image.DeviceImage[10], h.device.eeprom[10]);  // the window shows the read-back
-  EXPECT_NE(h.image.DeviceImage[10], user[10]);
+  EXPECT_EQ(h.image.DeviceImage, user);  // not the read-back
   EXPECT_TRUE(h.view.looksIdle());
+
+  // The cells repaired, a second run puts the user's values in.
+  h.device.stuckAddresses.clear();
+  h.program();
+  EXPECT_EQ(h.view.entries.back().text, linktext::programDone());
+  for (int a : {10, 20, 30, 243}) EXPECT_EQ(h.device.eeprom[a], user[a]) << a;
 }
 
 TEST(TransferFailure, SilentDeviceTimesOutAtByteZeroAndLeavesThePortOpen) {
@@ -213,7 +221,7 @@ TEST(TransferFailure, WrongEchoStopsTheRunUntilARightEchoOrTheTimeout) {
 TEST(TransferFailure, TimeoutInAnyPassOfAProgramRunGivesBackTheUsersImage) {
   // Answers the device gives, and the byte the run then stops at: in the
   // pre-read, in the write pass and in the verify pass.
-  for (const auto& [stopAfter, bytePos] : {std::pair{100, 100}, std::pair{256 + 60, 60}, std::pair{256 + 248 + 3, 3}}) {
+  for (const auto& [stopAfter, bytePos] : {std::pair{100, 100}, std::pair{256 + 8 + 60, 60}, std::pair{256 + 8 + 248 + 3, 3}}) {
     SCOPED_TRACE(stopAfter);
     LinkHarness h;
     Table user = deviceImage();

@@ -30,7 +30,13 @@ TEST(DeviceBackup, HoldsTheBytesAsReadAndPassesAsATemplate) {
   bytes[addr::kVersionMajor] = 7;  // the refresh would stamp 1 here
   const DeviceBackup backup = makeDeviceBackup(bytes, tables, BackupDeviceType::Receiver, 1, 3, kWhen);
   EXPECT_EQ(parseDeviceImage(backup.lines), bytes);
-  EXPECT_EQ(loadTemplateTables(backup.lines, tables), TemplateLoad::Valid);
+  // Loaded as a template into fresh tables, it gives back the ones it was made from.
+  ConfigImage loaded;
+  ASSERT_EQ(loadTemplateTables(backup.lines, loaded), TemplateLoad::Valid);
+  EXPECT_EQ(loaded.AndMask, tables.AndMask);
+  EXPECT_EQ(loaded.OrMask, tables.OrMask);
+  EXPECT_EQ(loaded.FactoryImage, tables.FactoryImage);
+  EXPECT_EQ(scanPortEntry(backup.lines, 1), 3);
 }
 
 }  // namespace

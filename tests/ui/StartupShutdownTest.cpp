@@ -3,6 +3,7 @@
 
 #include "ShellTestSupport.h"
 
+#include "ui/ConfirmBox.h"
 #include "ui/MessageLog.h"
 #include "ui/StatusPanels.h"
 #include "ui/ULK24.h"
@@ -17,7 +18,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -363,13 +366,23 @@ TEST_F(StartupTest, CarriageReturnOnlyTemplateIsValid) {
 
 // A disk that takes no more than a few bytes: the write at exit fails
 // without a message and the old template stays whole.
-TEST_F(StartupTest, FailedWriteAtExitKeepsTheOldTemplate) {
+// LK24.ini that cannot be written at exit keeps the old one, and the user is
+// asked before the window's configuration is given up: "Nein" keeps the
+// window open (a file can still be saved), "Ja" closes without writing.
+TEST_F(StartupTest, ATemplateThatCannotBeWrittenAtExitIsAskedAboutAndKeepsTheOldOne) {
   const std::string bytes = templateLines(sampleImage(), 3).text();
   writeFile(kTemplateFileName, bytes);
   TForm1 form;
   ASSERT_FALSE(form.TemplateInvalid);
+  form.show();
   form.image().DeviceImage[0] ^= 0xFF;
   form.setComNumber(2);
+  QStringList questions;
+  bool answer = false;
+  SetYesNoHandler([&](const QString& question) {
+    questions << question;
+    return answer;
+  });
 
   rlimit previous{};
   ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
@@ -378,10 +391,18 @@ TEST_F(StartupTest, FailedWriteAtExitKeepsTheOldTemplate) {
   tiny.rlim_cur = 100;
   ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
   form.close();
+  const bool openAfterNo = form.isVisible();
+  answer = true;
+  form.close();
   setrlimit(RLIMIT_FSIZE, &previous);
   std::signal(SIGXFSZ, previousHandler);
+  SetYesNoHandler({});
 
+  EXPECT_TRUE(openAfterNo);
   EXPECT_FALSE(form.isVisible());
+  const QString question = QStringLiteral("LK24.ini konnte nicht geschrieben werden: %1. Trotzdem beenden?")
+                               .arg(QString::fromLocal8Bit(std::strerror(EFBIG)));
+  EXPECT_EQ(questions, (QStringList{question, question}));
   EXPECT_EQ(form.MInfo->toPlainText(), QString());
   EXPECT_EQ(readFile(kTemplateFileName), bytes);
   EXPECT_EQ(QDir::current().entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
@@ -395,9 +416,13 @@ TEST_F(StartupTest, ReadOnlyDirectoryAtExitKeepsTheOldTemplate) {
   TForm1 form;
   ASSERT_FALSE(form.TemplateInvalid);
   form.setComNumber(2);
+  int questions = 0;
+  SetYesNoHandler([&](const QString&) { return ++questions > 0; });
   ASSERT_EQ(chmod(".", 0555), 0);
   form.close();
   chmod(".", 0755);
+  SetYesNoHandler({});
+  EXPECT_EQ(questions, 1);
   EXPECT_EQ(readFile(kTemplateFileName), bytes);
 }
 

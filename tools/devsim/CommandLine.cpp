@@ -83,6 +83,8 @@ const std::vector<OptionRow>& optionTable() {
       {"--silent", {}, [](Options& o) { o.silent = true; }},
       {"--stop-after", number(&Options::stopAfter), {}},
       {"--wrong-echo-at", number(&Options::wrongEchoAt), {}},
+      {"--stuck-at", number(&Options::stuckAt), {}},
+      {"--noisy-answer", number(&Options::noisyAnswer), {}},
       {"--bad-checksum", {}, [](Options& o) { o.badChecksum = true; }},
       {"--firmware",
        [](Options& o, std::string_view text) -> std::string {
@@ -144,6 +146,8 @@ const char* usageText() {
          "  --silent                never answer\n"
          "  --stop-after N          answer N commands, then none\n"
          "  --wrong-echo-at A       echo the byte written to A inverted\n"
+         "  --stuck-at A            echo the byte written to A but keep the old one\n"
+         "  --noisy-answer N        invert answer N (the first is 0), as line noise would\n"
          "  --bad-checksum          a wrong EEPROM checksum in byte 239\n"
          "  --firmware M.N          firmware version in bytes 254, 255 (1.05)\n"
          "  --type-code N           device type code in byte 253 (20 or 10)\n"

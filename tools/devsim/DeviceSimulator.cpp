@@ -106,6 +106,8 @@ std::string checkOptions(const Options& options) {
   auto outside = [](int value, int low, int high) { return value < low || value > high; };
   if (options.stopAfter && *options.stopAfter < 0) return "--stop-after: must not be negative";
   if (options.wrongEchoAt && outside(*options.wrongEchoAt, 0, 255)) return "--wrong-echo-at: address 0 to 255";
+  if (options.stuckAt && outside(*options.stuckAt, 0, 255)) return "--stuck-at: address 0 to 255";
+  if (options.noisyAnswer && *options.noisyAnswer < 0) return "--noisy-answer: must not be negative";
   if (options.firmware && (outside(options.firmware->first, 0, 255) || outside(options.firmware->second, 0, 255))) {
     return "--firmware: M.N with M and N 0 to 255";
   }
@@ -338,11 +340,14 @@ void DeviceSimulator::Impl::answer(const Command& command, Clock::time_point at)
     if (command.kind == Command::Kind::Read) {
       reply = image[command.address];
     } else {
-      image[command.address] = command.data;
+      // A worn cell keeps its old byte while the device echoes the new one.
+      if (options.stuckAt != command.address) image[command.address] = command.data;
       const bool corrupt = options.wrongEchoAt && *options.wrongEchoAt == command.address;
       reply = corrupt ? static_cast<std::uint8_t>(command.data ^ 0xFF) : command.data;
     }
     answered = counters.commands++;
+    // Line noise: the device sent the right byte, the tool receives another.
+    if (options.noisyAnswer == answered) reply ^= 0xFF;
   }
   if (!firstCommand) firstCommand = command.startedAt;
   Clock::time_point ready = at + std::chrono::milliseconds(options.latencyMs);

@@ -24,6 +24,8 @@ struct Options {
   std::optional<int> stopAfter{};                // --stop-after N: answers N commands, then none
                                                  //   (a command that gets no answer is not carried out)
   std::optional<int> wrongEchoAt{};              // --wrong-echo-at A: the write to A echoes D xor 0xFF
+  std::optional<int> stuckAt{};                  // --stuck-at A: the write to A is echoed but not stored
+  std::optional<int> noisyAnswer{};              // --noisy-answer N: answer N (from 0) goes out inverted, once
   bool badChecksum = false;                      // --bad-checksum: byte 239 off by one
   std::optional<std::pair<int, int>> firmware{}; // --firmware M.N: bytes 254, 255
   std::optional<int> typeCode{};                 // --type-code N: byte 253

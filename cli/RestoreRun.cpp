@@ -1,0 +1,17 @@
+#include "cli/RestoreRun.h"
+
+#include "cli/CommandView.h"
+#include "cli/DeviceSession.h"
+#include "cli/PortChoice.h"
+#include "cli/ProgramRun.h"
+
+namespace lk24::cli {
+
+void restoreDevice(ConfigImage& image, const Table& backup, const PortChoice& port, const QString& backupFolder,
+                   const InterruptWatch* interrupts, CommandView& view, Report& report) {
+  DeviceSession session(image, view, port.number, interrupts, backupFolder);
+  const bool finished = session.restore(backup);
+  reportProgramRun(session, finished, image, port, interrupts, view, report);
+}
+
+}  // namespace lk24::cli

@@ -1,0 +1,115 @@
+// lk24ctl never replaces what it should not: the template in use, a file
+// without --force, the device's serial number after line noise, or a
+// device with another's backup; and a backup goes back byte for byte.
+
+#include "CtlProcess.h"
+
+#include "model/ConfigurationFile.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace lk24::test {
+namespace {
+
+using devsim::DeviceType;
+using devsim::Options;
+using devsim::test::startedDevice;
+
+QByteArray contentsOf(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+TEST(CtlNothingReplaced, ReadRefusesAnExistingFileWithoutForceAndTheTemplateAlways) {
+  CtlFolder folder;
+  auto device = startedDevice();
+  const QByteArray shipped = contentsOf(folder.path("LK24.ini"));
+  ::symlink("LK24.ini", folder.file("alias.ini").c_str());
+  for (const QStringList& output : {QStringList{"-o", "LK24.ini"}, QStringList{"-o", "./sub/../LK24.ini"},
+                                    QStringList{"-o", "alias.ini", "--force"}, QStringList{"-o", "LK24.ini", "--force"}}) {
+    SCOPED_TRACE(output.join(' ').toStdString());
+    QDir(folder.path(".")).mkpath("sub");
+    const CtlResult refused = runCtl(folder, QStringList{"read", "-p", slave(*device)} + output);
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.contains(QStringLiteral("Vorlage"))) << refused.err.toStdString();
+    EXPECT_EQ(contentsOf(folder.path("LK24.ini")), shipped);
+  }
+  EXPECT_EQ(device->stats().bytesIn, 0);  // refused before the device is read
+
+  QFile other(folder.path("mine.lk2"));
+  ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+  other.write("keep me\n");
+  other.close();
+  const CtlResult noForce = runCtl(folder, {"read", "-p", slave(*device), "-o", "mine.lk2"});
+  EXPECT_EQ(noForce.exitCode, 2);
+  EXPECT_TRUE(noForce.err.contains(QStringLiteral("--force"))) << noForce.err.toStdString();
+  EXPECT_EQ(contentsOf(folder.path("mine.lk2")), QByteArray("keep me\n"));
+  const CtlResult forced = runCtl(folder, {"read", "-p", slave(*device), "-o", "mine.lk2", "--force"});
+  EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+  EXPECT_TRUE(readConfigurationFile(folder.file("mine.lk2")).ok);
+}
+
+TEST(CtlNothingReplaced, LineNoiseInThePreReadNeverBecomesTheSerialNumber) {
+  CtlFolder folder;
+  {
+    auto source = startedDevice();
+    ASSERT_EQ(runCtl(folder, {"read", "-p", slave(*source), "-o", "device.lk2"}).exitCode, 0);
+  }
+  Options noisy;
+  noisy.noisyAnswer = 176;  // the pre-read's answer for byte 176
+  auto device = startedDevice(noisy);
+  const Table before = device->eeprom();
+  const CtlResult run = runCtl(folder, {"program", "-p", slave(*device), "device.lk2"});
+  EXPECT_EQ(run.exitCode, 4) << run.err.toStdString();
+  EXPECT_TRUE(run.err.contains(QStringLiteral("Leitung gestört"))) << run.err.toStdString();
+  EXPECT_EQ(device->eeprom(), before);
+
+  // In a read, a disturbed answer is the line's fault, not the device's.
+  Options noisyRead;
+  noisyRead.noisyAnswer = 17;
+  auto read = startedDevice(noisyRead);
+  const CtlResult info = runCtl(folder, {"info", "-p", slave(*read)});
+  EXPECT_EQ(info.exitCode, 4) << info.err.toStdString();
+  EXPECT_TRUE(info.err.contains(QStringLiteral("Verbindung prüfen"))) << info.err.toStdString();
+}
+
+TEST(CtlNothingReplaced, RestorePutsBackEveryByteOfTheBackupIntoItsOwnDeviceOnly) {
+  CtlFolder folder;
+  auto device = startedDevice();
+  ASSERT_EQ(runCtl(folder, {"read", "-p", slave(*device), "-o", "device.lk2"}).exitCode, 0);
+  const Table original = device->eeprom();
+  Table changed = original;
+  changed[22] ^= 0x5A;
+  changed[243] ^= 0x0F;  // beyond what a program run compares
+  changed[addr::kChecksum] = calculatechecksum(changed);
+  device->setEeprom(changed);
+  // A backup of the device as it was, taken by a program run.
+  const CtlResult backedUp = runCtl(folder, {"program", "-p", slave(*device), "--json", "device.lk2"});
+  ASSERT_EQ(backedUp.exitCode, 0) << backedUp.err.toStdString();
+  const QString backup = backedUp.json()["backupFile"].toString();
+  ASSERT_FALSE(backup.isEmpty());
+
+  const CtlResult restored = runCtl(folder, {"restore", "-p", slave(*device), "--json", backup});
+  EXPECT_EQ(restored.exitCode, 0) << restored.err.toStdString();
+  const Table after = device->eeprom();
+  for (int a = 0; a <= addr::kLastWritten; ++a) EXPECT_EQ(after[a], changed[a]) << a;
+  EXPECT_NE(restored.json()["backupFile"].toString(), backup);  // the state before it was kept too
+
+  Options another;
+  another.type = DeviceType::Transmitter;
+  auto transmitter = startedDevice(another);
+  const Table untouched = transmitter->eeprom();
+  const CtlResult refused = runCtl(folder, {"restore", "-p", slave(*transmitter), backup});
+  EXPECT_EQ(refused.exitCode, 6);
+  EXPECT_TRUE(refused.err.contains(QStringLiteral("Empfänger 04711"))) << refused.err.toStdString();
+  EXPECT_TRUE(refused.err.contains(QStringLiteral("Sender 02342"))) << refused.err.toStdString();
+  EXPECT_EQ(transmitter->eeprom(), untouched);
+}
+
+}  // namespace
+}  // namespace lk24::test

@@ -1,0 +1,140 @@
+// What a program run takes from the device must be the device's: a disturbed
+// answer in the pre-read never becomes a serial number, a wrong checksum is
+// blamed on the device only when two reads agree, and a backup goes back only
+// into the device it came from, byte for byte.
+
+#include "LinkHarness.h"
+#include "link/LinkTexts.h"
+
+#include <gtest/gtest.h>
+
+namespace lk24::test {
+namespace {
+
+bool wroteAnyWriteCommand(const FakeSerialLine& line) {
+  // Wake-up, the pre-read and the second read of the eight bytes come first.
+  return line.written.size() > 25 + 512 + 16;
+}
+
+TEST(DeviceBytes, ANoisyAnswerForAByteTheRunTakesEndsItBeforeTheFirstWrite) {
+  // Each byte the run takes from the device or decides by.
+  for (int address : {3, 176, 177, 234, 235, 253, 254, 255}) {
+    SCOPED_TRACE(address);
+    LinkHarness h;
+    Table user = deviceImage();
+    user[40] = 0x21;
+    h.image.DeviceImage = user;
+    const Table device = h.device.eeprom;
+    h.device.noisyAnswer = address;  // the pre-read's answer for this address
+    h.program();
+    EXPECT_FALSE(wroteAnyWriteCommand(h.line));
+    EXPECT_EQ(h.device.eeprom, device);
+    EXPECT_TRUE(h.backups->kept.empty());
+    EXPECT_EQ(h.image.DeviceImage, user);
+    EXPECT_TRUE(h.view.looksIdle());
+    // Noise in byte 3 or the firmware may look like protection or another
+    // firmware: that refusal (with its beep) writes nothing either.
+    if (h.view.beeps == 0) {
+      const std::uint8_t heard = device[address] ^ 0xFF;
+      EXPECT_EQ(h.view.entryTexts(), (std::vector<QString>{linktext::readsDiffer(address, heard, device[address]),
+                                                           linktext::checkConnection()}));
+    }
+  }
+}
+
+TEST(DeviceBytes, TheSecondReadOfTheDeviceBytesComesAfterTheChecksAndBeforeTheBackup) {
+  LinkHarness h;
+  h.program();
+  // Wake-up, 256 reads, then the eight bytes again, then the first write.
+  const std::size_t second = 25 + 2 * 256;
+  std::vector<int> reread;
+  for (std::size_t i = second; i < second + 16; i += 2) {
+    EXPECT_EQ(h.line.written[i], 0xE6);
+    reread.push_back(h.line.written[i + 1]);
+  }
+  EXPECT_EQ(reread, (std::vector<int>{3, 176, 177, 234, 235, 253, 254, 255}));
+  EXPECT_EQ(h.line.written[second + 16], 0xE9);
+  EXPECT_EQ(h.backups->kept.size(), 1u);
+  EXPECT_EQ(h.view.entryTexts().back(), linktext::programDone());
+
+  LinkHarness refused;
+  refused.device.eeprom[addr::kWriteProtect] |= 0x01;
+  refused.program();
+  EXPECT_EQ(refused.line.written.size(), second);  // refused runs read nothing more
+}
+
+TEST(DeviceBytes, AWrongChecksumIsTheDevicesOnlyWhenTwoReadsAgree) {
+  LinkHarness noisy;
+  const Table before = noisy.image.DeviceImage;
+  noisy.device.noisyAnswer = 17;
+  noisy.read();
+  EXPECT_EQ(noisy.view.entryTexts(),
+            (std::vector<QString>{linktext::readsDiffer(17, noisy.device.eeprom[17] ^ 0xFF, noisy.device.eeprom[17]),
+                                  linktext::checkConnection()}));
+  EXPECT_EQ(noisy.image.DeviceImage, before);  // neither read is taken
+  EXPECT_TRUE(noisy.view.looksIdle());
+
+  LinkHarness wrong;
+  wrong.device.eeprom[addr::kChecksum] ^= 0x01;
+  wrong.read();
+  EXPECT_EQ(wrong.view.entryTexts(), std::vector<QString>{linktext::checksumWrong()});
+  EXPECT_EQ(wrong.line.written.size(), 25u + 2 * 2 * 256);  // read twice
+  EXPECT_EQ(wrong.image.DeviceImage, wrong.device.eeprom);
+}
+
+TEST(DeviceBytes, ARestoreWritesTheBackupExactlyIntoItsOwnDevice) {
+  LinkHarness h;
+  Table backup = h.device.eeprom;
+  backup[40] = 0x33;
+  backup[addr::kChecksum] ^= 0x10;  // its own checksum byte, right or not
+  backup[244] = 0x77;               // and what no merge would keep
+  h.image.AndMask.fill(0x00);       // a merge would take every bit from the factory image
+  h.link->RestoreRequest(backup);
+  h.device.pump();
+  EXPECT_EQ(h.view.entryTexts().back(), linktext::programDone());
+  for (int a = 0; a <= addr::kLastWritten; ++a) EXPECT_EQ(h.device.eeprom[a], backup[a]) << a;
+  EXPECT_EQ(h.backups->kept.size(), 1u);  // the present state is kept first
+
+  // A backup of another receiver is refused with both serial numbers.
+  LinkHarness other;
+  Table foreign = backup;
+  foreign[addr::kReceiverSerialLow] ^= 0x01;
+  const Table device = other.device.eeprom;
+  other.link->RestoreRequest(foreign);
+  other.device.pump();
+  EXPECT_EQ(other.view.entryTexts(), std::vector<QString>{linktext::otherDevice(QStringLiteral("Empfänger 04661"),
+                                                                                QStringLiteral("Empfänger 04660"))});
+  EXPECT_EQ(other.view.beeps, 1);
+  EXPECT_EQ(other.device.eeprom, device);
+  EXPECT_TRUE(other.backups->kept.empty());
+}
+
+TEST(DeviceBytes, ARestoredByteThatDoesNotTakeIsADifferenceEvenAbove239) {
+  LinkHarness h;
+  Table backup = h.device.eeprom;
+  backup[244] ^= 0x0F;
+  h.device.stuckAddresses = {244};
+  h.link->RestoreRequest(backup);
+  h.device.pump();
+  EXPECT_EQ(h.view.entryTexts(),
+            (std::vector<QString>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept.at(0))),
+                                  linktext::verifyDifference(),
+                                  linktext::verifyDetail(244, h.device.eeprom[244], backup[244])}));
+}
+
+TEST(DeviceBytes, BackupsAreNamedByTheSerialNumberOfTheDevicesOwnType) {
+  // deviceImage(): receiver number 0x1234 in 176/177, transmitter number 0x5678 in 234/235.
+  for (const auto& [type, prefix] : {std::pair{20, "Empfaenger-04660-"}, std::pair{10, "Sender-22136-"},
+                                     std::pair{33, "Geraet-22136-"}}) {
+    SCOPED_TRACE(prefix);
+    LinkHarness h;
+    h.device.eeprom = deviceImage(type);
+    h.image.DeviceImage = h.device.eeprom;
+    h.program();
+    ASSERT_EQ(h.backups->kept.size(), 1u);
+    EXPECT_EQ(h.backups->kept[0].fileName.rfind(prefix, 0), 0u) << h.backups->kept[0].fileName;
+  }
+}
+
+}  // namespace
+}  // namespace lk24::test

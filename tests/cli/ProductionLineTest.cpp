@@ -6,6 +6,7 @@
 #include "model/ConfigImage.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 
 #include <gtest/gtest.h>
@@ -171,14 +172,22 @@ TEST_F(CtlProductionLine, ARecordThatCannotBeWrittenIsTwoBeforeAnythingIsSent) {
   EXPECT_TRUE(result.err.contains(QStringLiteral("no-folder/rec.csv"))) << result.err.toStdString();
   EXPECT_EQ(device->stats().bytesIn, 0);
 
-  // read, verify and program each add a row under one header.
-  ASSERT_EQ(runCtl(folder, {"verify", "--record", "rec.csv", "-p", slave(*device), "batch.lk2"}).exitCode, 0);
-  ASSERT_EQ(runCtl(folder, {"read", "--record", "rec.csv", "-p", slave(*device), "-o", "again.lk2"}).exitCode, 0);
+  // verify, read, program and restore each add a row under one header.
+  for (const QStringList& args : {QStringList{"verify", "batch.lk2"}, QStringList{"read", "-o", "again.lk2"}}) {
+    const CtlResult result = runCtl(folder, args + QStringList{"--record", "rec.csv", "-p", slave(*device)});
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+  }
+  const CtlResult programmed = runCtl(folder, {"program", "--json", "--record", "rec.csv", "-p", slave(*device), "batch.lk2"});
+  ASSERT_EQ(programmed.exitCode, 0) << programmed.err.toStdString();
+  const QString backup = programmed.json()["backupFile"].toString();
+  ASSERT_EQ(runCtl(folder, {"restore", "--record", "rec.csv", "-p", slave(*device), backup}).exitCode, 0);
   const QStringList rows = record().split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
-  ASSERT_EQ(rows.size(), 3);
-  EXPECT_EQ(rows[1].split(QLatin1Char(','))[3], "verify");
-  EXPECT_EQ(rows[2].split(QLatin1Char(','))[3], "read");
+  ASSERT_EQ(rows.size(), 5);
+  const char* commands[] = {"verify", "read", "program", "restore"};
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(rows[i + 1].split(QLatin1Char(','))[3], commands[i]);
   EXPECT_EQ(rows[2].split(QLatin1Char(','))[7], "again.lk2");
+  EXPECT_EQ(rows[3].split(QLatin1Char(','))[11], backup);
+  EXPECT_EQ(rows[4].split(QLatin1Char(','))[7], QFileInfo(backup).fileName());
 }
 
 }  // namespace

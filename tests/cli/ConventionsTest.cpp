@@ -99,6 +99,32 @@ TEST(CtlOptions, PortsListsTheMappedPortAsTextAndJson) {
   EXPECT_EQ(entry["state"].toString(), "free");
 }
 
+// The progress line only on a terminal that can take it back (script(1)
+// gives lk24ctl one); -q leaves nothing but the data.
+TEST(CtlOptions, ProgressOnlyOnATerminalThatIsNotDumbAndQuietMeansQuiet) {
+  CtlFolder folder;
+  auto device = startedDevice();
+  auto onTerminal = [&](const char* term) {
+    QProcess script;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("TERM"), QString::fromLatin1(term));
+    script.setProcessEnvironment(environment);
+    script.setWorkingDirectory(folder.path("."));
+    script.start(QStringLiteral("script"), {"-qec", ctlPath() + " info -p " + slave(*device), "/dev/null"});
+    EXPECT_TRUE(script.waitForFinished(30000));
+    return QString::fromUtf8(script.readAllStandardOutput());
+  };
+  EXPECT_TRUE(onTerminal("xterm").contains(QStringLiteral("\r\033[Kread"))) << "no progress on a terminal";
+  const QString dumb = onTerminal("dumb");
+  EXPECT_TRUE(dumb.contains(QStringLiteral("Seriennummer:     04711"))) << dumb.toStdString();
+  EXPECT_FALSE(dumb.contains(QStringLiteral("\033[K"))) << dumb.toStdString();
+
+  const CtlResult quiet = runCtl(folder, {"info", "-q", "-p", slave(*device)});
+  EXPECT_EQ(quiet.exitCode, 0);
+  EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
+  EXPECT_TRUE(quiet.out.startsWith(QStringLiteral("Gerät:            Empfänger"))) << quiet.out.toStdString();
+}
+
 // Sicherungen beside the template cannot be a folder here: the backups go to
 // the user's data folder, and the output says so; --backup-dir goes first.
 TEST(CtlOptions, BackupsFallBackToTheDataFolderUnlessAFolderIsGiven) {

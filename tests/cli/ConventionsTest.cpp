@@ -8,6 +8,8 @@
 #include "cli/Sha256.h"
 
 #include <QDir>
+#include <QFile>
+#include <QRegularExpression>
 #include <QJsonArray>
 
 #include <gtest/gtest.h>
@@ -65,6 +67,19 @@ TEST(CtlOptions, HelpForOneCommandAndTheVersionOfThePackage) {
   EXPECT_TRUE(viaHelp.out.contains(QStringLiteral("--stop-on-failure")));
   EXPECT_FALSE(runCtl(folder, {"help", "read"}).out.contains(QStringLiteral("--stop-on-failure")));
   EXPECT_EQ(runCtl(folder, {"--version"}).out, QStringLiteral("lk24ctl " LK24_PROJECT_VERSION " (LK24 -config-)\n"));
+
+  // The man page names every option and command that --help names.
+  QFile manPage(QStringLiteral(LK24_SOURCE_DIR "/cli/lk24ctl.1"));
+  ASSERT_TRUE(manPage.open(QIODevice::ReadOnly));
+  const QString man = QString::fromUtf8(manPage.readAll()).remove(QLatin1Char('\\'));
+  const QString help = runCtl(folder, {"--help"}).out;
+  static const QRegularExpression named(QStringLiteral("(--[a-z-]+|lk24ctl [a-z]+)"));
+  int looked = 0;
+  for (const QRegularExpressionMatch& m : named.globalMatch(help)) {
+    ++looked;
+    EXPECT_TRUE(man.contains(m.captured(1))) << m.captured(1).toStdString() << " is missing from lk24ctl.1";
+  }
+  EXPECT_GT(looked, 15);
 }
 
 TEST(CtlOptions, AUsageErrorWithJsonIsOneDocumentOnStdout) {

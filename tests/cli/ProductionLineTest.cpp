@@ -77,6 +77,29 @@ TEST_F(CtlProductionLine, APortThatCannotBeUsedEndsTheLoopAtOnceWithThree) {
   EXPECT_EQ(device->stats().bytesIn, 0);
 }
 
+// Unplugged is waited out; a port another program takes during the loop is not.
+TEST_F(CtlProductionLine, APortTakenDuringTheLoopEndsItWithThree) {
+  auto device = startedDevice(onLink());
+  QProcess loop;
+  startCtl(loop, folder, {"program", "--each", "-p", folder.path("tty"), "batch.lk2"});
+  QString out;
+  ASSERT_TRUE(waitFor([&] {
+    loop.waitForReadyRead(50);
+    out += QString::fromUtf8(loop.readAllStandardOutput());
+    return out.contains(QStringLiteral("OK Empfänger 04711"));
+  }));
+  QProcess holder;
+  holder.setStandardInputFile(slave(*device));
+  holder.start(QStringLiteral("sleep"), {QStringLiteral("30")});
+  ASSERT_TRUE(holder.waitForStarted());
+  const bool ended = loop.waitForFinished(20000);
+  holder.kill();
+  holder.waitForFinished();
+  ASSERT_TRUE(ended);
+  EXPECT_EQ(loop.exitCode(), 3);
+  EXPECT_TRUE(QString::fromUtf8(loop.readAllStandardError()).contains(QStringLiteral("belegt von sleep")));
+}
+
 // A device cut off mid-write gets its restore command; a refused one that
 // stays plugged in is not programmed again; Ctrl+C then ends with its status.
 TEST_F(CtlProductionLine, AFailedDeviceSaysNichtAusliefernAndIsWaitedOut) {

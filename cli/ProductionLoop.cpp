@@ -95,7 +95,7 @@ class ProductionLoop {
     if (!s_.quiet && !s_.json) printErr(text);
   }
 
-  // Lets the event loop run until ms have passed since clock started, or an interrupt.
+  // Lets the event loop run until a probe interval has passed since clock started, or an interrupt.
   void waitOut(const QElapsedTimer& clock) const {
     QTimer heartbeat;
     heartbeat.start(20);

@@ -43,6 +43,7 @@ void CommandView::setProgressPanelVisible(bool visible) {
 void CommandView::setActionText(const QString& text) {
   // The link names the pass once for every byte it receives in it.
   if (text == linktext::actionRead()) ++readBytes_;
+  if (text == linktext::actionVerify()) ++verifyBytes_;
   pass_ = text;
 }
 
@@ -51,6 +52,7 @@ void CommandView::setGaugeProgress(int percent) {
 }
 
 void CommandView::showdata() {
+  if (verifyBytes_ >= kImageSize && !readBack_) readBack_ = image_.DeviceImage;
   // The window's refresh corrects the image on its way; the beep that may
   // come with it says nothing a command line could show.
   (void)applyImageCorrections(image_.DeviceImage);

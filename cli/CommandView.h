@@ -10,6 +10,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace lk24::cli {
@@ -34,6 +35,9 @@ class CommandView final : public LinkView {
   // Whether the read pass of the request (a plain read or a program run's
   // pre-read) received all 256 bytes.
   bool readPassCompleted() const { return readBytes_ >= kImageSize; }
+  // The device's image as the verify pass of a program run read it back,
+  // before the refresh corrects anything; empty until that pass completed.
+  const std::optional<Table>& readBack() const { return readBack_; }
 
   // Adds a line of the command's own to the log.
   void addEntry(const QString& text, bool red);
@@ -66,6 +70,8 @@ class CommandView final : public LinkView {
   std::vector<LogLine> log_;
   QString pass_;
   int readBytes_ = 0;
+  int verifyBytes_ = 0;
+  std::optional<Table> readBack_;
 };
 
 }  // namespace lk24::cli

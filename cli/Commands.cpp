@@ -11,17 +11,25 @@
 #include "cli/ProductionLoop.h"
 #include "cli/ProgramImage.h"
 #include "cli/ProgramRun.h"
+#include "cli/Places.h"
 #include "cli/PortList.h"
+#include "cli/PresenceProbe.h"
 #include "cli/ProgressLine.h"
 #include "cli/Report.h"
-#include "cli/SettingsCommands.h"
 #include "cli/RestoreRun.h"
+#include "cli/RunRecord.h"
+#include "cli/SettingsCommands.h"
+#include "cli/Verdict.h"
 #include "editor/FieldMap.h"
 #include "link/DeviceIdentity.h"
 #include "model/TemplateFormat.h"
 
 
+#include <QElapsedTimer>
+
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace lk24::cli {
 
@@ -53,26 +61,30 @@ struct Prepared {
   TemplateTables tables;
   std::optional<Table> file;
   PortChoice port;
+  QString backupFolder;
 };
+
+bool progressWanted(const Arguments& arguments) {
+  const char* term = std::getenv("TERM");
+  return !arguments.quiet && stderrIsTerminal() && !(term && std::strcmp(term, "dumb") == 0);
+}
 
 class CommandRunner {
  public:
   CommandRunner(const Arguments& arguments, const InterruptWatch* interrupts)
       : args_(arguments),
         interrupts_(interrupts),
-        progress_(stderrIsTerminal()),
+        progress_(progressWanted(arguments)),
         view_(prepared_.image, &progress_, echoFunction()) {
     report_.command = commandName(args_.command);
     report_.portGiven = args_.port;
+    clock_.start();
   }
 
   int run() {
     if (args_.command == Command::Ports) return ports();
     if (!prepare()) return finish();
-    if (args_.command == Command::Program && args_.each) {
-      return runProductionLoop(prepared_.image, *prepared_.file, prepared_.port, prepared_.tables.path,
-                               args_.json, interrupts_, progress_);
-    }
+    if (args_.command == Command::Program && args_.each) return productionLoop();
     switch (args_.command) {
       case Command::Info:
         info();
@@ -87,8 +99,9 @@ class CommandRunner {
         verify();
         break;
       case Command::Restore:
-        restoreDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.tables.path, interrupts_, view_,
+        restoreDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.backupFolder, interrupts_, view_,
                       report_);
+        if (!args_.json) printVerdict(report_);
         break;
       default:
         break;
@@ -97,9 +110,16 @@ class CommandRunner {
   }
 
  private:
+  // The log's red lines are the cause, which the end prints once on stderr.
   std::function<void(const LogLine&)> echoFunction() {
-    if (args_.json) return {};
-    return [](const LogLine& line) { printOut(line.text.trimmed()); };
+    if (args_.quiet) return {};
+    return [](const LogLine& line) {
+      if (!line.red) printErr(line.text.trimmed());
+    };
+  }
+
+  void notice(const QString& text) const {
+    if (!args_.quiet && !text.isEmpty()) printErr(QStringLiteral("lk24ctl: ") + text);
   }
 
   bool fail(ExitStatus status, const QString& message) {
@@ -108,24 +128,52 @@ class CommandRunner {
     return false;
   }
 
-  // Template and file first: a bad one must not send a byte.
+  // Template, file and record first: a bad one must not send a byte.
   bool prepare() {
     QString error;
-    const auto tables = loadTemplate(args_.templatePath, prepared_.image, &error);
+    const Place templatePlace = chooseTemplate(args_.templatePath, args_.templateGiven);
+    notice(templatePlace.notice);
+    const auto tables = loadTemplate(templatePlace.path, prepared_.image, &error);
     if (!tables) return fail(ExitStatus::FileUnusable, error);
     prepared_.tables = *tables;
     if (!args_.file.isEmpty()) {
       prepared_.file = loadConfiguration(args_.file, &error);
       if (!prepared_.file) return fail(ExitStatus::FileUnusable, error);
     }
+    QString recordPath = args_.record;
+    if (recordPath.isEmpty() && args_.each) {
+      recordPath = chooseLoopRecord(prepared_.tables.path).path;
+      if (!args_.quiet) printErr(QStringLiteral("lk24ctl: Protokoll \"%1\"").arg(recordPath));
+    }
+    if (!recordPath.isEmpty() && !record_.open(recordPath, &error)) return fail(ExitStatus::FileUnusable, error);
+    if (args_.command == Command::Program || args_.command == Command::Restore) {
+      const Place backups = chooseBackupFolder(args_.backupDir, prepared_.tables.path);
+      notice(backups.notice);
+      prepared_.backupFolder = backups.path;
+    }
     prepared_.port = choosePort(args_.port, prepared_.tables.port);
     report_.portDevice = prepared_.port.device;
+    report_.portNumber = prepared_.port.number;
     return true;
+  }
+
+  int productionLoop() {
+    LoopSettings settings;
+    settings.file = *prepared_.file;
+    settings.filePath = args_.file;
+    settings.port = prepared_.port;
+    settings.backupFolder = prepared_.backupFolder;
+    settings.json = args_.json;
+    settings.quiet = args_.quiet;
+    settings.expectType = args_.expectType;
+    settings.count = args_.count;
+    settings.stopOnFailure = args_.stopOnFailure;
+    return runProductionLoop(prepared_.image, settings, record_, interrupts_, progress_);
   }
 
   std::unique_ptr<DeviceSession> openSession() {
     return std::make_unique<DeviceSession>(prepared_.image, view_, prepared_.port.number, interrupts_,
-                                           prepared_.tables.path);
+                                           prepared_.backupFolder);
   }
 
   // After a read pass: the status, the device and the cause of a failure.
@@ -193,8 +241,19 @@ class CommandRunner {
   }
 
   void program() {
-    programDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.tables.path, interrupts_, view_,
+    if (args_.expectType != ExpectedType::Any) {
+      const ProbeAnswer answer = probeDevice(prepared_.port.number);
+      const QString refusal = answer.kind == ProbeAnswer::Answered ? typeRefusal(args_.expectType, answer.typeCode)
+                                                                    : QString();
+      if (!refusal.isEmpty()) {
+        refuseType(report_, refusal, answer.typeCode, answer.serial);
+        if (!args_.json) printVerdict(report_);
+        return;
+      }
+    }
+    programDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.backupFolder, interrupts_, view_,
                   report_);
+    if (!args_.json) printVerdict(report_);
   }
 
   void verify() {
@@ -234,8 +293,24 @@ class CommandRunner {
     return code(ExitStatus::Success);
   }
 
+  // The file a row names: the one written, else the one programmed or compared.
+  QString recordedFile() const { return args_.command == Command::Read ? report_.outputFile : args_.file; }
+
+  void recordRun() {
+    if (!record_.isOpen()) return;
+    QString error;
+    if (!record_.append(recordRowOf(report_, recordedFile(), clock_.elapsed() / 1000.0), &error)) {
+      if (report_.exitCode() == 0) {
+        fail(ExitStatus::FileUnusable, error);
+      } else {
+        printErr(QStringLiteral("lk24ctl: ") + error);
+      }
+    }
+  }
+
   int finish() {
     progress_.clear();
+    recordRun();
     if (args_.json) printOut(QString::fromUtf8(toJson(report_)));
     if (!report_.message.isEmpty()) printErr(QStringLiteral("lk24ctl: ") + report_.message);
     return report_.exitCode();
@@ -247,6 +322,8 @@ class CommandRunner {
   ProgressLine progress_;
   CommandView view_;
   Report report_;
+  RunRecord record_;
+  QElapsedTimer clock_;
 };
 
 }  // namespace
@@ -254,7 +331,8 @@ class CommandRunner {
 int runCommand(const Arguments& arguments, const InterruptWatch* interrupts) {
   switch (arguments.command) {
     case Command::Help:
-      std::fputs(usageText().toUtf8().constData(), stdout);
+      std::fputs((arguments.helpTopic.isEmpty() ? usageText() : commandHelp(arguments.helpTopic)).toUtf8().constData(),
+                 stdout);
       return code(ExitStatus::Success);
     case Command::Version:
       std::fputs(versionText().toUtf8().constData(), stdout);

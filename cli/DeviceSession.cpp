@@ -17,8 +17,8 @@ namespace {
 // The window's backup folder, remembering the file it wrote for the report.
 class RecordingBackupStore final : public BackupStore {
  public:
-  RecordingBackupStore(const QString& templatePath, QString& written)
-      : folder_(templatePath.toLocal8Bit().toStdString()), written_(written) {}
+  RecordingBackupStore(const QString& folder, QString& written)
+      : folder_(FolderBackupStore::intoFolder(folder.toLocal8Bit().toStdString())), written_(written) {}
 
   BackupResult store(const DeviceBackup& backup) override {
     BackupResult result = folder_.store(backup);
@@ -34,10 +34,10 @@ class RecordingBackupStore final : public BackupStore {
 }  // namespace
 
 DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber,
-                             const InterruptWatch* interrupts, const QString& templatePath)
+                             const InterruptWatch* interrupts, const QString& backupFolder)
     : interrupts_(interrupts), line_(port_), link_(image, view, line_) {
   line_.setComNumber(comNumber);
-  link_.setBackupStore(std::make_unique<RecordingBackupStore>(templatePath, backupFile_));
+  link_.setBackupStore(std::make_unique<RecordingBackupStore>(backupFolder, backupFile_));
   // What would reach the window's error box ends the transfer here instead.
   SetStandardErrorDisplay([this](const std::string& message) {
     if (escapedError_.isEmpty()) escapedError_ = QString::fromStdString(message);

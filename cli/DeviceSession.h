@@ -19,10 +19,9 @@ class InterruptWatch;
 class DeviceSession {
  public:
   // The image, the view and the watch must outlive the session. interrupts
-  // may be null. A program run backs the device up into "Sicherungen"
-  // beside the template at templatePath.
+  // may be null. A program run backs the device up into backupFolder.
   DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber, const InterruptWatch* interrupts,
-                const QString& templatePath);
+                const QString& backupFolder);
   ~DeviceSession();  // closes the port
 
   DeviceSession(const DeviceSession&) = delete;

@@ -25,7 +25,7 @@ QByteArray json(const SettingsImages& loaded, const std::vector<SettingDifferenc
   }
   const QJsonObject document{
       {QStringLiteral("schema"), kJsonSchema},
-      {QStringLiteral("tool"), toolName()},
+      {QStringLiteral("tool"), toolVersion()},
       {QStringLiteral("command"), QStringLiteral("diff")},
       {QStringLiteral("a"), loaded.images[0].name},
       {QStringLiteral("b"), loaded.images[1].name},

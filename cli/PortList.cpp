@@ -1,5 +1,6 @@
 #include "cli/PortList.h"
 
+#include "cli/Report.h"
 #include "link/PortTexts.h"
 #include "serial/AfPortResolver.h"
 
@@ -14,6 +15,8 @@ namespace lk24::cli {
 namespace {
 
 QString q(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
 
 void judge(PortEntry& entry, const TAfPortAccess& access) {
   switch (access.state) {
@@ -52,6 +55,8 @@ void judge(PortEntry& entry, const TAfPortAccess& access) {
   entry.state = QStringLiteral("failed");
   entry.availability = QStringLiteral("nicht zu öffnen (%1)").arg(QString::fromLocal8Bit(std::strerror(access.systemError)));
 }
+
+namespace {
 
 QJsonArray toArray(const std::vector<PortEntry>& entries) {
   QJsonArray array;
@@ -108,11 +113,11 @@ QStringList portsText(const PortListing& listing) {
 }
 
 QByteArray portsJson(const PortListing& listing) {
-  const QJsonObject document{{QStringLiteral("command"), QStringLiteral("ports")},
+  const QJsonObject document = jsonFrame({{QStringLiteral("command"), QStringLiteral("ports")},
                              {QStringLiteral("result"), QStringLiteral("success")},
                              {QStringLiteral("exitStatus"), 0},
                              {QStringLiteral("comPorts"), toArray(listing.comPorts)},
-                             {QStringLiteral("ports"), toArray(listing.found)}};
+                             {QStringLiteral("ports"), toArray(listing.found)}});
   return QJsonDocument(document).toJson(QJsonDocument::Compact);
 }
 

@@ -9,6 +9,8 @@
 
 #include <vector>
 
+struct TAfPortAccess;
+
 namespace lk24::cli {
 
 struct PortEntry {
@@ -25,6 +27,8 @@ struct PortListing {
 };
 
 PortListing listPorts();
+// Fills entry's state and availability from what the port check found.
+void judge(PortEntry& entry, const TAfPortAccess& access);
 QStringList portsText(const PortListing& listing);
 QByteArray portsJson(const PortListing& listing);
 

@@ -5,14 +5,15 @@
 #include "cli/InterruptWatch.h"
 #include "cli/Outcome.h"
 #include "cli/PortChoice.h"
+#include "link/DeviceIdentity.h"
 
 namespace lk24::cli {
 
-void programDevice(ConfigImage& image, const Table& file, const PortChoice& port, const QString& templatePath,
+void programDevice(ConfigImage& image, const Table& file, const PortChoice& port, const QString& backupFolder,
                    const InterruptWatch* interrupts, CommandView& view, Report& report) {
   image.DeviceImage = file;
   view.showdata();  // the load's refresh; the run refreshes once more itself
-  DeviceSession session(image, view, port.number, interrupts, templatePath);
+  DeviceSession session(image, view, port.number, interrupts, backupFolder);
   const bool finished = session.program();
   reportProgramRun(session, finished, image, port, interrupts, view, report);
 }
@@ -21,7 +22,12 @@ void reportProgramRun(const DeviceSession& session, bool finished, const ConfigI
                       const InterruptWatch* interrupts, const CommandView& view, Report& report) {
   report.log = view.log();
   report.backupFile = session.backupFile();
-  if (view.readPassCompleted()) report.device = factsOf(image.ReadBuffer);
+  // What the device holds now, when the run read it back; else what it held.
+  if (view.readBack()) {
+    report.device = factsOf(*view.readBack());
+  } else if (view.readPassCompleted()) {
+    report.device = factsOf(image.ReadBuffer);
+  }
   if (!finished) {
     report.interruptedBy = interrupts ? interrupts->signalNumber() : 0;
     report.message = QStringLiteral("abgebrochen vor dem ersten Schreibbefehl, der Port ist geschlossen");
@@ -29,6 +35,25 @@ void reportProgramRun(const DeviceSession& session, bool finished, const ConfigI
   }
   report.status = programOutcome(view, session);
   if (report.status != ExitStatus::Success) report.message = causeOf(view, session, port);
+}
+
+QString typeRefusal(ExpectedType expected, int typeCode) {
+  const int wanted = expected == ExpectedType::Transmitter ? devicetype::kTransmitter : devicetype::kReceiver;
+  if (expected == ExpectedType::Any || typeCode == wanted) return {};
+  DeviceFacts facts;
+  facts.typeCode = typeCode;
+  const QString is = typeName(facts);
+  facts.typeCode = wanted;
+  return QStringLiteral("Gerätetyp falsch: %1 statt %2, nichts geschrieben").arg(is, typeName(facts));
+}
+
+void refuseType(Report& report, const QString& reason, int typeCode, int serial) {
+  DeviceFacts facts;
+  facts.typeCode = typeCode;
+  facts.serialNumber = serial;
+  report.device = facts;
+  report.status = ExitStatus::DeviceRefused;
+  report.message = reason;
 }
 
 }  // namespace lk24::cli

@@ -1,5 +1,6 @@
 #include "cli/Report.h"
 
+#include "cli/CommandLine.h"
 #include "editor/DerivedTexts.h"
 #include "link/DeviceIdentity.h"
 
@@ -60,6 +61,8 @@ QJsonObject deviceObject(const DeviceFacts& facts) {
   };
 }
 
+}  // namespace
+
 QString resultName(const Report& report) {
   if (report.interruptedBy) return QStringLiteral("interrupted");
   switch (report.status) {
@@ -83,7 +86,11 @@ QString resultName(const Report& report) {
   return {};
 }
 
-}  // namespace
+QJsonObject jsonFrame(QJsonObject document) {
+  document.insert(QStringLiteral("schema"), 1);
+  document.insert(QStringLiteral("tool"), toolVersion());
+  return document;
+}
 
 QByteArray toJson(const Report& report) {
   QJsonArray differences;
@@ -97,8 +104,8 @@ QByteArray toJson(const Report& report) {
     log.append(QJsonObject{{QStringLiteral("text"), line.text},
                            {QStringLiteral("colour"), line.red ? QStringLiteral("red") : QStringLiteral("black")}});
   }
-  const QJsonObject document{
-      {QStringLiteral("command"), report.command},
+  const QJsonObject document = jsonFrame({
+      {QStringLiteral("command"), orNull(report.command)},
       {QStringLiteral("result"), resultName(report)},
       {QStringLiteral("exitStatus"), report.exitCode()},
       {QStringLiteral("message"), orNull(report.message)},
@@ -109,7 +116,7 @@ QByteArray toJson(const Report& report) {
       {QStringLiteral("outputFile"), orNull(report.outputFile)},
       {QStringLiteral("differences"), differences},
       {QStringLiteral("log"), log},
-  };
+  });
   return QJsonDocument(document).toJson(QJsonDocument::Compact);
 }
 

@@ -7,6 +7,7 @@
 #include "model/ConfigImage.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QString>
 
 #include <optional>
@@ -40,6 +41,7 @@ struct Report {
   QString message;        // the cause of a failure, in German; empty on success
   QString portGiven;
   QString portDevice;     // the device the port resolved to
+  int portNumber = 0;     // the COM number it was opened as
   std::optional<DeviceFacts> device;
   QString backupFile;
   QString outputFile;
@@ -49,7 +51,11 @@ struct Report {
   int exitCode() const { return interruptedBy ? kInterruptedBase + interruptedBy : code(status); }
 };
 
-// One line of compact JSON.
+// One line of compact JSON, with the schema's number and the tool's version.
 QByteArray toJson(const Report& report);
+// The same frame around any other document of lk24ctl.
+QJsonObject jsonFrame(QJsonObject document);
+// The result's word in JSON ("success", "usage", ...).
+QString resultName(const Report& report);
 
 }  // namespace lk24::cli

@@ -36,7 +36,7 @@ int runReport(const Arguments& arguments, const InterruptWatch* interrupts) {
   }
   if (arguments.json) {
     const QJsonObject document{{QStringLiteral("schema"), kJsonSchema},
-                               {QStringLiteral("tool"), toolName()},
+                               {QStringLiteral("tool"), toolVersion()},
                                {QStringLiteral("command"), QStringLiteral("report")},
                                {QStringLiteral("source"), source.name},
                                {QStringLiteral("outputFile"), arguments.output}};

@@ -7,9 +7,9 @@
 
 namespace lk24::cli {
 
-void restoreDevice(ConfigImage& image, const Table& backup, const PortChoice& port, const QString& templatePath,
+void restoreDevice(ConfigImage& image, const Table& backup, const PortChoice& port, const QString& backupFolder,
                    const InterruptWatch* interrupts, CommandView& view, Report& report) {
-  DeviceSession session(image, view, port.number, interrupts, templatePath);
+  DeviceSession session(image, view, port.number, interrupts, backupFolder);
   const bool finished = session.restore(backup);
   reportProgramRun(session, finished, image, port, interrupts, view, report);
 }

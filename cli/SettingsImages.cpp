@@ -7,6 +7,7 @@
 #include "cli/Output.h"
 #include "cli/CommandView.h"
 #include "cli/PortChoice.h"
+#include "cli/Places.h"
 
 namespace lk24::cli {
 
@@ -15,7 +16,11 @@ namespace {
 void readDevice(const Arguments& arguments, const InterruptWatch* interrupts, SettingsImages& result) {
   ConfigImage image;
   QString error;
-  const auto tables = loadTemplate(arguments.templatePath, image, &error);
+  // The same template as every device command: the given one, LK24.ini
+  // here, else the packaged one.
+  const Place templatePlace = chooseTemplate(arguments.templatePath, arguments.templateGiven);
+  if (!templatePlace.notice.isEmpty() && !arguments.quiet) printErr(QStringLiteral("lk24ctl: ") + templatePlace.notice);
+  const auto tables = loadTemplate(templatePlace.path, image, &error);
   if (!tables) {
     result.exitCode = code(ExitStatus::FileUnusable);
     result.message = error;
@@ -30,7 +35,7 @@ void readDevice(const Arguments& arguments, const InterruptWatch* interrupts, Se
   ExitStatus status = ExitStatus::Success;
   QString cause;
   {
-    DeviceSession session(image, view, port.number, interrupts, tables->path);
+    DeviceSession session(image, view, port.number, interrupts, QString());  // a read makes no backup
     finished = session.read();
     status = readOutcome(view, session);
     cause = causeOf(view, session, port);
@@ -70,7 +75,5 @@ SettingsImages loadSettingsImages(const Arguments& arguments, const InterruptWat
   if (!arguments.port.isEmpty()) readDevice(arguments, interrupts, result);
   return result;
 }
-
-QString toolName() { return versionText().trimmed(); }
 
 }  // namespace lk24::cli

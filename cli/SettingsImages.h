@@ -37,8 +37,7 @@ struct SettingsImages {
 // Main thread, inside a QCoreApplication; interrupts may be null.
 SettingsImages loadSettingsImages(const Arguments& arguments, const InterruptWatch* interrupts);
 
-// The "schema" and "tool" keys every JSON document of lk24ctl carries.
-QString toolName();
+// The "schema" key every JSON document of lk24ctl carries ("tool" is toolVersion()).
 constexpr int kJsonSchema = 1;
 
 }  // namespace lk24::cli

@@ -51,7 +51,7 @@ QByteArray json(const NamedImage& source, const std::vector<SettingText>& settin
   }
   const QJsonObject document{
       {QStringLiteral("schema"), kJsonSchema},
-      {QStringLiteral("tool"), toolName()},
+      {QStringLiteral("tool"), toolVersion()},
       {QStringLiteral("command"), QStringLiteral("show")},
       {QStringLiteral("source"), source.name},
       {QStringLiteral("device"),

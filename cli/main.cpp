@@ -1,10 +1,11 @@
-// lk24ctl: read, program, verify and inspect LK24 devices from a shell, with
-// the window's own transfer code underneath.
+// lk24ctl: read, program and verify LK24 devices from a shell, with the
+// window's own transfer code underneath.
 #include "cli/CommandLine.h"
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/InterruptWatch.h"
 #include "cli/Output.h"
+#include "cli/Report.h"
 #include "cli/SettingsCommands.h"
 #include "report/SettingsReport.h"
 
@@ -40,8 +41,17 @@ int main(int argc, char** argv) {
   args.removeFirst();
   const ParsedArguments parsed = parseArguments(args);
   if (!parsed.arguments) {
+    // A script that asked for JSON gets its one document here too.
+    if (parsed.json) {
+      Report usage;
+      usage.command = parsed.commandName;
+      usage.status = ExitStatus::Usage;
+      usage.message = parsed.error;
+      printOut(QString::fromUtf8(toJson(usage)));
+    }
     printErr(QStringLiteral("lk24ctl: ") + parsed.error);
-    printErr(QStringLiteral("\"lk24ctl --help\" zeigt den Aufruf."));
+    printErr(parsed.commandName.isEmpty() ? QStringLiteral("\"lk24ctl --help\" zeigt den Aufruf.")
+                                          : QStringLiteral("\"lk24ctl help %1\" zeigt den Aufruf.").arg(parsed.commandName));
     return code(ExitStatus::Usage);
   }
   InterruptWatch interrupts;

@@ -63,10 +63,17 @@ void syncFolder(const QString& folderPath) {
 
 FolderBackupStore::FolderBackupStore(std::string templatePath) : templatePath_(std::move(templatePath)) {}
 
+FolderBackupStore FolderBackupStore::intoFolder(std::string folder) {
+  FolderBackupStore store{std::string()};
+  store.folder_ = std::move(folder);
+  return store;
+}
+
 BackupResult FolderBackupStore::store(const DeviceBackup& backup) {
   BackupResult result;
   const QString templateFolder = QFileInfo(QString::fromLocal8Bit(templatePath_.c_str())).absolutePath();
-  const QString folderPath = QDir(templateFolder).filePath(QString::fromLatin1(kBackupFolderName));
+  const QString folderPath = !folder_.empty() ? QString::fromLocal8Bit(folder_.c_str())
+                                              : QDir(templateFolder).filePath(QString::fromLatin1(kBackupFolderName));
   if (!QDir().mkpath(folderPath) || !QFileInfo(folderPath).isDir()) {
     result.reason = QStringLiteral("Ordner \"%1\" kann nicht angelegt werden").arg(folderPath);
     return result;

@@ -15,11 +15,14 @@ class FolderBackupStore final : public BackupStore {
   // resolved at each backup, so it follows the current directory like the
   // template itself.
   explicit FolderBackupStore(std::string templatePath);
+  // Backups straight into folder (created when missing), wherever the template is.
+  static FolderBackupStore intoFolder(std::string folder);
 
   BackupResult store(const DeviceBackup& backup) override;
 
  private:
   std::string templatePath_;
+  std::string folder_;  // when set, the folder itself
 };
 
 }  // namespace lk24

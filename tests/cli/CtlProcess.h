@@ -37,14 +37,19 @@ class CtlFolder : public ScratchDir {
   QString path(const std::string& name) const { return QString::fromStdString(file(name)); }
 };
 
-inline void startCtl(QProcess& process, const CtlFolder& folder, const QStringList& args) {
+// env: variables to set for this run only.
+inline void startCtl(QProcess& process, const CtlFolder& folder, const QStringList& args,
+                     const QStringList& env = {}) {
   process.setWorkingDirectory(folder.path("."));
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  for (const QString& pair : env) environment.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
+  process.setProcessEnvironment(environment);
   process.start(ctlPath(), args);
 }
 
-inline CtlResult runCtl(const CtlFolder& folder, const QStringList& args) {
+inline CtlResult runCtl(const CtlFolder& folder, const QStringList& args, const QStringList& env = {}) {
   QProcess process;
-  startCtl(process, folder, args);
+  startCtl(process, folder, args, env);
   CtlResult result;
   if (!process.waitForFinished(60000)) {
     process.kill();

@@ -84,8 +84,8 @@ TEST_F(CtlExitStatus, UnusableFilesAreTwo) {
   EXPECT_TRUE(wrongTemplate.err.contains(QStringLiteral("Prüfsumme"))) << wrongTemplate.err.toStdString();
   EXPECT_EQ(device->stats().bytesIn, 0);
 
-  std::ofstream(folder.file("Sicherungen")) << "a file where the backup folder belongs";
-  const CtlResult noBackup = runCtl(folder, {"program", "-p", slave(*device), "good.lk2"});
+  std::ofstream(folder.file("not-a-folder")) << "a file where the backup folder belongs";
+  const CtlResult noBackup = runCtl(folder, {"program", "-p", slave(*device), "--backup-dir", "not-a-folder", "good.lk2"});
   EXPECT_EQ(noBackup.exitCode, 2);
   EXPECT_TRUE(noBackup.err.contains(QStringLiteral("Sicherung der Gerätedaten fehlgeschlagen"))) << noBackup.err.toStdString();
   EXPECT_EQ(device->stats().commands, 256 + 8);  // the pre-read and the device's bytes again
@@ -94,7 +94,8 @@ TEST_F(CtlExitStatus, UnusableFilesAreTwo) {
 TEST_F(CtlExitStatus, APortMissingOrHeldElsewhereIsThreeNamesTheCauseAndSendsNothing) {
   const CtlResult missing = runCtl(folder, {"info", "-p", folder.path("no-such-tty")});
   EXPECT_EQ(missing.exitCode, 3);
-  EXPECT_TRUE(missing.out.contains(QStringLiteral("Fehler beim Öffnen COM-Port"))) << missing.out.toStdString();
+  EXPECT_TRUE(missing.out.isEmpty()) << missing.out.toStdString();  // a failure is a message, told once
+  EXPECT_EQ(missing.err.count(QStringLiteral("Fehler beim Öffnen COM-Port")), 1) << missing.err.toStdString();
   EXPECT_TRUE(missing.err.contains(folder.path("no-such-tty") + QStringLiteral("): Gerät nicht vorhanden")))
       << missing.err.toStdString();
 
@@ -134,17 +135,22 @@ TEST_F(CtlExitStatus, DeviceFaultsGiveFourToSeven) {
   ASSERT_TRUE(backup.ok);
   EXPECT_EQ(backup.deviceImage, before);
 
-  Options guarded;
-  guarded.writeProtected = true;
-  guarded.firmware = std::pair{1, 20};
-  auto refuses = startedDevice(guarded);
-  const Table protectedImage = refuses->eeprom();
-  const CtlResult refused = runCtl(folder, {"program", "-p", slave(*refuses), "receiver.lk2"});
-  EXPECT_EQ(refused.exitCode, 6);
-  EXPECT_TRUE(refused.err.contains(QStringLiteral("Konfiguration überschreiben nicht erlaubt!")));
-  EXPECT_TRUE(refused.err.contains(QStringLiteral("Geräte-Firmware und Software passen nicht zusammen!")));
-  EXPECT_EQ(refuses->eeprom(), protectedImage);
-  EXPECT_EQ(refuses->stats().commands, 256);  // the pre-read, no write
+  // Each cause alone refuses the run: one simulator per cause.
+  for (const auto& [cause, refusal] : {std::pair{"protected", "Konfiguration überschreiben nicht erlaubt!"},
+                                       std::pair{"firmware", "Geräte-Firmware und Software passen nicht zusammen!"}}) {
+    Options guarded;
+    if (cause == std::string("protected")) guarded.writeProtected = true;
+    if (cause == std::string("firmware")) guarded.firmware = std::pair{1, 20};
+    auto refuses = startedDevice(guarded);
+    const Table protectedImage = refuses->eeprom();
+    const CtlResult refused = runCtl(folder, {"program", "-p", slave(*refuses), "receiver.lk2"});
+    EXPECT_EQ(refused.exitCode, 6) << cause;
+    EXPECT_TRUE(refused.err.contains(QString::fromUtf8(refusal))) << refused.err.toStdString();
+    EXPECT_TRUE(refused.out.startsWith(QStringLiteral("FEHLER Empfänger 04711: "))) << refused.out.toStdString();
+    EXPECT_TRUE(refused.out.contains(QStringLiteral("NICHT AUSLIEFERN"))) << refused.out.toStdString();
+    EXPECT_EQ(refuses->eeprom(), protectedImage);
+    EXPECT_EQ(refuses->stats().commands, 256);  // the pre-read, no write
+  }
 
   Options broken;
   broken.badChecksum = true;

@@ -3,6 +3,7 @@
 // another until it is interrupted between them.
 
 #include "CtlProcess.h"
+#include "model/ConfigImage.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,7 +68,8 @@ TEST(CtlInterrupt, AReadStopsAtOnceAndAWritePassFinishesFirst) {
     SCOPED_TRACE(signal);
     const long before = device->stats().commands;
     QProcess program;
-    startCtl(program, folder, {"program", "-p", slave(*device), "device.lk2"});
+    // Quiet: the acknowledgement is the first thing on stderr.
+    startCtl(program, folder, {"program", "-q", "-p", slave(*device), "device.lk2"});
     ASSERT_TRUE(waitFor([&] { return device->stats().commands >= before + 256 + 8 + 60; }));  // writing
     ::kill(static_cast<pid_t>(program.processId()), signal);
     program.setReadChannel(QProcess::StandardError);
@@ -76,7 +78,7 @@ TEST(CtlInterrupt, AReadStopsAtOnceAndAWritePassFinishesFirst) {
     ::kill(static_cast<pid_t>(program.processId()), signal);
     const CtlResult finished = finish(program);
     EXPECT_EQ(finished.exitCode, 0) << finished.err.toStdString();
-    EXPECT_TRUE(finished.out.contains(QStringLiteral("Daten erfolgreich übertragen")));
+    EXPECT_TRUE(finished.out.startsWith(QStringLiteral("OK Empfänger 04711: erfolgreich"))) << finished.out.toStdString();
     EXPECT_EQ(finished.err.count(QStringLiteral("Abbruch nach dem Schreiben und Prüfen")), 1) << finished.err.toStdString();
     EXPECT_EQ(device->stats().commands, before + 256 + 8 + 248 + 256);  // the whole run
   }
@@ -100,7 +102,9 @@ TEST(CtlInterrupt, AProgramRunInterruptedInItsPreReadWritesNothing) {
                !QDir(folder.path("Sicherungen")).entryList(QDir::Files).isEmpty());
 }
 
-TEST(CtlInterrupt, TheProductionLoopProgramsEachDeviceThatIsPluggedIn) {
+// Three devices on one link: the second swapped in faster than one probe
+// (never seen gone), the third after the loop saw the second unplugged.
+TEST(CtlInterrupt, TheProductionLoopRecordsEachDeviceSwappedFastOrSlowAndSumsUpAtCtrlC) {
   CtlFolder folder;
   {
     auto source = startedDevice();
@@ -110,41 +114,64 @@ TEST(CtlInterrupt, TheProductionLoopProgramsEachDeviceThatIsPluggedIn) {
   first.linkPath = folder.file("tty");
   auto receiver = startedDevice(first);
   QProcess loop;
-  startCtl(loop, folder, {"program", "--each", "-p", folder.path("tty"), "batch.lk2"});
+  startCtl(loop, folder, {"program", "--each", "--record", "rec.csv", "-p", folder.path("tty"), "batch.lk2"});
   QString out;
-  auto lineFor = [&](const char* serial) {
+  QString err;
+  auto until = [&](auto seen) {
     return waitFor([&] {
       loop.waitForReadyRead(50);
       out += QString::fromUtf8(loop.readAllStandardOutput());
-      return out.contains(QLatin1String(serial));
+      err += QString::fromUtf8(loop.readAllStandardError());
+      return seen();
     });
   };
-  ASSERT_TRUE(lineFor("04711"));
-  receiver->stop();  // unplugged
-  // Hands take longer than one probe to swap devices: the next one comes
-  // once the loop has seen this one gone and waits again.
-  QString err;
-  ASSERT_TRUE(waitFor([&] {
-    loop.waitForReadyRead(50);
-    err += QString::fromUtf8(loop.readAllStandardError());
-    const qsizetype done = err.indexOf(QStringLiteral("bitte das Gerät abziehen"));
-    return done >= 0 && err.indexOf(QStringLiteral("Warte auf das nächste Gerät"), done) > done;
-  })) << err.toStdString();
+  ASSERT_TRUE(until([&] { return out.contains(QLatin1String("04711")); })) << err.toStdString();
+  // Swapped between two probes: the same port answers as another device.
+  receiver->setEeprom(devsim::defaultImage(DeviceType::Transmitter));
+  ASSERT_TRUE(until([&] { return out.contains(QLatin1String("02342")); })) << err.toStdString();
+  EXPECT_EQ(err.count(QStringLiteral("Warte auf das nächste Gerät")), 1) << err.toStdString();
+  EXPECT_TRUE(err.contains(QStringLiteral("Anderes Gerät erkannt"))) << err.toStdString();
 
-  Options second;
-  second.type = DeviceType::Transmitter;
-  second.linkPath = folder.file("tty");
-  auto transmitter = startedDevice(second);
-  ASSERT_TRUE(lineFor("02342")) << out.toStdString();
+  receiver->stop();
+  ASSERT_TRUE(until([&] { return err.count(QStringLiteral("Warte auf das nächste Gerät")) >= 2; })) << err.toStdString();
+  Options third;
+  third.linkPath = folder.file("tty");
+  auto another = startedDevice(third);
+  Table image = another->eeprom();
+  image[addr::kReceiverSerialLow] = static_cast<std::uint8_t>(image[addr::kReceiverSerialLow] + 1);  // 04712
+  another->setEeprom(image);
+  ASSERT_TRUE(until([&] { return out.contains(QLatin1String("04712")); })) << err.toStdString();
   ::kill(static_cast<pid_t>(loop.processId()), SIGINT);
   const CtlResult ended = finish(loop);
   out += ended.out;
   EXPECT_EQ(ended.exitCode, 0) << ended.err.toStdString();
   const QStringList lines = out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-  ASSERT_EQ(lines.size(), 2) << out.toStdString();
-  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("Empfänger 04711: erfolgreich, Sicherung"))) << lines[0].toStdString();
-  EXPECT_TRUE(lines[1].startsWith(QStringLiteral("Sender 02342: erfolgreich, Sicherung"))) << lines[1].toStdString();
-  EXPECT_EQ(QDir(folder.path("Sicherungen")).entryList(QDir::Files).size(), 2);
+  ASSERT_EQ(lines.size(), 4) << out.toStdString();
+  EXPECT_TRUE(lines[0].startsWith(QStringLiteral("OK Empfänger 04711: erfolgreich, Sicherung"))) << lines[0].toStdString();
+  EXPECT_TRUE(lines[1].startsWith(QStringLiteral("OK Sender 02342: erfolgreich, Sicherung"))) << lines[1].toStdString();
+  EXPECT_TRUE(lines[2].startsWith(QStringLiteral("OK Empfänger 04712: erfolgreich, Sicherung"))) << lines[2].toStdString();
+  EXPECT_EQ(lines[3], QStringLiteral("Zusammenfassung: 3 erfolgreich, 0 fehlerhaft"));
+  EXPECT_EQ(QDir(folder.path("Sicherungen")).entryList(QDir::Files).size(), 3);
+
+  QFile record(folder.path("rec.csv"));
+  ASSERT_TRUE(record.open(QIODevice::ReadOnly));
+  const QStringList rows = QString::fromUtf8(record.readAll()).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+  ASSERT_EQ(rows.size(), 4);
+  EXPECT_EQ(rows[0], "time,station,port,command,type,serial,firmware,file,sha256,result,exit_status,backup,seconds");
+  const char* expected[][2] = {{"Empfaenger", "04711"}, {"Sender", "02342"}, {"Empfaenger", "04712"}};
+  for (int i = 0; i < 3; ++i) {
+    const QStringList cells = rows[i + 1].split(QLatin1Char(','));
+    ASSERT_EQ(cells.size(), 13) << rows[i + 1].toStdString();
+    EXPECT_EQ(cells[2], QStringLiteral("COM1 ") + folder.path("tty"));
+    EXPECT_EQ(cells[3], "program");
+    EXPECT_EQ(cells[4], expected[i][0]);
+    EXPECT_EQ(cells[5], expected[i][1]);
+    EXPECT_EQ(cells[7], "batch.lk2");
+    EXPECT_EQ(cells[8].size(), 64);
+    EXPECT_EQ(cells[9], "ok");
+    EXPECT_EQ(cells[10], "0");
+    EXPECT_TRUE(QFile::exists(cells[11])) << cells[11].toStdString();
+  }
 }
 
 }  // namespace

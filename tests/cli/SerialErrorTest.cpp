@@ -33,7 +33,7 @@ TEST(CtlSerialError, AnErrorReportedDuringTheWritePassLeavesTheRunToFinish) {
   ASSERT_TRUE(tables) << error.toStdString();
   image.DeviceImage = device->eeprom();
   cli::CommandView view(image, nullptr);
-  cli::DeviceSession session(image, view, 1, nullptr, tables->path);
+  cli::DeviceSession session(image, view, 1, nullptr, folder.path("Sicherungen"));
 
   // As the event thread would report a failed write, once the write pass runs.
   QTimer watch;

@@ -38,8 +38,9 @@ void judge(PortEntry& entry, const TAfPortAccess& access) {
       return;
     case TAfPortState::NoPermission:
       entry.state = QStringLiteral("no-permission");
-      entry.availability = QStringLiteral("keine Berechtigung (Gruppe %1)")
-                               .arg(access.group.empty() ? QStringLiteral("dialout") : q(access.group));
+      // No group that may open it: only root can, whatever group the user joins.
+      entry.availability = access.group.empty() ? QStringLiteral("keine Berechtigung (nur root)")
+                                                : QStringLiteral("keine Berechtigung (Gruppe %1)").arg(q(access.group));
       return;
     case TAfPortState::Held:
       entry.state = QStringLiteral("held");

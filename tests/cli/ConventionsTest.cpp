@@ -4,8 +4,10 @@
 
 #include "CtlProcess.h"
 #include "cli/CommandLine.h"
+#include "cli/PortList.h"
 #include "cli/RunRecord.h"
 #include "cli/Sha256.h"
+#include "serial/AfPortResolver.h"
 
 #include <QDir>
 #include <QFile>
@@ -112,6 +114,19 @@ TEST(CtlOptions, PortsListsTheMappedPortAsTextAndJson) {
   EXPECT_EQ(entry["name"].toString(), "COM3");
   EXPECT_EQ(entry["device"].toString(), slave(*device));
   EXPECT_EQ(entry["state"].toString(), "free");
+}
+
+// A port no group may open names root, never a group the user could join.
+TEST(CtlOptions, PortsNamesTheGroupOnlyWhenOneMayOpenThePort) {
+  cli::PortEntry entry;
+  TAfPortAccess access;
+  access.state = TAfPortState::NoPermission;
+  access.group = "uucp";
+  cli::judge(entry, access);
+  EXPECT_EQ(entry.availability, QStringLiteral("keine Berechtigung (Gruppe uucp)"));
+  access.group.clear();
+  cli::judge(entry, access);
+  EXPECT_EQ(entry.availability, QStringLiteral("keine Berechtigung (nur root)"));
 }
 
 // The progress line only on a terminal that can take it back (script(1)

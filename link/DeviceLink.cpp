@@ -324,6 +324,10 @@ void DeviceLink::onReadByte(std::uint8_t byte) {
     transmit(command::kRead, 0);
     return;
   }
+  finishReadPass();
+}
+
+void DeviceLink::finishReadPass() {
   state_.ReadMode = false;
   if (comparing_) {
     finishComparison();
@@ -346,13 +350,7 @@ void DeviceLink::finishSecondRead() {
       return;
     }
   }
-  state_.ReadMode = false;
-  if (comparing_) {
-    finishComparison();
-    return;
-  }
-  image_.DeviceImage = image_.ReadBuffer;
-  finishRead();
+  finishReadPass();
 }
 
 void DeviceLink::endWithDisturbedLine(int address, int first, int second) {

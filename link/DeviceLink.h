@@ -106,6 +106,9 @@ class DeviceLink {
   bool openForRequest();
   void startFirstRead();
   void onReadByte(std::uint8_t byte);
+  // The image is read (twice, when its checksum was wrong): it ends a read,
+  // a comparison or the pre-read of a program run.
+  void finishReadPass();
   void finishRead();
   void reportReadChecks();
   void finishComparison();

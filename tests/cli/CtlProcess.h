@@ -10,8 +10,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 namespace lk24::test {
 
@@ -59,6 +61,17 @@ inline CtlResult runCtl(const CtlFolder& folder, const QStringList& args, const 
   result.out = QString::fromUtf8(process.readAllStandardOutput());
   result.err = QString::fromUtf8(process.readAllStandardError());
   return result;
+}
+
+// Polls done every 5 ms until it holds; false after ms milliseconds.
+template <typename Condition>
+bool waitFor(Condition done, int ms = 20000) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
 }
 
 inline QString slave(const devsim::DeviceSimulator& device) { return QString::fromStdString(device.slavePath()); }

@@ -23,16 +23,6 @@ using devsim::DeviceType;
 using devsim::Options;
 using devsim::test::startedDevice;
 
-template <typename Condition>
-bool waitFor(Condition done, int ms = 20000) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
-}
-
 class CtlProductionLine : public ::testing::Test {
  protected:
   void SetUp() override {

@@ -5,6 +5,7 @@
 #include "serial/AfEvent.h"
 #include "serial/AfWin32Api.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <string>
@@ -18,6 +19,8 @@ static_assert(offsetof(DCB, Flags) == 8 && offsetof(DCB, XonLim) == 14 &&
               offsetof(DCB, ByteSize) == 18 && offsetof(DCB, EvtChar) == 25);
 static_assert(sizeof(COMSTAT) == sizeof(WinCOMSTAT));
 static_assert(sizeof(COMMTIMEOUTS) == sizeof(WinCOMMTIMEOUTS));
+
+constexpr std::uint32_t modemEventMask = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
 
 // The engine waits on two events of its own beside the line.
 constexpr std::size_t maxWaitEvents = 6;
@@ -79,7 +82,10 @@ class Win32SerialDevice final : public TAfSerialDevice {
   }
 
   // Windows itself ends a wait in progress with mask 0 here.
-  bool SetCommMask(std::uint32_t mask) override { return ::SetCommMask(handle_, mask) != FALSE; }
+  bool SetCommMask(std::uint32_t mask) override {
+    if (noModemLines_) mask &= ~modemEventMask;
+    return ::SetCommMask(handle_, mask) != FALSE;
+  }
 
   bool SetCommState(const DCB& dcb) override {
     WinDCB win;
@@ -105,7 +111,16 @@ class Win32SerialDevice final : public TAfSerialDevice {
     if (!waitPending_) {
       seenMask_ = 0;
       if (::WaitCommEvent(handle_, &seenMask_, wait_.begin())) return LineEvent(seenMask_);
-      const DWORD error = GetLastError();
+      DWORD error = GetLastError();
+      if (error == ERROR_NOT_SUPPORTED && !noModemLines_) {
+        // A port without modem lines (Wine on a pseudo-terminal) cannot
+        // wait for them; it is watched for the rest of the mask instead.
+        noModemLines_ = true;
+        DWORD mask = 0;
+        if (!GetCommMask(handle_, &mask) || !SetCommMask(mask)) return Failed();
+        if (::WaitCommEvent(handle_, &seenMask_, wait_.begin())) return LineEvent(seenMask_);
+        error = GetLastError();
+      }
       if (error != ERROR_IO_PENDING) return Broken(error);
       waitPending_ = true;
     }
@@ -218,6 +233,7 @@ class Win32SerialDevice final : public TAfSerialDevice {
   DWORD seenMask_ = 0;        // event thread: the pending wait's result
   bool waitPending_ = false;  // event thread
   bool gone_ = false;         // event thread
+  std::atomic<bool> noModemLines_{false};
   // Line errors a read took from the driver, for the next ClearCommError;
   // both run under the engine's StatusLock.
   DWORD pendingErrors_ = 0;

@@ -7,6 +7,8 @@ function(lk24_library name)
   file(GLOB sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  # Windows counterparts sit beside the Linux files and build only there.
+  list(FILTER sources EXCLUDE REGEX "Win32\\.cpp$")
   if(NOT sources MATCHES "\\.cpp")
     return()
   endif()

@@ -51,7 +51,7 @@ bool TAfComPortCore::OpenComPort(std::int32_t number) {
 }
 
 void TAfComPortCore::OpenSequence() {
-  TAfOpenResult result = factory_ ? factory_(number_) : AfOpenPosixDevice(number_);
+  TAfOpenResult result = factory_ ? factory_(number_) : AfOpenPlatformDevice(number_);
   if (!result.device) FailOpen(result, number_);
   device_ = std::move(result.device);
   devicePath_ = result.access.devicePath;

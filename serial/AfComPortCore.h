@@ -119,7 +119,7 @@ class TAfComPortCore {
 
   // Main thread, while closed.
   void SetCallback(TAfCoreEventProc callback) { callback_ = std::move(callback); }
-  // Main thread, while closed. An empty factory restores the POSIX device.
+  // Main thread, while closed. An empty factory restores the platform's device.
   void SetDeviceFactory(TAfDeviceFactory factory);
 
   // Any thread.

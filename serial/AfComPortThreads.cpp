@@ -1,20 +1,13 @@
 #include "serial/AfComPortThreads.h"
 
+#include "serial/AfThreadPlatform.h"
 #include "serial/AfUtils.h"
-
-#include <pthread.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <mutex>
 
 namespace {
-
-// Nice values standing for the seven thread priorities; a value the process
-// may not take (no privilege) leaves the thread at its inherited priority.
-constexpr int niceOfPriority[] = {19, 10, 5, 0, -5, -10, -20};
 
 constexpr int purgeWaitMs = 2000;
 
@@ -62,11 +55,11 @@ void TAfComPortCoreThread::Start() {
     throw;
   }
   // Named here rather than by the thread itself, so the name is there when Start returns.
-  pthread_setname_np(thread_.native_handle(), name_);
+  AfNameThread(thread_, name_);
 }
 
 void TAfComPortCoreThread::Run() {
-  tid_ = gettid();
+  tid_ = AfCurrentThreadId();
   try {
     Execute();
   } catch (...) {
@@ -82,10 +75,7 @@ void TAfComPortCoreThread::StopThread() {
 }
 
 void TAfComPortCoreThread::SetPriority(TThreadPriority priority) {
-  const pid_t tid = tid_.load();
-  if (tid != 0 && priority >= tpIdle && priority <= tpTimeCritical) {
-    setpriority(PRIO_PROCESS, id_t(tid), niceOfPriority[priority]);
-  }
+  AfSetThreadPriority(tid_.load(), priority);
 }
 
 void TAfComPortCoreThread::HandleException(const std::exception_ptr& error) {

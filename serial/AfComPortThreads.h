@@ -5,8 +5,7 @@
 #include "serial/AfCircularBuffer.h"
 #include "serial/AfComPortCore.h"
 #include "serial/AfEvent.h"
-
-#include <sys/types.h>
+#include "serial/AfThreadPlatform.h"
 
 #include <atomic>
 #include <exception>
@@ -46,7 +45,7 @@ class TAfComPortCoreThread {
 
   const char* name_;
   std::thread thread_;
-  std::atomic<pid_t> tid_{0};
+  std::atomic<TAfThreadId> tid_{0};
   std::atomic<bool> running_{false};
 };
 

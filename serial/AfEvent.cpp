@@ -9,29 +9,29 @@
 #include <chrono>
 #include <system_error>
 
-TAfEvent::TAfEvent(Reset mode) : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), mode_(mode) {
-  if (fd_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
+TAfEvent::TAfEvent(Reset mode) : native_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)), mode_(mode) {
+  if (native_ < 0) throw std::system_error(errno, std::generic_category(), "eventfd");
 }
 
-TAfEvent::~TAfEvent() { close(fd_); }
+TAfEvent::~TAfEvent() { close(fd()); }
 
 void TAfEvent::Set() {
   const std::uint64_t one = 1;
   // The counter only overflows after 2^64 sets; a failed write means it is set.
-  (void)!write(fd_, &one, sizeof one);
+  (void)!write(fd(), &one, sizeof one);
 }
 
 void TAfEvent::ResetEvent() {
   std::uint64_t value;
-  (void)!read(fd_, &value, sizeof value);
+  (void)!read(fd(), &value, sizeof value);
 }
 
 bool TAfEvent::TryTake() {
   if (mode_ == Reset::Auto) {
     std::uint64_t value;
-    return read(fd_, &value, sizeof value) == sizeof value;
+    return read(fd(), &value, sizeof value) == sizeof value;
   }
-  pollfd p{fd_, POLLIN, 0};
+  pollfd p{fd(), POLLIN, 0};
   return poll(&p, 1, 0) == 1;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
-// A waitable event over an eventfd, so that engine threads can wait on their
-// own events and on the device descriptor in one poll.
+// A waitable event the engine threads wait on together with the device: an
+// eventfd polled beside the descriptor (AfEvent.cpp), or a Windows event
+// object (AfEventWin32.cpp).
 
 #include <cstdint>
 #include <span>
@@ -21,7 +22,9 @@ class TAfEvent {
   // consumed by a successful wait. Any thread.
   bool Wait(int timeoutMs);
 
-  int fd() const { return fd_; }
+  // The eventfd (POSIX) or the event HANDLE (Windows).
+  int fd() const { return int(native_); }
+  void* handle() const { return reinterpret_cast<void*>(native_); }
   bool autoReset() const { return mode_ == Reset::Auto; }
 
   // Consumes a signalled auto-reset event; for a manual one only tells
@@ -29,11 +32,12 @@ class TAfEvent {
   bool TryTake();
 
  private:
-  int fd_;
+  std::intptr_t native_;
   Reset mode_;
 };
 
 // Waits for the first of `events` to be set, or for `extraFd` (when >= 0) to
 // become readable. Returns the lowest index of a set event, events.size() for
 // the extra descriptor, or -1 after the time-out (negative: no limit).
+// Windows has no descriptor to add: pass -1 there.
 int AfWaitAny(std::span<TAfEvent* const> events, int timeoutMs, int extraFd = -1);

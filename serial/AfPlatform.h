@@ -157,8 +157,12 @@ struct TAfOpenResult {
   std::optional<int> latencyTimerMs;
 };
 
-// Opens COM port `number`; the engine's default is AfOpenPosixDevice.
+// Opens COM port `number`; the engine's default is AfOpenPlatformDevice.
 using TAfDeviceFactory = std::function<TAfOpenResult(int number)>;
+
+// Opens COM port `number` the way this platform does it, exclusively, with
+// the system's own port names.
+TAfOpenResult AfOpenPlatformDevice(int number);
 
 // Resolves COM `number` afresh and opens it exclusively, raw, non-blocking:
 // UUCP lock file, flock and TIOCEXCL, and no other process holding it; asks

@@ -515,3 +515,5 @@ TAfOpenResult AfOpenPosixDevice(int number, const TAfPortRoots& roots) {
   result.device = std::make_unique<PosixSerialDevice>(fd, saved, std::move(lock), restoreSerial);
   return result;
 }
+
+TAfOpenResult AfOpenPlatformDevice(int number) { return AfOpenPosixDevice(number); }

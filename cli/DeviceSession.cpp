@@ -36,7 +36,9 @@ class RecordingBackupStore final : public BackupStore {
 
 DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber,
                              const InterruptWatch* interrupts, const QString& backupFolder)
-    : interrupts_(interrupts), line_(port_), link_(image, view, line_, std::make_unique<QtLinkTimer>(), std::make_unique<QtLinkTimer>()) {
+    : interrupts_(interrupts),
+      line_(port_),
+      link_(image, view, line_, std::make_unique<QtLinkTimer>(), std::make_unique<QtLinkTimer>()) {
   line_.setComNumber(comNumber);
   link_.setBackupStore(std::make_unique<RecordingBackupStore>(backupFolder, backupFile_));
   // What would reach the window's error box ends the transfer here instead.

@@ -108,8 +108,8 @@ std::string openFailureReason(int comNumber, const TAfPortAccess& access,
         return port + "nur root darf diesen Anschluss öffnen – eine udev-Regel, die ihn der Gruppe dialout "
                       "gibt (GROUP=\"dialout\", MODE=\"0660\"), oder den Administrator fragen";
       }
-      return port + "keine Berechtigung – den Benutzer in die Gruppe " + access.group + " aufnehmen (sudo usermod -aG " +
-             access.group + " " + userName() + ") und neu anmelden";
+      return port + "keine Berechtigung – den Benutzer in die Gruppe " + access.group +
+             " aufnehmen (sudo usermod -aG " + access.group + " " + userName() + ") und neu anmelden";
     case TAfPortState::Held: {
       if (access.holder) {
         return port + "wird von einem anderen Programm benutzt: " + holderName(*access.holder) +

@@ -1,9 +1,12 @@
 #include "link/PortTexts.h"
 
+#ifndef _WIN32
 #include <pwd.h>
 #include <unistd.h>
+#endif
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -50,7 +53,11 @@ std::string brlttyHint(const std::vector<TAfPortHolder>& grabbers) {
 }
 
 std::string userName() {
+#ifdef _WIN32
+  if (const char* name = std::getenv("USERNAME")) return name;
+#else
   if (const passwd* pw = getpwuid(getuid()); pw != nullptr && pw->pw_name != nullptr) return pw->pw_name;
+#endif
   return "$USER";
 }
 

@@ -154,7 +154,7 @@ TEST(PortSelection, PortErrorBeforeTheFirstCommandStillGivesTheButtonsBack) {
 TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
   LinkHarness h;
   h.line.unavailable = {1};
-  h.line.failureReason = std::string("COM1 (/dev/ttyUSB0): keine Berechtigung");
+  h.line.failureReason = "COM1 (/dev/ttyUSB0): keine Berechtigung";
   h.link->LeseButtonClick();
   ASSERT_EQ(h.view.entries.size(), 2u);
   EXPECT_EQ(h.view.entries[0].text, linktext::portOpenFailed());
@@ -165,12 +165,12 @@ TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
   // The probe names each port's device, or why it cannot be opened.
   h.link->MKommunikationClick();
   EXPECT_EQ(h.view.comToolTip[1], h.line.failureReason);
-  EXPECT_EQ(h.view.comToolTip[2], std::string("device of COM2"));
+  EXPECT_EQ(h.view.comToolTip[2], "device of COM2");
 
   // A silent line with a port grabber running: named after the note.
   h.line.unavailable.clear();
-  h.line.silenceHint = std::string("Es läuft ModemManager (PID 812)");
-  h.line.notice = std::string("slow adapter");
+  h.line.silenceHint = "Es läuft ModemManager (PID 812)";
+  h.line.notice = "slow adapter";
   h.view.clearLog();
   h.link->LeseButtonClick();
   h.rsTimeout->fire();
@@ -193,11 +193,11 @@ TEST(PortSelection, APulledCableEndsTheTransferAtOnceAndGivesBackTheUsersImage) 
     h.device.pump();
     ASSERT_TRUE(h.link->transferRunning());
     ASSERT_TRUE(h.line.hangUp);
-    h.line.hangUp(std::string("COM1: Verbindung getrennt"));
+    h.line.hangUp("COM1: Verbindung getrennt");
     EXPECT_FALSE(h.link->transferRunning());
     EXPECT_TRUE(h.view.looksIdle());
     EXPECT_FALSE(h.rsTimeout->isEnabled());
-    EXPECT_EQ(h.view.entryTexts().back(), std::string("COM1: Verbindung getrennt"));
+    EXPECT_EQ(h.view.entryTexts().back(), "COM1: Verbindung getrennt");
     EXPECT_EQ(h.view.entryTexts().end()[-2], linktext::transferError(bytePos));
     EXPECT_EQ(h.image.DeviceImage, user);
     EXPECT_EQ(h.view.events.end()[-2], "showdata");

@@ -53,7 +53,7 @@ TEST(TransferFailure, UnconfirmedProgramRunTouchesNoPort) {
   h.view.confirmAnswer = false;
   h.link->ProgButtonClick();
   EXPECT_EQ(h.view.entries,
-            std::vector<LogEntry>{errorEntry(std::string("\"Gerät programmieren\" vom Anwender abgebrochen!"))});
+            std::vector<LogEntry>{errorEntry("\"Gerät programmieren\" vom Anwender abgebrochen!")});
   EXPECT_EQ(h.view.beeps, 0);
   EXPECT_TRUE(h.line.ops.empty());
   EXPECT_FALSE(h.link->transferRunning());
@@ -139,7 +139,7 @@ TEST(TransferFailure, VerifyDifferencesAreListedAndTheRetryWritesTheUsersImage) 
   h.image.DeviceImage = user;
   h.device.stuckAddresses = {10, 20, 30, 243};  // 243 is written but never compared
   h.program();
-  std::vector<LogEntry> expected(4, errorEntry(std::string("! FEHLER Verify !")));
+  std::vector<LogEntry> expected(4, errorEntry("! FEHLER Verify !"));
   expected[0] = backupEntry(h);
   auto detail = [&](int a) { return linktext::verifyDetail(a, h.device.eeprom[a], user[a]); };
   expected.push_back({detail(10) + "; " + detail(20) + "; " + detail(30), LogColour::Red, entrystyle::kNote});
@@ -166,7 +166,7 @@ TEST(TransferFailure, SilentDeviceTimesOutAtByteZeroAndLeavesThePortOpen) {
   EXPECT_FALSE(h.view.leseEnabled);
   EXPECT_TRUE(h.rsTimeout->fire());
   EXPECT_EQ(h.view.entries,
-            (std::vector<LogEntry>{errorEntry(std::string("Übertragungsfehler bei Byte 0")),
+            (std::vector<LogEntry>{errorEntry("Übertragungsfehler bei Byte 0"),
                                    {std::string("    ! Verbindung prüfen !"), LogColour::Red, 2}}));
   EXPECT_EQ(h.view.beeps, 0);
   EXPECT_TRUE(h.view.looksIdle());

@@ -19,6 +19,7 @@
 #include "serial/AfComPort.h"
 #include "serial/AfUtils.h"
 #include "tools/devsim/DeviceSimulator.h"
+#include "ui/QtLinkTimer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -218,6 +219,9 @@ inline Resources sampleResources() {
 
 using SteadyTime = std::chrono::steady_clock::time_point;
 
+// The link's UTF-8 texts as the run compares them.
+inline QString q(const std::string& text) { return QString::fromStdString(text); }
+
 struct Entry {
   QString text;
   LogColour colour;
@@ -247,10 +251,10 @@ class SoakView final : public LinkView {
     return leseEnabled && progEnabled && menuEnabled && !panelVisible && !gaugeVisible && action.isEmpty();
   }
 
-  void showinfo(const QString& text, LogColour colour, int style) override {
-    entries.push_back({text, colour, style});
+  void showinfo(const std::string& text, LogColour colour, int style) override {
+    entries.push_back({q(text), colour, style});
   }
-  void appendPlainLine(const QString& text) override { plainLines.push_back(text); }
+  void appendPlainLine(const std::string& text) override { plainLines.push_back(q(text)); }
   void scrollLogToEnd() override {}
   void beep() override { ++beeps; }
   void setProgressPanelVisible(bool visible) override {
@@ -262,7 +266,7 @@ class SoakView final : public LinkView {
     gaugeVisible = visible;
   }
   void setGaugeProgress(int) override {}
-  void setActionText(const QString& text) override { action = text; }
+  void setActionText(const std::string& text) override { action = q(text); }
   void setLeseButtonEnabled(bool enabled) override { leseEnabled = enabled; }
   void setProgButtonEnabled(bool enabled) override { progEnabled = enabled; }
   void focusLeseButton() override {}
@@ -270,7 +274,7 @@ class SoakView final : public LinkView {
   void setTransferMenuEnabled(bool enabled) override { menuEnabled = enabled; }
   void setComItemEnabled(int, bool) override {}
   void setDeviceHighlight(DeviceHighlight) override {}
-  bool confirm(const QString&) override { return true; }
+  bool confirm(const std::string&) override { return true; }
   void showdata() override {}
 };
 
@@ -347,7 +351,7 @@ struct Outcome {
 
 // The file a backup entry names, or nothing when the entry is none.
 inline std::optional<QString> backupNamedBy(const Entry& entry) {
-  const QString prefix = linktext::backupSaved(QString()).chopped(1);
+  const QString prefix = q(linktext::backupSaved({})).chopped(1);
   if (entry.colour != LogColour::Black || !entry.text.startsWith(prefix) || !entry.text.endsWith(QLatin1Char('"'))) {
     return std::nullopt;
   }
@@ -365,7 +369,7 @@ inline Ending classify(const std::vector<Entry>& all) {
   std::vector<QString> texts;
   for (const Entry& e : entries) texts.push_back(e.text);
   // A pulled line ends the request at once and is named after its ending.
-  const bool hungUp = !texts.empty() && texts.back().endsWith(porttext::hangUpCause());
+  const bool hungUp = !texts.empty() && texts.back().endsWith(q(porttext::hangUpCause()));
   if (hungUp) {
     texts.pop_back();
     std::vector<Entry> before(entries.begin(), entries.end() - 1);
@@ -374,28 +378,28 @@ inline Ending classify(const std::vector<Entry>& all) {
     return ending;
   }
   auto is = [&texts](std::initializer_list<QString> expected) { return texts == std::vector<QString>(expected); };
-  const QString firmware = linktext::firmwareMismatch();
-  if (is({linktext::readDone()}) || is({linktext::readDone(), firmware})) return {Ending::ReadDone};
-  if (is({linktext::checksumWrong()}) || is({linktext::checksumWrong(), firmware})) return {Ending::ChecksumWrong};
-  if (is({linktext::programDone()})) return {Ending::ProgramDone};
-  if (is({firmware}) || is({linktext::writeProtected()}) || is({firmware, linktext::writeProtected()})) {
+  const QString firmware = q(linktext::firmwareMismatch());
+  if (is({q(linktext::readDone())}) || is({q(linktext::readDone()), firmware})) return {Ending::ReadDone};
+  if (is({q(linktext::checksumWrong())}) || is({q(linktext::checksumWrong()), firmware})) return {Ending::ChecksumWrong};
+  if (is({q(linktext::programDone())})) return {Ending::ProgramDone};
+  if (is({firmware}) || is({q(linktext::writeProtected())}) || is({firmware, q(linktext::writeProtected())})) {
     return {Ending::Refused};
   }
   // One entry per differing byte, then the line that lists them.
   if (texts.size() >= 2 && texts.back().startsWith(QStringLiteral("Adresse ")) &&
-      std::all_of(texts.begin(), texts.end() - 1, [](const QString& t) { return t == linktext::verifyDifference(); })) {
+      std::all_of(texts.begin(), texts.end() - 1, [](const QString& t) { return t == q(linktext::verifyDifference()); })) {
     return {Ending::VerifyDifferences};
   }
-  const QString disturbed = linktext::readsDiffer(0, 0, 0).section(QLatin1Char(':'), 0, 0);
-  if (texts.size() == 3 && texts[1].startsWith(disturbed) && texts[2] == linktext::checkConnection()) {
+  const QString disturbed = q(linktext::readsDiffer(0, 0, 0)).section(QLatin1Char(':'), 0, 0);
+  if (texts.size() == 3 && texts[1].startsWith(disturbed) && texts[2] == q(linktext::checkConnection())) {
     return {Ending::LineDisturbed};
   }
-  const QString prefix = linktext::transferError(0).chopped(1);
+  const QString prefix = q(linktext::transferError(0)).chopped(1);
   if (!texts.empty() && texts[0].startsWith(prefix)) {
     bool number = false;
     const int pos = texts[0].mid(prefix.size()).toInt(&number);
-    const bool noteRight = pos == 0 ? is({texts[0], linktext::checkConnection()}) : texts.size() == 1;
-    if (number && noteRight && texts[0] == linktext::transferError(pos)) return {Ending::TransferError, pos};
+    const bool noteRight = pos == 0 ? is({texts[0], q(linktext::checkConnection())}) : texts.size() == 1;
+    if (number && noteRight && texts[0] == q(linktext::transferError(pos))) return {Ending::TransferError, pos};
   }
   return {};
 }
@@ -508,8 +512,8 @@ inline void judgeReport(const Ending& ending, const ConfigImage& tool, const std
   std::vector<QString> recognition;
   if (ending.kind == Ending::ReadDone || ending.kind == Ending::ProgramDone) {
     const int type = tool.DeviceImage[addr::kDeviceType];
-    if (type == devicetype::kTransmitter) recognition.push_back(linktext::transmitterRecognised());
-    if (type == devicetype::kReceiver) recognition.push_back(linktext::receiverRecognised());
+    if (type == devicetype::kTransmitter) recognition.push_back(q(linktext::transmitterRecognised()));
+    if (type == devicetype::kReceiver) recognition.push_back(q(linktext::receiverRecognised()));
     recognition.push_back(QString());
   }
   if (plainLines != recognition) problems.push_back("device recognition lines wrong");
@@ -596,7 +600,9 @@ inline void judgeBackupAndImage(const Plan& plan, const Observed& seen, const En
 // program; each run brings its own simulated device.
 class Harness {
  public:
-  Harness() : line_(port_), link_(image_, view_, line_) {
+  Harness()
+      : line_(port_),
+        link_(image_, view_, line_, std::make_unique<QtLinkTimer>(), std::make_unique<QtLinkTimer>()) {
     line_.setComNumber(1);
     link_.setBackupStore(std::make_unique<FolderBackupStore>(backupRoot_.filePath("LK24.ini").toStdString()));
     SetStandardErrorDisplay([this](const std::string& message) { escaped_.push_back(message); });

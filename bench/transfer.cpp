@@ -10,6 +10,7 @@
 #include "link/LinkTexts.h"
 #include "serial/AfComPort.h"
 #include "tools/devsim/DeviceSimulator.h"
+#include "ui/QtLinkTimer.h"
 
 #include <QCoreApplication>
 #include <QTemporaryDir>
@@ -31,15 +32,15 @@ using namespace lk24;
 // log entry so that every timed run can be checked for success.
 class QuietView final : public LinkView {
  public:
-  QString lastEntry;
-  void showinfo(const QString& text, LogColour, int) override { lastEntry = text; }
-  void appendPlainLine(const QString&) override {}
+  std::string lastEntry;
+  void showinfo(const std::string& text, LogColour, int) override { lastEntry = text; }
+  void appendPlainLine(const std::string&) override {}
   void scrollLogToEnd() override {}
   void beep() override {}
   void setProgressPanelVisible(bool) override {}
   void setGaugeVisible(bool) override {}
   void setGaugeProgress(int) override {}
-  void setActionText(const QString&) override {}
+  void setActionText(const std::string&) override {}
   void setLeseButtonEnabled(bool) override {}
   void setProgButtonEnabled(bool) override {}
   void focusLeseButton() override {}
@@ -47,7 +48,7 @@ class QuietView final : public LinkView {
   void setTransferMenuEnabled(bool) override {}
   void setComItemEnabled(int, bool) override {}
   void setDeviceHighlight(DeviceHighlight) override {}
-  bool confirm(const QString&) override { return true; }
+  bool confirm(const std::string&) override { return true; }
   void showdata() override {}
 };
 
@@ -101,7 +102,7 @@ bool runCase(const Case& c, int runs) {
   TAfComPort port;
   AfComPortLine line(port);
   line.setComNumber(1);
-  DeviceLink link(image, view, line);
+  DeviceLink link(image, view, line, std::make_unique<QtLinkTimer>(), std::make_unique<QtLinkTimer>());
   // Every program run keeps a backup of the device, on disk as in the program.
   QTemporaryDir backups;
   link.setBackupStore(std::make_unique<FolderBackupStore>(backups.filePath("LK24.ini").toStdString()));
@@ -114,7 +115,7 @@ bool runCase(const Case& c, int runs) {
     waitIdle(link);
     reads.push_back(timer.nsecsElapsed() / 1e9);
     if (view.lastEntry != linktext::readDone()) {
-      std::fprintf(stderr, "%s: read failed: %s\n", c.name, qPrintable(view.lastEntry));
+      std::fprintf(stderr, "%s: read failed: %s\n", c.name, view.lastEntry.c_str());
       return false;
     }
     settle(250);  // the port closes as after a real transfer
@@ -124,7 +125,7 @@ bool runCase(const Case& c, int runs) {
     waitIdle(link);
     programs.push_back(timer.nsecsElapsed() / 1e9);
     if (view.lastEntry != linktext::programDone()) {
-      std::fprintf(stderr, "%s: program run failed: %s\n", c.name, qPrintable(view.lastEntry));
+      std::fprintf(stderr, "%s: program run failed: %s\n", c.name, view.lastEntry.c_str());
       return false;
     }
     settle(250);

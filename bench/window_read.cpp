@@ -110,7 +110,7 @@ double windowRead(TForm1& form, double& startSeconds) {
   if (form.link().transferRunning()) loop.exec();
   const double seconds = timer.nsecsElapsed() / 1e9;
   const QString log = form.MInfo->toPlainText();
-  return log.contains(linktext::readDone()) ? seconds : -1;
+  return log.contains(QString::fromStdString(linktext::readDone())) ? seconds : -1;
 }
 
 bool runCase(const char* name, int baud, double target, int runs, bool windowOnly = false) {

@@ -27,24 +27,24 @@ void CommandView::add(LogLine line) {
 
 void CommandView::addEntry(const QString& text, bool red) { add({text, red, false}); }
 
-void CommandView::showinfo(const QString& text, LogColour colour, int /*style*/) {
-  add({text, colour == LogColour::Red, false});
+void CommandView::showinfo(const std::string& text, LogColour colour, int /*style*/) {
+  add({QString::fromStdString(text), colour == LogColour::Red, false});
 }
 
-void CommandView::appendPlainLine(const QString& text) {
+void CommandView::appendPlainLine(const std::string& text) {
   // The empty line after a recognition only spaces the window's log.
-  if (!text.isEmpty()) add({text, false, true});
+  if (!text.empty()) add({QString::fromStdString(text), false, true});
 }
 
 void CommandView::setProgressPanelVisible(bool visible) {
   if (!visible && progress_) progress_->clear();
 }
 
-void CommandView::setActionText(const QString& text) {
+void CommandView::setActionText(const std::string& text) {
   // The link names the pass once for every byte it receives in it.
   if (text == linktext::actionRead()) ++readBytes_;
   if (text == linktext::actionVerify()) ++verifyBytes_;
-  pass_ = text;
+  pass_ = QString::fromStdString(text);
 }
 
 void CommandView::setGaugeProgress(int percent) {

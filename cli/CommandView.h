@@ -11,6 +11,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace lk24::cli {
@@ -31,6 +32,7 @@ class CommandView final : public LinkView {
   const std::vector<LogLine>& log() const { return log_; }
   // Whether an entry with exactly this text, or starting with it, was logged.
   bool logged(const QString& text) const;
+  bool logged(const std::string& text) const { return logged(QString::fromStdString(text)); }
   bool loggedStartingWith(const QString& prefix) const;
   // Whether the read pass of the request (a plain read or a program run's
   // pre-read) received all 256 bytes.
@@ -42,15 +44,15 @@ class CommandView final : public LinkView {
   // Adds a line of the command's own to the log.
   void addEntry(const QString& text, bool red);
 
-  void showinfo(const QString& text, LogColour colour, int style) override;
-  void appendPlainLine(const QString& text) override;
+  void showinfo(const std::string& text, LogColour colour, int style) override;
+  void appendPlainLine(const std::string& text) override;
   void scrollLogToEnd() override {}
   // Every beep of the link comes with a red entry, which says more.
   void beep() override {}
   void setProgressPanelVisible(bool visible) override;
   void setGaugeVisible(bool) override {}
   void setGaugeProgress(int percent) override;
-  void setActionText(const QString& text) override;
+  void setActionText(const std::string& text) override;
   void setLeseButtonEnabled(bool) override {}
   void setProgButtonEnabled(bool) override {}
   void focusLeseButton() override {}
@@ -58,7 +60,7 @@ class CommandView final : public LinkView {
   void setTransferMenuEnabled(bool) override {}
   void setComItemEnabled(int, bool) override {}
   void setDeviceHighlight(DeviceHighlight) override {}
-  bool confirm(const QString&) override { return true; }
+  bool confirm(const std::string&) override { return true; }
   void showdata() override;
 
  private:

@@ -5,6 +5,7 @@
 #include "cli/Output.h"
 #include "link/FolderBackupStore.h"
 #include "serial/AfUtils.h"
+#include "ui/QtLinkTimer.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -18,11 +19,11 @@ namespace {
 class RecordingBackupStore final : public BackupStore {
  public:
   RecordingBackupStore(const QString& folder, QString& written)
-      : folder_(FolderBackupStore::intoFolder(folder.toLocal8Bit().toStdString())), written_(written) {}
+      : folder_(FolderBackupStore::intoFolder(folder.toStdString())), written_(written) {}
 
   BackupResult store(const DeviceBackup& backup) override {
     BackupResult result = folder_.store(backup);
-    if (result.saved) written_ = result.path;
+    if (result.saved) written_ = QString::fromStdString(result.path);
     return result;
   }
 
@@ -35,7 +36,9 @@ class RecordingBackupStore final : public BackupStore {
 
 DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber,
                              const InterruptWatch* interrupts, const QString& backupFolder)
-    : interrupts_(interrupts), line_(port_), link_(image, view, line_) {
+    : interrupts_(interrupts),
+      line_(port_),
+      link_(image, view, line_, std::make_unique<QtLinkTimer>(), std::make_unique<QtLinkTimer>()) {
   line_.setComNumber(comNumber);
   link_.setBackupStore(std::make_unique<RecordingBackupStore>(backupFolder, backupFile_));
   // What would reach the window's error box ends the transfer here instead.

@@ -20,7 +20,7 @@ ExitStatus readOutcome(const CommandView& view, const DeviceSession& session) {
 
 ExitStatus programOutcome(const CommandView& view, const DeviceSession& session) {
   if (view.logged(linktext::portOpenFailed())) return ExitStatus::PortUnavailable;
-  const QString otherDevice = linktext::otherDevice(QString(), QString()).section(QLatin1Char('('), 0, 0);
+  const QString otherDevice = QString::fromStdString(linktext::otherDevice({}, {})).section(QLatin1Char('('), 0, 0);
   if (view.logged(linktext::firmwareMismatch()) || view.logged(linktext::writeProtected()) ||
       view.loggedStartingWith(otherDevice)) {
     return ExitStatus::DeviceRefused;
@@ -32,7 +32,7 @@ ExitStatus programOutcome(const CommandView& view, const DeviceSession& session)
   if (view.logged(linktext::verifyDifference())) return ExitStatus::VerifyDifferences;
   // The device's image could not be kept, so nothing was written: a file
   // problem on this side.
-  const QString backupFailed = linktext::backupFailed(QString()).section(QLatin1Char(':'), 0, 0);
+  const QString backupFailed = QString::fromStdString(linktext::backupFailed({})).section(QLatin1Char(':'), 0, 0);
   if (view.loggedStartingWith(backupFailed)) return ExitStatus::FileUnusable;
   return ExitStatus::TransferError;
 }

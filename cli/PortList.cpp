@@ -81,7 +81,7 @@ PortListing listPorts() {
     PortEntry entry;
     entry.name = QStringLiteral("COM%1").arg(n);
     entry.device = q(resolution.devicePath);
-    entry.description = porttext::describeResolution(resolution);
+    entry.description = q(porttext::describeResolution(resolution));
     if (resolution.source == TAfComResolution::NoPort) {
       judge(entry, TAfPortAccess{TAfPortState::NoPort, {}, 0, {}, {}});
     } else {
@@ -93,7 +93,7 @@ PortListing listPorts() {
     PortEntry entry;
     entry.name = q(info.devicePath);
     entry.device = entry.name;
-    entry.description = porttext::describe(info);
+    entry.description = q(porttext::describe(info));
     judge(entry, AfCheckPortAccess(info.devicePath, roots));
     listing.found.push_back(entry);
   }

@@ -14,7 +14,8 @@ AfComPortLine::AfComPortLine(TAfComPort& port) : port_(port) {
   port_.setEventThreadPriority(tpTimeCritical);
   port_.setWriteThreadPriority(tpTimeCritical);
   if (port_.ComNumber() == 0) port_.setComNumber(1);
-  if (port_.objectName().isEmpty()) port_.setObjectName(QStringLiteral("RS232"));
+  // The port's errors name it.
+  if (port_.objectName().isEmpty()) port_.setObjectName("RS232");
 }
 
 AfComPortLine::~AfComPortLine() {
@@ -41,13 +42,13 @@ void AfComPortLine::Open() {
   }
 }
 
-QString AfComPortLine::describePort(std::uint16_t number) const {
+std::string AfComPortLine::describePort(std::uint16_t number) const {
   return porttext::describeResolution(AfResolveComPort(number, TAfPortRoots{}));
 }
 
-QString AfComPortLine::takeOpenNotice() { return std::exchange(openNotice_, QString()); }
+std::string AfComPortLine::takeOpenNotice() { return std::exchange(openNotice_, std::string()); }
 
-QString AfComPortLine::noAnswerHint() const {
+std::string AfComPortLine::noAnswerHint() const {
   return porttext::grabberNotice(AfFindPortGrabbers(TAfPortRoots{}));
 }
 
@@ -56,7 +57,7 @@ void AfComPortLine::setHangUpHandler(HangUpHandler handler) {
     port_.OnHangUp = nullptr;
     return;
   }
-  port_.OnHangUp = [this, handler = std::move(handler)](QObject*) {
+  port_.OnHangUp = [this, handler = std::move(handler)](auto* /*sender*/) {
     handler(porttext::hangUpNotice(port_.ComNumber(), port_.Core().DevicePath()));
   };
 }
@@ -71,6 +72,14 @@ void AfComPortLine::WriteChar(std::uint8_t byte) { port_.WriteChar(byte); }
 
 std::uint8_t AfComPortLine::ReadChar() { return port_.ReadChar(); }
 
-void AfComPortLine::setDataHandler(DataHandler handler) { port_.OnDataRecived = std::move(handler); }
+void AfComPortLine::setDataHandler(DataHandler handler) {
+  if (!handler) {
+    port_.OnDataRecived = nullptr;
+    return;
+  }
+  port_.OnDataRecived = [this, handler = std::move(handler)](auto* /*sender*/, std::int32_t count) {
+    handler(this, count);
+  };
+}
 
 }  // namespace lk24

@@ -33,18 +33,18 @@ class AfComPortLine final : public SerialLine {
   std::uint8_t ReadChar() override;
   void setDataHandler(DataHandler handler) override;
 
-  QString openFailureReason() const override { return openFailure_; }
-  QString describePort(std::uint16_t number) const override;
-  QString takeOpenNotice() override;
-  QString noAnswerHint() const override;
+  std::string openFailureReason() const override { return openFailure_; }
+  std::string describePort(std::uint16_t number) const override;
+  std::string takeOpenNotice() override;
+  std::string noAnswerHint() const override;
   void setHangUpHandler(HangUpHandler handler) override;
 
   TAfComPort& port() { return port_; }
 
  private:
   TAfComPort& port_;
-  QString openFailure_;
-  QString openNotice_;
+  std::string openFailure_;
+  std::string openNotice_;
   std::set<std::string> slowAdaptersNamed_;  // each is named once per run
 };
 

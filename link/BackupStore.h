@@ -5,14 +5,14 @@
 
 #include "model/DeviceBackup.h"
 
-#include <QString>
+#include <string>
 
 namespace lk24 {
 
 struct BackupResult {
   bool saved = false;
-  QString path;    // the file written, when saved
-  QString reason;  // why nothing was written, when not saved (German, for the log)
+  std::string path;    // the file written, when saved (UTF-8)
+  std::string reason;  // why nothing was written, when not saved (German, for the log)
 };
 
 class BackupStore {

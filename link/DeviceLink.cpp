@@ -3,13 +3,14 @@
 #include "link/DeviceIdentity.h"
 #include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
-#include "link/QtLinkTimer.h"
 #include "link/WriteImage.h"
+#include "model/NumberText.h"
 #include "model/TemplateFormat.h"
 
-#include <QDateTime>
-
+#include <chrono>
 #include <exception>
+#include <stdexcept>
+#include <vector>
 
 namespace lk24 {
 
@@ -23,23 +24,24 @@ constexpr std::array<int, 8> kDeviceBytes{addr::kWriteProtect,         addr::kRe
                                           addr::kTransmitterSerialLow, addr::kDeviceType,
                                           addr::kFirmwareMajor,        addr::kFirmwareMinor};
 
-QString describeDevice(const Table& image) {
-  QString type = QStringLiteral("Gerät");
+std::string describeDevice(const Table& image) {
+  std::string type = "Gerät";
   switch (deviceKind(image)) {
     case DeviceKind::Transmitter:
-      type = QStringLiteral("Sender");
+      type = "Sender";
       break;
     case DeviceKind::Receiver:
-      type = QStringLiteral("Empfänger");
+      type = "Empfänger";
       break;
     case DeviceKind::Unknown:
       break;
   }
-  return QStringLiteral("%1 %2").arg(type).arg(serialNumberOf(image), 5, 10, QLatin1Char('0'));
+  return type + ' ' + zeroPadded(serialNumberOf(image), 5);
 }
 
-std::unique_ptr<LinkTimer> orQtTimer(std::unique_ptr<LinkTimer> timer) {
-  return timer ? std::move(timer) : std::make_unique<QtLinkTimer>();
+std::unique_ptr<LinkTimer> required(std::unique_ptr<LinkTimer> timer) {
+  if (!timer) throw std::invalid_argument("DeviceLink needs both of its timers");
+  return timer;
 }
 }  // namespace
 
@@ -54,8 +56,8 @@ DeviceLink::DeviceLink(ConfigImage& image, LinkView& view, SerialLine& line,
     : image_(image),
       view_(view),
       line_(line),
-      responseTimer_(orQtTimer(std::move(responseTimer))),
-      closeTimer_(orQtTimer(std::move(closeTimer))),
+      responseTimer_(required(std::move(responseTimer))),
+      closeTimer_(required(std::move(closeTimer))),
       backup_(std::make_unique<FolderBackupStore>(kTemplateFileName)) {
   responseTimer_->setEnabled(false);
   responseTimer_->setInterval(kResponseTimeoutMs);
@@ -63,8 +65,8 @@ DeviceLink::DeviceLink(ConfigImage& image, LinkView& view, SerialLine& line,
   closeTimer_->setEnabled(false);
   closeTimer_->setInterval(kClosePortDelayMs);
   closeTimer_->setHandler([this] { timercloseportTimer(); });
-  line_.setDataHandler([this](QObject* sender, std::int32_t count) { RS232RxChar(sender, count); });
-  line_.setHangUpHandler([this](const QString& notice) { onHangUp(notice); });
+  line_.setDataHandler([this](SerialLine* sender, std::int32_t count) { RS232RxChar(sender, count); });
+  line_.setHangUpHandler([this](const std::string& notice) { onHangUp(notice); });
 }
 
 DeviceLink::~DeviceLink() {
@@ -85,19 +87,19 @@ bool DeviceLink::comAvailable(int comNumber) const {
 
 // ---- log entries -----------------------------------------------------------
 
-void DeviceLink::errorEntry(const QString& text) {
+void DeviceLink::errorEntry(const std::string& text) {
   view_.showinfo(text, LogColour::Red, entrystyle::kError);
 }
 
-void DeviceLink::infoEntry(const QString& text) {
+void DeviceLink::infoEntry(const std::string& text) {
   view_.showinfo(text, LogColour::Black, entrystyle::kInfo);
 }
 
-void DeviceLink::successEntry(const QString& text) {
+void DeviceLink::successEntry(const std::string& text) {
   view_.showinfo(text, LogColour::Black, entrystyle::kSuccess);
 }
 
-void DeviceLink::noteEntry(const QString& text) {
+void DeviceLink::noteEntry(const std::string& text) {
   view_.showinfo(text, LogColour::Red, entrystyle::kNote);
 }
 
@@ -151,7 +153,7 @@ void DeviceLink::startProgramRun(const Table& requested, bool exact) {
 
 bool DeviceLink::openForRequest() {
   if (setupport(line_.ComNumber())) {
-    if (const QString notice = line_.takeOpenNotice(); !notice.isEmpty()) {
+    if (const std::string notice = line_.takeOpenNotice(); !notice.empty()) {
       view_.showinfo(notice, LogColour::Black, entrystyle::kEmptyLineAfter);
     }
     return true;
@@ -159,7 +161,7 @@ bool DeviceLink::openForRequest() {
   view_.beep();
   errorEntry(linktext::portOpenFailed());
   // Which device, why, and what to do about it.
-  if (const QString reason = line_.openFailureReason(); !reason.isEmpty()) noteEntry(reason);
+  if (const std::string reason = line_.openFailureReason(); !reason.empty()) noteEntry(reason);
   return false;
 }
 
@@ -274,14 +276,14 @@ void DeviceLink::closeport() {
   view_.setGaugeVisible(false);
   responseTimer_->setEnabled(false);
   setRequestControlsEnabled(true);
-  view_.setActionText(QString());
+  view_.setActionText(std::string());
   view_.setProgressPanelVisible(false);
   view_.transferEnded();
 }
 
 // ---- receiving -------------------------------------------------------------
 
-void DeviceLink::RS232RxChar(QObject* /*Sender*/, std::int32_t Count) {
+void DeviceLink::RS232RxChar(SerialLine* /*Sender*/, std::int32_t Count) {
   // Nothing waiting (the bytes were purged after the event was raised):
   // reading would only fail.
   if (Count <= 0) return;
@@ -479,9 +481,9 @@ bool DeviceLink::backUpDevice() {
   BackupResult result;
   try {
     result = backup_->store(
-        makeDeviceBackup(asRead, image_, type, serial, line_.ComNumber(), QDateTime::currentDateTime()));
+        makeDeviceBackup(asRead, image_, type, serial, line_.ComNumber(), std::chrono::system_clock::now()));
   } catch (const std::exception& e) {
-    result = BackupResult{false, QString(), QString::fromLocal8Bit(e.what())};
+    result = BackupResult{false, std::string(), e.what()};
   }
   if (!result.saved) {
     errorEntry(linktext::backupFailed(result.reason));
@@ -526,14 +528,14 @@ void DeviceLink::onVerifyByte(std::uint8_t byte) {
   }
   // A backup written back is compared over every byte it wrote.
   const int lastCompared = exactRun_ ? addr::kLastWritten : addr::kLastCompared;
-  QStringList differences;
+  std::vector<std::string> differences;
   for (int a = 0; a <= lastCompared; ++a) {
     if (image_.DeviceImage[a] != image_.WriteImage[a]) {
       errorEntry(linktext::verifyDifference());
-      differences << linktext::verifyDetail(a, image_.DeviceImage[a], image_.WriteImage[a]);
+      differences.push_back(linktext::verifyDetail(a, image_.DeviceImage[a], image_.WriteImage[a]));
     }
   }
-  if (!differences.isEmpty()) {
+  if (!differences.empty()) {
     noteEntry(linktext::verifyDetails(differences));
     view_.beep();
     // A retry must write the user's image, not the read-back.
@@ -557,15 +559,15 @@ void DeviceLink::RStimeoutTimer() {
   errorEntry(linktext::transferError(state_.BytePos));
   if (state_.BytePos == 0) {
     noteEntry(linktext::checkConnection());
-    if (const QString hint = line_.noAnswerHint(); !hint.isEmpty()) noteEntry(hint);
+    if (const std::string hint = line_.noAnswerHint(); !hint.empty()) noteEntry(hint);
   }
   if (programRun) restoreRequestedImage();
 }
 
-void DeviceLink::onHangUp(const QString& notice) {
+void DeviceLink::onHangUp(const std::string& notice) {
   // The port has closed itself; a transfer on it ends now, not at its time-out.
   if (transferRunning()) RStimeoutTimer();
-  if (!notice.isEmpty()) noteEntry(notice);
+  if (!notice.empty()) noteEntry(notice);
 }
 
 void DeviceLink::timercloseportTimer() {
@@ -597,7 +599,7 @@ void DeviceLink::geraetdetect() {
       view_.setDeviceHighlight(DeviceHighlight::None);
       break;
   }
-  view_.appendPlainLine(QString());
+  view_.appendPlainLine(std::string());
   view_.scrollLogToEnd();
 }
 

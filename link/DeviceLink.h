@@ -19,8 +19,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
-
-class QObject;
+#include <string>
 
 namespace lk24 {
 
@@ -35,11 +34,11 @@ constexpr int kClosePortDelayMs = 200;   // timercloseport, restarted by every b
 
 class DeviceLink {
  public:
-  // The image, the view and the line must outlive the link. Missing timers
-  // are made as QtLinkTimer. The link takes the line's data event.
-  DeviceLink(ConfigImage& image, LinkView& view, SerialLine& line,
-             std::unique_ptr<LinkTimer> responseTimer = nullptr,
-             std::unique_ptr<LinkTimer> closeTimer = nullptr);
+  // The image, the view and the line must outlive the link. Both timers
+  // come from the caller's event loop and must not be null. The link takes
+  // the line's data event.
+  DeviceLink(ConfigImage& image, LinkView& view, SerialLine& line, std::unique_ptr<LinkTimer> responseTimer,
+             std::unique_ptr<LinkTimer> closeTimer);
   ~DeviceLink();
 
   DeviceLink(const DeviceLink&) = delete;
@@ -77,7 +76,7 @@ class DeviceLink {
   void setBackupStore(std::unique_ptr<BackupStore> store);
 
   // The port's data event: consumes one byte per call, none when none waits.
-  void RS232RxChar(QObject* Sender, std::int32_t Count);
+  void RS232RxChar(SerialLine* Sender, std::int32_t Count);
   // Timer expiries (the timers call them; public for the window's own use).
   void RStimeoutTimer();
   void timercloseportTimer();
@@ -101,7 +100,7 @@ class DeviceLink {
 
  private:
   void choosePort(std::uint16_t number);
-  void onHangUp(const QString& notice);
+  void onHangUp(const std::string& notice);
   void startProgramRun(const Table& requested, bool exact);
   bool openForRequest();
   void startFirstRead();
@@ -123,10 +122,10 @@ class DeviceLink {
   void onWriteEcho(std::uint8_t byte);
   void onVerifyByte(std::uint8_t byte);
   void setRequestControlsEnabled(bool enabled);
-  void errorEntry(const QString& text);
-  void infoEntry(const QString& text);
-  void successEntry(const QString& text);
-  void noteEntry(const QString& text);
+  void errorEntry(const std::string& text);
+  void infoEntry(const std::string& text);
+  void successEntry(const std::string& text);
+  void noteEntry(const std::string& text);
 
   ConfigImage& image_;
   LinkView& view_;

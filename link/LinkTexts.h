@@ -1,60 +1,53 @@
 #pragma once
-// Every text the device link puts in front of the user, in one place.
+// Every text the device link puts in front of the user, in one place (UTF-8).
 
-#include <QString>
-#include <QStringList>
+#include <string>
+#include <vector>
 
 namespace lk24::linktext {
 
-inline QString portOpenFailed() { return QStringLiteral("Fehler beim Öffnen COM-Port"); }
-inline QString confirmOverwrite() { return QStringLiteral("Gerätekonfiguration überschreiben?"); }
-inline QString programCancelled() {
-  return QStringLiteral("\"Gerät programmieren\" vom Anwender abgebrochen!");
-}
-inline QString readDone() { return QStringLiteral("Daten erfolgreich gelesen"); }
-inline QString checksumWrong() { return QStringLiteral("EEPROM checksum Fehler"); }
-inline QString firmwareMismatch() {
-  return QStringLiteral("Geräte-Firmware und Software passen nicht zusammen!");
-}
-inline QString writeProtected() { return QStringLiteral("Konfiguration überschreiben nicht erlaubt!"); }
-inline QString verifyDifference() { return QStringLiteral("! FEHLER Verify !"); }
+inline std::string portOpenFailed() { return "Fehler beim Öffnen COM-Port"; }
+inline std::string confirmOverwrite() { return "Gerätekonfiguration überschreiben?"; }
+inline std::string programCancelled() { return "\"Gerät programmieren\" vom Anwender abgebrochen!"; }
+inline std::string readDone() { return "Daten erfolgreich gelesen"; }
+inline std::string checksumWrong() { return "EEPROM checksum Fehler"; }
+inline std::string firmwareMismatch() { return "Geräte-Firmware und Software passen nicht zusammen!"; }
+inline std::string writeProtected() { return "Konfiguration überschreiben nicht erlaubt!"; }
+inline std::string verifyDifference() { return "! FEHLER Verify !"; }
 // One red line after the "! FEHLER Verify !" entries; details holds
 // "Adresse 40: Gerät 0, gewünscht 32" for each differing byte.
-inline QString verifyDetails(const QStringList& details) { return details.join(QStringLiteral("; ")); }
-inline QString verifyDetail(int address, int device, int wanted) {
-  return QStringLiteral("Adresse %1: Gerät %2, gewünscht %3").arg(address).arg(device).arg(wanted);
+inline std::string verifyDetails(const std::vector<std::string>& details) {
+  std::string text;
+  for (const std::string& detail : details) text += (text.empty() ? "" : "; ") + detail;
+  return text;
+}
+inline std::string verifyDetail(int address, int device, int wanted) {
+  return "Adresse " + std::to_string(address) + ": Gerät " + std::to_string(device) + ", gewünscht " +
+         std::to_string(wanted);
 }
 // Two reads of one byte gave different values: the line, not the device.
-inline QString readsDiffer(int address, int first, int second) {
-  return QStringLiteral("Leitung gestört: zwei Lesungen von Byte %1 weichen ab (%2, dann %3)")
-      .arg(address)
-      .arg(first)
-      .arg(second);
+inline std::string readsDiffer(int address, int first, int second) {
+  return "Leitung gestört: zwei Lesungen von Byte " + std::to_string(address) + " weichen ab (" +
+         std::to_string(first) + ", dann " + std::to_string(second) + ")";
 }
 // A backup is written back only into the device it was taken from.
-inline QString otherDevice(const QString& backupDevice, const QString& presentDevice) {
-  return QStringLiteral("Die Sicherung stammt von einem anderen Gerät (Sicherung: %1, angeschlossen: %2). "
-                        "Es wurde nichts programmiert!")
-      .arg(backupDevice, presentDevice);
+inline std::string otherDevice(const std::string& backupDevice, const std::string& presentDevice) {
+  return "Die Sicherung stammt von einem anderen Gerät (Sicherung: " + backupDevice + ", angeschlossen: " +
+         presentDevice + "). Es wurde nichts programmiert!";
 }
-inline QString programDone() { return QStringLiteral("Daten erfolgreich übertragen"); }
-inline QString transferError(int bytePos) {
-  return QStringLiteral("Übertragungsfehler bei Byte ") + QString::number(bytePos);
-}
-inline QString checkConnection() { return QStringLiteral("    ! Verbindung prüfen !"); }
-inline QString transmitterRecognised() { return QStringLiteral("- mobiler Sender erkannt -"); }
-inline QString receiverRecognised() { return QStringLiteral("- Notrufempfänger erkannt -"); }
+inline std::string programDone() { return "Daten erfolgreich übertragen"; }
+inline std::string transferError(int bytePos) { return "Übertragungsfehler bei Byte " + std::to_string(bytePos); }
+inline std::string checkConnection() { return "    ! Verbindung prüfen !"; }
+inline std::string transmitterRecognised() { return "- mobiler Sender erkannt -"; }
+inline std::string receiverRecognised() { return "- Notrufempfänger erkannt -"; }
 
-inline QString backupSaved(const QString& path) {
-  return QStringLiteral(" Gerätedaten gesichert unter \"") + path + QLatin1Char('"');
-}
-inline QString backupFailed(const QString& reason) {
-  return QStringLiteral("Sicherung der Gerätedaten fehlgeschlagen: ") + reason +
-         QStringLiteral(". Es wurde nichts programmiert!");
+inline std::string backupSaved(const std::string& path) { return " Gerätedaten gesichert unter \"" + path + '"'; }
+inline std::string backupFailed(const std::string& reason) {
+  return "Sicherung der Gerätedaten fehlgeschlagen: " + reason + ". Es wurde nichts programmiert!";
 }
 
-inline QString actionRead() { return QStringLiteral("read"); }
-inline QString actionWrite() { return QStringLiteral("write"); }
-inline QString actionVerify() { return QStringLiteral("verify"); }
+inline std::string actionRead() { return "read"; }
+inline std::string actionWrite() { return "write"; }
+inline std::string actionVerify() { return "verify"; }
 
 }  // namespace lk24::linktext

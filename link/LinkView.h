@@ -1,11 +1,11 @@
 #pragma once
 // What the device link needs from the main window. The window implements it
 // by forwarding to its controls; tests implement it by recording. Every call
-// comes from the main thread.
+// comes from the main thread; texts are UTF-8.
 
 #include "model/ConfigImage.h"
 
-#include <QString>
+#include <string>
 
 namespace lk24 {
 
@@ -31,8 +31,8 @@ class LinkView {
 
   // Message log: one entry in the given colour and style (showinfo), a plain
   // line without colour or time stamp, and scrolling the newest line into view.
-  virtual void showinfo(const QString& text, LogColour colour, int style) = 0;
-  virtual void appendPlainLine(const QString& text) = 0;
+  virtual void showinfo(const std::string& text, LogColour colour, int style) = 0;
+  virtual void appendPlainLine(const std::string& text) = 0;
   virtual void scrollLogToEnd() = 0;
 
   // The system's default beep.
@@ -43,7 +43,7 @@ class LinkView {
   virtual void setProgressPanelVisible(bool visible) = 0;
   virtual void setGaugeVisible(bool visible) = 0;
   virtual void setGaugeProgress(int percent) = 0;
-  virtual void setActionText(const QString& text) = 0;
+  virtual void setActionText(const std::string& text) = 0;
 
   // The read and program buttons.
   virtual void setLeseButtonEnabled(bool enabled) = 0;
@@ -56,7 +56,7 @@ class LinkView {
   virtual void setTransferMenuEnabled(bool enabled) = 0;
   virtual void setComItemEnabled(int comNumber, bool enabled) = 0;
   // What COM n resolves to, or why it cannot be opened.
-  virtual void setComItemToolTip(int /*comNumber*/, const QString& /*text*/) {}
+  virtual void setComItemToolTip(int /*comNumber*/, const std::string& /*text*/) {}
 
   virtual void setDeviceHighlight(DeviceHighlight highlight) = 0;
 
@@ -74,7 +74,7 @@ class LinkView {
   virtual void deviceCompared(const Table& /*device*/) {}
 
   // Yes/No question; true only for Yes.
-  virtual bool confirm(const QString& question) = 0;
+  virtual bool confirm(const std::string& question) = 0;
 
   // Rewrites every control from the DeviceImage (and applies the image
   // corrections that go with it).

@@ -3,19 +3,16 @@
 // close, purge, and move single bytes. Failures are thrown as the port
 // component throws them (std::runtime_error and derived classes).
 
-#include <QString>
-
 #include <cstdint>
 #include <functional>
-
-class QObject;
+#include <string>
 
 namespace lk24 {
 
 class SerialLine {
  public:
-  // Sender and the number of bytes waiting when the event was raised.
-  using DataHandler = std::function<void(QObject* sender, std::int32_t count)>;
+  // The line that raised it and the number of bytes waiting when it was raised.
+  using DataHandler = std::function<void(SerialLine* sender, std::int32_t count)>;
 
   virtual ~SerialLine() = default;
 
@@ -34,17 +31,17 @@ class SerialLine {
   virtual void setDataHandler(DataHandler handler) = 0;
 
   // What the port can tell the user beyond the component's errors, in
-  // German; a line that knows nothing of its device returns empty texts.
+  // German (UTF-8); a line that knows nothing of its device returns empty texts.
   // Why the last Open failed: the device, the cause and its remedy.
-  virtual QString openFailureReason() const { return {}; }
+  virtual std::string openFailureReason() const { return {}; }
   // What COM `number` resolves to now and what it is.
-  virtual QString describePort(std::uint16_t /*number*/) const { return {}; }
+  virtual std::string describePort(std::uint16_t /*number*/) const { return {}; }
   // A note to give once after an Open (an adapter that holds bytes back).
-  virtual QString takeOpenNotice() { return {}; }
+  virtual std::string takeOpenNotice() { return {}; }
   // For a request that got no answer at all: a port grabber that is running.
-  virtual QString noAnswerHint() const { return {}; }
+  virtual std::string noAnswerHint() const { return {}; }
   // The device went away; the port has closed itself. Main thread.
-  using HangUpHandler = std::function<void(const QString& notice)>;
+  using HangUpHandler = std::function<void(const std::string& notice)>;
   virtual void setHangUpHandler(HangUpHandler /*handler*/) {}
 };
 

@@ -1,8 +1,8 @@
 #include "model/DeviceBackup.h"
 
+#include "model/LocalTime.h"
+#include "model/NumberText.h"
 #include "model/TemplateFormat.h"
-
-#include <QString>
 
 namespace lk24 {
 
@@ -24,15 +24,14 @@ const char* typeWord(BackupDeviceType type) {
 
 DeviceBackup makeDeviceBackup(const Table& deviceBytes, const ConfigImage& templateTables,
                               BackupDeviceType type, int serialNumber, int comNumber,
-                              const QDateTime& localTime) {
+                              std::chrono::system_clock::time_point moment) {
   ConfigImage tables = templateTables;
   tables.DeviceImage = deviceBytes;
   DeviceBackup backup;
-  backup.fileName = QStringLiteral("%1-%2-%3.lk2")
-                        .arg(QString::fromLatin1(typeWord(type)))
-                        .arg(serialNumber, 5, 10, QLatin1Char('0'))
-                        .arg(localTime.toString(QStringLiteral("yyyyMMdd-HHmmss")))
-                        .toStdString();
+  const std::tm local = localCalendarTime(moment);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  backup.fileName = std::string(typeWord(type)) + '-' + zeroPadded(serialNumber, 5) + '-' + stamp + ".lk2";
   backup.lines = fileLines(tables, comNumber, kUnknownText, kUnknownText);
   return backup;
 }

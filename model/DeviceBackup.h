@@ -7,8 +7,7 @@
 #include "model/ConfigImage.h"
 #include "model/LineList.h"
 
-#include <QDateTime>
-
+#include <chrono>
 #include <string>
 
 namespace lk24 {
@@ -25,9 +24,10 @@ struct DeviceBackup {
 };
 
 // templateTables supplies FactoryImage, AndMask and OrMask; its DeviceImage
-// is not used. serialNumber is 0..65535; localTime names the file to the second.
+// is not used. serialNumber is 0..65535; the moment names the file to the
+// second, in local time.
 DeviceBackup makeDeviceBackup(const Table& deviceBytes, const ConfigImage& templateTables,
                               BackupDeviceType type, int serialNumber, int comNumber,
-                              const QDateTime& localTime);
+                              std::chrono::system_clock::time_point moment);
 
 }  // namespace lk24

@@ -1,16 +1,11 @@
 #include "model/LineList.h"
 
-#include <QByteArray>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include "model/AtomicFile.h"
+#include "model/Utf8Path.h"
 
-#include <cerrno>
-#include <cstring>
-
-#include <fcntl.h>
-#include <unistd.h>
+#include <array>
+#include <filesystem>
+#include <fstream>
 
 namespace lk24 {
 
@@ -50,60 +45,33 @@ std::string LineList::text() const {
 
 FileReadStatus LineList::loadFromFile(const std::string& path) {
   lines_.clear();
-  const QString name = QString::fromLocal8Bit(path.c_str());
-  const QFileInfo info(name);
-  if (!info.exists()) return FileReadStatus::Missing;
-  if (!info.isFile()) return FileReadStatus::Unreadable;
-  if (info.size() > kMaxFileBytes) return FileReadStatus::TooLarge;
+  const std::filesystem::path name = utf8Path(path);
+  std::error_code error;
+  const std::filesystem::file_status status = std::filesystem::status(name, error);
+  if (!std::filesystem::exists(status)) return FileReadStatus::Missing;
+  if (!std::filesystem::is_regular_file(status)) return FileReadStatus::Unreadable;
+  const std::uintmax_t size = std::filesystem::file_size(name, error);
+  if (error) return FileReadStatus::Unreadable;
+  if (size > static_cast<std::uintmax_t>(kMaxFileBytes)) return FileReadStatus::TooLarge;
 
-  QFile file(name);
-  if (!file.open(QIODevice::ReadOnly)) return FileReadStatus::Unreadable;
+  std::ifstream file(name, std::ios::binary);
+  if (!file) return FileReadStatus::Unreadable;
   // Read one byte past the limit so a file that grew since the size check
   // is still refused rather than read whole.
-  const QByteArray data = file.read(kMaxFileBytes + 1);
-  if (file.error() != QFileDevice::NoError) return FileReadStatus::Unreadable;
-  if (data.size() > kMaxFileBytes) return FileReadStatus::TooLarge;
-  setText(std::string_view(data.constData(), static_cast<std::size_t>(data.size())));
+  std::string data;
+  std::array<char, 65536> chunk;
+  while (data.size() <= static_cast<std::size_t>(kMaxFileBytes) && file) {
+    file.read(chunk.data(), chunk.size());
+    data.append(chunk.data(), static_cast<std::size_t>(file.gcount()));
+  }
+  if (file.bad()) return FileReadStatus::Unreadable;
+  if (data.size() > static_cast<std::size_t>(kMaxFileBytes)) return FileReadStatus::TooLarge;
+  setText(data);
   return FileReadStatus::Ok;
 }
 
-namespace {
-
-// After the rename, make the directory entry itself durable.
-void syncParentDirectory(const QString& name) {
-  const QByteArray dir = QFile::encodeName(QFileInfo(name).absolutePath());
-  const int fd = ::open(dir.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd >= 0) {
-    ::fsync(fd);
-    ::close(fd);
-  }
-}
-
-}  // namespace
-
 FileWriteStatus LineList::saveToFile(const std::string& path, std::string* reason) const {
-  const QString name = QString::fromLocal8Bit(path.c_str());
-  QSaveFile file(name);
-  // Qt describes a failed flush only as "Unknown error"; the system's own
-  // description of errno is the one a user can act on.
-  const auto failed = [&file, reason] {
-    const int cause = errno;
-    if (reason) *reason = cause != 0 ? std::strerror(cause) : file.errorString().toStdString();
-    return FileWriteStatus::Failed;
-  };
-  errno = 0;
-  if (!file.open(QIODevice::WriteOnly)) return failed();
-  const std::string data = text();
-  // QSaveFile does not notice every failed write by itself: check each step.
-  const qint64 written = file.write(data.data(), static_cast<qint64>(data.size()));
-  if (written != static_cast<qint64>(data.size()) || !file.flush()) {
-    const FileWriteStatus status = failed();
-    file.cancelWriting();
-    return status;
-  }
-  if (!file.commit()) return failed();
-  syncParentDirectory(name);
-  return FileWriteStatus::Ok;
+  return writeFileAtomically(path, text(), reason) ? FileWriteStatus::Ok : FileWriteStatus::Failed;
 }
 
 }  // namespace lk24

@@ -60,4 +60,14 @@ std::optional<std::int32_t> parseInt32(std::string_view text) {
   return static_cast<std::int32_t>(parts->negative ? 0u - bits : bits);
 }
 
+std::string zeroPadded(int value, int width) {
+  const bool negative = value < 0;
+  std::string digits = std::to_string(negative ? -static_cast<long long>(value) : value);
+  const int digitWidth = negative ? width - 1 : width;
+  if (static_cast<int>(digits.size()) < digitWidth) {
+    digits.insert(0, static_cast<std::size_t>(digitWidth) - digits.size(), '0');
+  }
+  return negative ? '-' + digits : digits;
+}
+
 }  // namespace lk24

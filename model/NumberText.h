@@ -1,8 +1,10 @@
 #pragma once
-// Reading a number line of the template and configuration files.
+// Number texts: reading a number line of the template and configuration
+// files, and the zero-padded numbers of names and messages.
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace lk24 {
@@ -29,5 +31,9 @@ std::optional<std::uint64_t> digitsValue(const NumberParts& parts, std::uint64_t
 // ("$FFFFFFFF" is -1); decimal must lie in the signed 32-bit range.
 // Empty text, trailing characters or a value out of range give no value.
 std::optional<std::int32_t> parseInt32(std::string_view text);
+
+// value in decimal, filled with leading zeros to width characters ("04711");
+// a minus sign goes before the zeros and counts to the width.
+std::string zeroPadded(int value, int width);
 
 }  // namespace lk24

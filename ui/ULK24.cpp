@@ -11,6 +11,7 @@
 #include "ui/MessageLog.h"
 #include "ui/ModalDialog.h"
 #include "ui/PieGauge.h"
+#include "ui/QtLinkTimer.h"
 #include "ui/SettingsView.h"
 #include "ui/StatusPanels.h"
 #include "ui/SystemBeep.h"
@@ -128,7 +129,8 @@ TForm1::TForm1(QWidget* parent)
   setTabOrder();
   buildMenu();
   linkView_ = std::make_unique<WindowLinkView>(*this);
-  link_ = std::make_unique<DeviceLink>(image_, *linkView_, *line_);
+  link_ = std::make_unique<DeviceLink>(image_, *linkView_, *line_, std::make_unique<QtLinkTimer>(),
+                                       std::make_unique<QtLinkTimer>());
   // The window keeps the size of its client area plus the menu bar.
   layout()->setSizeConstraint(QLayout::SetFixedSize);
   move(195, 162);
@@ -512,7 +514,7 @@ void TForm1::showdata() {
   Settings->refresh(TransmitterDetected(), ReceiverDetected());
   SB1->setPanelText(1, OpenDialog1.FileName());
   SB1->setPanelText(0, QStringLiteral("COM") + QString::number(comNumber()));
-  SB1->setPanelToolTip(0, line_->describePort(comNumber()));
+  SB1->setPanelToolTip(0, QString::fromStdString(line_->describePort(comNumber())));
   COM11->setChecked(true);
   switch (comNumber()) {
     case 2:

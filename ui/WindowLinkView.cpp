@@ -17,11 +17,11 @@ namespace lk24 {
 
 WindowLinkView::WindowLinkView(TForm1& form) : form_(form), progress_(form.PanProg, form.Gauge, form.Laction) {}
 
-void WindowLinkView::showinfo(const QString& text, LogColour colour, int style) {
-  form_.showinfo(&form_, text, colour == LogColour::Red ? clRed : clBlack, static_cast<std::uint8_t>(style));
+void WindowLinkView::showinfo(const std::string& text, LogColour colour, int style) {
+  form_.showinfo(&form_, QString::fromStdString(text), colour == LogColour::Red ? clRed : clBlack, static_cast<std::uint8_t>(style));
 }
 
-void WindowLinkView::appendPlainLine(const QString& text) { form_.appendLogLine(text); }
+void WindowLinkView::appendPlainLine(const std::string& text) { form_.appendLogLine(QString::fromStdString(text)); }
 
 void WindowLinkView::scrollLogToEnd() { SetCaretToEnd(form_.MInfo, true); }
 
@@ -33,7 +33,7 @@ void WindowLinkView::setGaugeVisible(bool visible) { progress_.setGaugeVisible(v
 
 void WindowLinkView::setGaugeProgress(int percent) { progress_.setProgress(percent); }
 
-void WindowLinkView::setActionText(const QString& text) { progress_.setAction(text); }
+void WindowLinkView::setActionText(const std::string& text) { progress_.setAction(QString::fromStdString(text)); }
 
 void WindowLinkView::setLeseButtonEnabled(bool enabled) { form_.LeseButton->setEnabled(enabled); }
 
@@ -54,9 +54,9 @@ void WindowLinkView::setComItemEnabled(int comNumber, bool enabled) {
   if (comNumber >= 1 && comNumber <= 4) items[comNumber - 1]->setEnabled(enabled);
 }
 
-void WindowLinkView::setComItemToolTip(int comNumber, const QString& text) {
+void WindowLinkView::setComItemToolTip(int comNumber, const std::string& text) {
   QAction* items[] = {form_.COM11, form_.COM21, form_.COM31, form_.COM41};
-  if (comNumber >= 1 && comNumber <= 4) items[comNumber - 1]->setToolTip(text);
+  if (comNumber >= 1 && comNumber <= 4) items[comNumber - 1]->setToolTip(QString::fromStdString(text));
 }
 
 void WindowLinkView::setDeviceHighlight(DeviceHighlight highlight) {
@@ -74,7 +74,7 @@ void WindowLinkView::setEditingEnabled(bool enabled) {
 
 void WindowLinkView::transferEnded() { form_.transferEnded(); }
 
-bool WindowLinkView::confirm(const QString& question) { return AskYesNo(&form_, question); }
+bool WindowLinkView::confirm(const std::string& question) { return AskYesNo(&form_, QString::fromStdString(question)); }
 
 void WindowLinkView::showdata() { form_.showdata(); }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The main window as the device link sees it: each call is passed on to the
-// control it names; the progress display paces the gauge's repaints. Main
-// thread only.
+// control it names; the progress display paces the gauge's repaints. The
+// link's UTF-8 texts become the controls' QStrings here. Main thread only.
 
 #include "link/LinkView.h"
 #include "ui/ProgressDisplay.h"
@@ -14,25 +14,25 @@ class WindowLinkView final : public LinkView {
  public:
   explicit WindowLinkView(TForm1& form);
 
-  void showinfo(const QString& text, LogColour colour, int style) override;
-  void appendPlainLine(const QString& text) override;
+  void showinfo(const std::string& text, LogColour colour, int style) override;
+  void appendPlainLine(const std::string& text) override;
   void scrollLogToEnd() override;
   void beep() override;
   void setProgressPanelVisible(bool visible) override;
   void setGaugeVisible(bool visible) override;
   void setGaugeProgress(int percent) override;
-  void setActionText(const QString& text) override;
+  void setActionText(const std::string& text) override;
   void setLeseButtonEnabled(bool enabled) override;
   void setProgButtonEnabled(bool enabled) override;
   void focusLeseButton() override;
   void focusProgButton() override;
   void setTransferMenuEnabled(bool enabled) override;
   void setComItemEnabled(int comNumber, bool enabled) override;
-  void setComItemToolTip(int comNumber, const QString& text) override;
+  void setComItemToolTip(int comNumber, const std::string& text) override;
   void setDeviceHighlight(DeviceHighlight highlight) override;
   void setEditingEnabled(bool enabled) override;
   void transferEnded() override;
-  bool confirm(const QString& question) override;
+  bool confirm(const std::string& question) override;
   void showdata() override;
   void deviceCompared(const Table& device) override;
 

@@ -42,7 +42,7 @@ TEST_F(FolderBackup, AFileInThePlaceOfTheFolderGivesTheReason) {
   blocker.close();
   const BackupResult result = store_.store(backup_);
   EXPECT_FALSE(result.saved);
-  EXPECT_EQ(result.reason, QStringLiteral("Ordner \"%1\" kann nicht angelegt werden").arg(folder()));
+  EXPECT_EQ(result.reason, QStringLiteral("Ordner \"%1\" kann nicht angelegt werden").arg(folder()).toStdString());
   EXPECT_TRUE(QFileInfo(folder()).isFile());
 }
 
@@ -59,7 +59,8 @@ TEST_F(FolderBackup, AFullDiskLeavesNoPartialBackup) {
   std::signal(SIGXFSZ, previousHandler);
   EXPECT_FALSE(result.saved);
   EXPECT_EQ(result.reason, QStringLiteral("\"%1/Sender-00042-20261208-181342.lk2\" kann nicht geschrieben werden (%2)")
-                               .arg(folder(), QString::fromLocal8Bit(std::strerror(EFBIG))));
+                               .arg(folder(), QString::fromLocal8Bit(std::strerror(EFBIG)))
+                               .toStdString());
   EXPECT_TRUE(files().isEmpty());
 }
 

@@ -37,7 +37,7 @@ TEST(DeviceBytes, ANoisyAnswerForAByteTheRunTakesEndsItBeforeTheFirstWrite) {
     if (h.view.beeps == 0) {
       const std::uint8_t heard = device[address] ^ 0xFF;
       EXPECT_EQ(h.view.entryTexts(),
-                (std::vector<QString>{linktext::transferError(address), linktext::readsDiffer(address, heard, device[address]),
+                (std::vector<std::string>{linktext::transferError(address), linktext::readsDiffer(address, heard, device[address]),
                                       linktext::checkConnection()}));
     }
   }
@@ -49,7 +49,7 @@ TEST(DeviceBytes, AWrongChecksumIsTheDevicesOnlyWhenTwoReadsAgree) {
   noisy.device.noisyAnswer = 17;
   noisy.read();
   EXPECT_EQ(noisy.view.entryTexts(),
-            (std::vector<QString>{linktext::transferError(17),
+            (std::vector<std::string>{linktext::transferError(17),
                                   linktext::readsDiffer(17, noisy.device.eeprom[17] ^ 0xFF, noisy.device.eeprom[17]),
                                   linktext::checkConnection()}));
   EXPECT_EQ(noisy.image.DeviceImage, before);  // neither read is taken
@@ -58,7 +58,7 @@ TEST(DeviceBytes, AWrongChecksumIsTheDevicesOnlyWhenTwoReadsAgree) {
   LinkHarness wrong;
   wrong.device.eeprom[addr::kChecksum] ^= 0x01;
   wrong.read();
-  EXPECT_EQ(wrong.view.entryTexts(), std::vector<QString>{linktext::checksumWrong()});
+  EXPECT_EQ(wrong.view.entryTexts(), std::vector<std::string>{linktext::checksumWrong()});
   EXPECT_EQ(wrong.line.written.size(), 25u + 2 * 2 * 256);  // read twice
   EXPECT_EQ(wrong.image.DeviceImage, wrong.device.eeprom);
 }
@@ -83,8 +83,8 @@ TEST(DeviceBytes, ARestoreWritesTheBackupExactlyIntoItsOwnDevice) {
   const Table device = other.device.eeprom;
   other.link->RestoreRequest(foreign);
   other.device.pump();
-  EXPECT_EQ(other.view.entryTexts(), std::vector<QString>{linktext::otherDevice(QStringLiteral("Empfänger 04661"),
-                                                                                QStringLiteral("Empfänger 04660"))});
+  EXPECT_EQ(other.view.entryTexts(), std::vector<std::string>{linktext::otherDevice(std::string("Empfänger 04661"),
+                                                                                std::string("Empfänger 04660"))});
   EXPECT_EQ(other.view.beeps, 1);
   EXPECT_EQ(other.device.eeprom, device);
   EXPECT_TRUE(other.backups->kept.empty());
@@ -98,7 +98,7 @@ TEST(DeviceBytes, ARestoredByteThatDoesNotTakeIsADifferenceEvenAbove239) {
   h.link->RestoreRequest(backup);
   h.device.pump();
   EXPECT_EQ(h.view.entryTexts(),
-            (std::vector<QString>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept.at(0))),
+            (std::vector<std::string>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept.at(0))),
                                   linktext::verifyDifference(),
                                   linktext::verifyDetail(244, h.device.eeprom[244], backup[244])}));
 }

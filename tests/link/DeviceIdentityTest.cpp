@@ -28,14 +28,14 @@ TEST(DeviceIdentity, FirmwareRangeIsOnePointZeroToOnePointNineteen) {
 TEST(DeviceIdentity, ReadRecognisesTransmitterReceiverOrNeither) {
   struct Case {
     int type;
-    std::vector<QString> lines;
+    std::vector<std::string> lines;
     DeviceHighlight highlight;
     bool transmitter, receiver;
   };
   const std::vector<Case> cases{
-      {10, {linktext::transmitterRecognised(), QString()}, DeviceHighlight::Transmitter, true, false},
-      {20, {linktext::receiverRecognised(), QString()}, DeviceHighlight::Receiver, false, true},
-      {30, {QString()}, DeviceHighlight::None, false, false},
+      {10, {linktext::transmitterRecognised(), std::string()}, DeviceHighlight::Transmitter, true, false},
+      {20, {linktext::receiverRecognised(), std::string()}, DeviceHighlight::Receiver, false, true},
+      {30, {std::string()}, DeviceHighlight::None, false, false},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.type);

@@ -14,6 +14,7 @@
 #include "serial/HolderProcess.h"
 #include "serial/AfUtils.h"
 #include "tools/devsim/DeviceSimulator.h"
+#include "ui/QtLinkTimer.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -53,7 +54,8 @@ class EndToEnd : public ::testing::Test {
     SetStandardErrorDisplay([this](const std::string& message) { escapedErrors.push_back(message); });
     image.AndMask.fill(0xFF);
     line = std::make_unique<AfComPortLine>(port);
-    link = std::make_unique<DeviceLink>(image, view, *line);
+    link = std::make_unique<DeviceLink>(image, view, *line, std::make_unique<QtLinkTimer>(),
+                                        std::make_unique<QtLinkTimer>());
     link->setBackupStore(std::make_unique<FolderBackupStore>(backupRoot.filePath("LK24.ini").toStdString()));
   }
 
@@ -92,7 +94,7 @@ class EndToEnd : public ::testing::Test {
     DeviceSimulator& fresh = startDevice();
     view.clearLog();
     readNow();
-    EXPECT_EQ(view.entryTexts(), std::vector<QString>{linktext::readDone()})
+    EXPECT_EQ(view.entryTexts(), std::vector<std::string>{linktext::readDone()})
         << "longest stall of the event loop: " << longestStallMs() << " ms";
     EXPECT_EQ(image.DeviceImage, fresh.eeprom());
   }
@@ -103,7 +105,7 @@ TEST_F(EndToEnd, ReadFillsTheImageRecognisesTheReceiverAndClosesThePortAfterward
   readNow();
   EXPECT_EQ(image.DeviceImage, device.eeprom());
   EXPECT_EQ(view.entries, (std::vector<LogEntry>{{linktext::readDone(), LogColour::Black, 1}}));
-  EXPECT_EQ(view.plainLines, (std::vector<QString>{linktext::receiverRecognised(), QString()}));
+  EXPECT_EQ(view.plainLines, (std::vector<std::string>{linktext::receiverRecognised(), std::string()}));
   EXPECT_TRUE(link->ReceiverDetected());
   EXPECT_TRUE(view.looksIdle());
   EXPECT_EQ(view.gaugeHistory.back(), 100);
@@ -169,7 +171,7 @@ struct FailureCase {
   const char* name;
   Options options;
   bool program;
-  std::vector<QString> entries;
+  std::vector<std::string> entries;
   int beeps;
 };
 
@@ -211,17 +213,20 @@ TEST_P(EndToEndFailure, IsReportedAndLeavesTheWindowUsable) {
   } else {
     readNow();
   }
-  std::vector<QString> texts = view.entryTexts();
+  std::vector<std::string> texts = view.entryTexts();
   // A run that reached its write pass first names the backup of the device.
   if (c.program && c.beeps == 0) {
     ASSERT_FALSE(texts.empty());
-    EXPECT_TRUE(texts.front().startsWith(linktext::backupSaved(backupRoot.filePath("Sicherungen/Empfaenger-")).chopped(1)));
+    EXPECT_TRUE(texts.front().starts_with(
+        QString::fromStdString(linktext::backupSaved(backupRoot.filePath("Sicherungen/Empfaenger-").toStdString()))
+            .chopped(1)
+            .toStdString()));
     texts.erase(texts.begin());
   }
   EXPECT_EQ(texts, c.entries);
   EXPECT_EQ(view.beeps, c.beeps);
   if (c.options.typeCode) {
-    EXPECT_EQ(view.plainLines, std::vector<QString>{QString()});
+    EXPECT_EQ(view.plainLines, std::vector<std::string>{std::string()});
     EXPECT_FALSE(link->ReceiverDetected() || link->TransmitterDetected());
   }
   if (c.program && c.beeps > 0) {
@@ -259,7 +264,7 @@ TEST_F(EndToEnd, PortThatDoesNotExistCannotBeOpened) {
   EXPECT_EQ(std::vector<std::string>(view.events.begin(), view.events.begin() + 2),
             (std::vector<std::string>{"beep", "info:Fehler beim Öffnen COM-Port"}));
   EXPECT_EQ(view.entries[1].text,
-            QStringLiteral("COM1 (/nonexistent/lk24-no-such-port): Gerät nicht vorhanden – ist der "
+            std::string("COM1 (/nonexistent/lk24-no-such-port): Gerät nicht vorhanden – ist der "
                            "USB-Adapter eingesteckt?"));
   EXPECT_EQ(view.entries[1].colour, LogColour::Red);
   EXPECT_EQ(view.entries[1].style & entrystyle::kTimeStamp, 0);
@@ -277,10 +282,10 @@ TEST_F(EndToEnd, LineVanishingMidTransferEndsInATransferError) {
   ASSERT_TRUE(waitIdle());
   // The hang-up ends the transfer and frees the port, then says why.
   ASSERT_EQ(view.entries.size(), 2u);
-  EXPECT_TRUE(view.entries[0].text.startsWith(QStringLiteral("Übertragungsfehler bei Byte ")));
+  EXPECT_TRUE(view.entries[0].text.starts_with(std::string("Übertragungsfehler bei Byte ")));
   EXPECT_EQ(view.entries[0].colour, LogColour::Red);
-  EXPECT_TRUE(view.entries[1].text.endsWith(
-      QStringLiteral("Verbindung getrennt – wurde der USB-Adapter abgezogen?")));
+  EXPECT_TRUE(view.entries[1].text.ends_with(
+      std::string("Verbindung getrennt – wurde der USB-Adapter abgezogen?")));
   EXPECT_FALSE(port.Active());
   expectNextRequestWorks();
 }
@@ -304,8 +309,8 @@ TEST_F(EndToEnd, APortAnotherProcessHoldsWithoutLockGetsNothingAndTheLogNamesTha
   link->LeseButtonClick();
   EXPECT_FALSE(link->transferRunning());
   ASSERT_EQ(view.entryTexts().size(), 2u);
-  EXPECT_TRUE(view.entryTexts()[1].contains(QStringLiteral("sleep (PID %1)").arg(terminalProgram.pid())))
-      << view.entryTexts()[1].toStdString();
+  EXPECT_NE(view.entryTexts()[1].find("sleep (PID " + std::to_string(terminalProgram.pid()) + ")"), std::string::npos)
+      << view.entryTexts()[1];
   EXPECT_EQ(device.stats().bytesIn, 0) << "nothing was written to the held port";
 
   link->MKommunikationClick();

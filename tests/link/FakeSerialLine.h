@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <set>
+#include <string>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -30,17 +31,15 @@ class FakeSerialLine : public SerialLine {
   bool failWrites = false;
   bool isOpen = false;
   // What the port says about itself.
-  QString failureReason;  // after a failed Open
-  QString notice;         // once after an Open
-  QString silenceHint;
+  std::string failureReason;  // after a failed Open
+  std::string notice;         // once after an Open
+  std::string silenceHint;
   HangUpHandler hangUp;
 
-  QString openFailureReason() const override { return failureReason; }
-  QString describePort(std::uint16_t number) const override {
-    return QStringLiteral("device of COM") + QString::number(number);
-  }
-  QString takeOpenNotice() override { return std::exchange(notice, QString()); }
-  QString noAnswerHint() const override { return silenceHint; }
+  std::string openFailureReason() const override { return failureReason; }
+  std::string describePort(std::uint16_t number) const override { return "device of COM" + std::to_string(number); }
+  std::string takeOpenNotice() override { return std::exchange(notice, std::string()); }
+  std::string noAnswerHint() const override { return silenceHint; }
   void setHangUpHandler(HangUpHandler handler) override { hangUp = std::move(handler); }
 
   void setComNumber(std::uint16_t number) override {
@@ -92,7 +91,7 @@ class FakeSerialLine : public SerialLine {
     raiseDataEvent(static_cast<std::int32_t>(rx.size()));
   }
   void raiseDataEvent(std::int32_t count) {
-    if (handler_) handler_(nullptr, count);
+    if (handler_) handler_(this, count);
   }
   bool hasHandler() const { return static_cast<bool>(handler_); }
 

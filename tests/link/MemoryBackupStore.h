@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace lk24::test {
@@ -13,18 +14,16 @@ class MemoryBackupStore final : public BackupStore {
  public:
   // Shared with the test, which keeps a pointer after handing the store over.
   std::vector<DeviceBackup> kept;
-  std::optional<QString> refuseWith;
+  std::optional<std::string> refuseWith;
   std::function<void()> whenStored;  // lets a test look at the line at that moment
 
-  static QString pathOf(const DeviceBackup& backup) {
-    return QStringLiteral("/backups/") + QString::fromStdString(backup.fileName);
-  }
+  static std::string pathOf(const DeviceBackup& backup) { return "/backups/" + backup.fileName; }
 
   BackupResult store(const DeviceBackup& backup) override {
     if (whenStored) whenStored();
-    if (refuseWith) return {false, QString(), *refuseWith};
+    if (refuseWith) return {false, std::string(), *refuseWith};
     kept.push_back(backup);
-    return {true, pathOf(backup), QString()};
+    return {true, pathOf(backup), std::string()};
   }
 };
 

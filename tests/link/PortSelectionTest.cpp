@@ -112,7 +112,7 @@ TEST(PortSelection, EmptyDataEventDoesNothing) {
   EXPECT_EQ(h.link->state().BytePos, 0);
   // The transfer goes on undisturbed.
   h.device.pump();
-  EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::readDone()});
+  EXPECT_EQ(h.view.entryTexts(), std::vector<std::string>{linktext::readDone()});
 }
 
 TEST(PortSelection, DataWhileIdleDropsOneByteAndRestartsTheCloseTimer) {
@@ -148,13 +148,13 @@ TEST(PortSelection, PortErrorBeforeTheFirstCommandStillGivesTheButtonsBack) {
   EXPECT_TRUE(h.view.looksIdle());
   h.line.failWrites = false;
   h.read();
-  EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::readDone()});
+  EXPECT_EQ(h.view.entryTexts(), std::vector<std::string>{linktext::readDone()});
 }
 
 TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
   LinkHarness h;
   h.line.unavailable = {1};
-  h.line.failureReason = QStringLiteral("COM1 (/dev/ttyUSB0): keine Berechtigung");
+  h.line.failureReason = "COM1 (/dev/ttyUSB0): keine Berechtigung";
   h.link->LeseButtonClick();
   ASSERT_EQ(h.view.entries.size(), 2u);
   EXPECT_EQ(h.view.entries[0].text, linktext::portOpenFailed());
@@ -165,16 +165,16 @@ TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
   // The probe names each port's device, or why it cannot be opened.
   h.link->MKommunikationClick();
   EXPECT_EQ(h.view.comToolTip[1], h.line.failureReason);
-  EXPECT_EQ(h.view.comToolTip[2], QStringLiteral("device of COM2"));
+  EXPECT_EQ(h.view.comToolTip[2], "device of COM2");
 
   // A silent line with a port grabber running: named after the note.
   h.line.unavailable.clear();
-  h.line.silenceHint = QStringLiteral("Es läuft ModemManager (PID 812)");
-  h.line.notice = QStringLiteral("slow adapter");
+  h.line.silenceHint = "Es läuft ModemManager (PID 812)";
+  h.line.notice = "slow adapter";
   h.view.clearLog();
   h.link->LeseButtonClick();
   h.rsTimeout->fire();
-  EXPECT_EQ(h.view.entryTexts(), (std::vector<QString>{QStringLiteral("slow adapter"), linktext::transferError(0),
+  EXPECT_EQ(h.view.entryTexts(), (std::vector<std::string>{std::string("slow adapter"), linktext::transferError(0),
                                                         linktext::checkConnection(), h.line.silenceHint}));
 }
 
@@ -193,11 +193,11 @@ TEST(PortSelection, APulledCableEndsTheTransferAtOnceAndGivesBackTheUsersImage) 
     h.device.pump();
     ASSERT_TRUE(h.link->transferRunning());
     ASSERT_TRUE(h.line.hangUp);
-    h.line.hangUp(QStringLiteral("COM1: Verbindung getrennt"));
+    h.line.hangUp("COM1: Verbindung getrennt");
     EXPECT_FALSE(h.link->transferRunning());
     EXPECT_TRUE(h.view.looksIdle());
     EXPECT_FALSE(h.rsTimeout->isEnabled());
-    EXPECT_EQ(h.view.entryTexts().back(), QStringLiteral("COM1: Verbindung getrennt"));
+    EXPECT_EQ(h.view.entryTexts().back(), "COM1: Verbindung getrennt");
     EXPECT_EQ(h.view.entryTexts().end()[-2], linktext::transferError(bytePos));
     EXPECT_EQ(h.image.DeviceImage, user);
     EXPECT_EQ(h.view.events.end()[-2], "showdata");

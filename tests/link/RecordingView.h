@@ -4,6 +4,7 @@
 #include "link/LinkView.h"
 
 #include <QString>
+
 #include <array>
 #include <ostream>
 #include <string>
@@ -15,7 +16,7 @@ inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.
 namespace lk24::test {
 
 struct LogEntry {
-  QString text;
+  std::string text;
   LogColour colour;
   int style;
   bool operator==(const LogEntry&) const = default;
@@ -27,7 +28,7 @@ class RecordingView : public LinkView {
   // "plain:<text>", "showdata", "focus:Lese", "focus:Prog", "confirm".
   std::vector<std::string> events;
   std::vector<LogEntry> entries;
-  std::vector<QString> plainLines;
+  std::vector<std::string> plainLines;
   std::vector<int> gaugeHistory;
   int beeps = 0;
   int showdataCalls = 0;
@@ -35,25 +36,25 @@ class RecordingView : public LinkView {
   bool panelVisible = false;
   bool gaugeVisible = false;
   int gauge = -1;
-  QString action;  // start-up clears the design text
+  std::string action;  // start-up clears the design text
   bool leseEnabled = true;
   bool progEnabled = true;
   bool menuEnabled = true;
   bool editingEnabled = true;
   int transfersEnded = 0;
   std::array<bool, 5> comEnabled{true, true, true, true, true};  // index 1..4
-  std::array<QString, 5> comToolTip;                             // index 1..4
+  std::array<std::string, 5> comToolTip;                             // index 1..4
   DeviceHighlight highlight = DeviceHighlight::None;
   bool confirmAnswer = true;
-  std::vector<QString> questions;
+  std::vector<std::string> questions;
 
-  void showinfo(const QString& text, LogColour colour, int style) override {
+  void showinfo(const std::string& text, LogColour colour, int style) override {
     entries.push_back({text, colour, style});
-    events.push_back("info:" + text.toStdString());
+    events.push_back("info:" + text);
   }
-  void appendPlainLine(const QString& text) override {
+  void appendPlainLine(const std::string& text) override {
     plainLines.push_back(text);
-    events.push_back("plain:" + text.toStdString());
+    events.push_back("plain:" + text);
   }
   void scrollLogToEnd() override { ++scrolls; }
   void beep() override {
@@ -66,18 +67,18 @@ class RecordingView : public LinkView {
     gauge = percent;
     gaugeHistory.push_back(percent);
   }
-  void setActionText(const QString& text) override { action = text; }
+  void setActionText(const std::string& text) override { action = text; }
   void setLeseButtonEnabled(bool enabled) override { leseEnabled = enabled; }
   void setProgButtonEnabled(bool enabled) override { progEnabled = enabled; }
   void focusLeseButton() override { events.push_back("focus:Lese"); }
   void focusProgButton() override { events.push_back("focus:Prog"); }
   void setTransferMenuEnabled(bool enabled) override { menuEnabled = enabled; }
   void setComItemEnabled(int comNumber, bool enabled) override { comEnabled.at(comNumber) = enabled; }
-  void setComItemToolTip(int comNumber, const QString& text) override { comToolTip.at(comNumber) = text; }
+  void setComItemToolTip(int comNumber, const std::string& text) override { comToolTip.at(comNumber) = text; }
   void setEditingEnabled(bool enabled) override { editingEnabled = enabled; }
   void transferEnded() override { ++transfersEnded; }
   void setDeviceHighlight(DeviceHighlight h) override { highlight = h; }
-  bool confirm(const QString& question) override {
+  bool confirm(const std::string& question) override {
     questions.push_back(question);
     events.push_back("confirm");
     return confirmAnswer;
@@ -91,10 +92,10 @@ class RecordingView : public LinkView {
   // settings usable again, progress display gone.
   bool looksIdle() const {
     return leseEnabled && progEnabled && menuEnabled && editingEnabled && !panelVisible && !gaugeVisible &&
-           action.isEmpty();
+           action.empty();
   }
-  std::vector<QString> entryTexts() const {
-    std::vector<QString> texts;
+  std::vector<std::string> entryTexts() const {
+    std::vector<std::string> texts;
     for (const auto& e : entries) texts.push_back(e.text);
     return texts;
   }

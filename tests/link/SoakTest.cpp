@@ -64,14 +64,14 @@ TEST(SoakJudge, NoticesAnEndingThatDoesNotFitTheFault) {
   read.device.stopAfter = 30;
   const soak::Outcome stopped = harness.run(read);
   ASSERT_FALSE(stopped.problems.empty());
-  EXPECT_EQ(stopped.problems[0], "expected success, got: " + linktext::transferError(30).toStdString());
+  EXPECT_EQ(stopped.problems[0], "expected success, got: " + linktext::transferError(30));
 
   soak::Plan program = soak::planRun(11, Fault::None);  // odd seed: a program run
   ASSERT_TRUE(program.program);
   program.device.wrongEchoAt = 20;
   const soak::Outcome refused = harness.run(program);
   ASSERT_FALSE(refused.problems.empty());
-  EXPECT_EQ(refused.problems[0], "expected success, got: " + linktext::transferError(20).toStdString());
+  EXPECT_EQ(refused.problems[0], "expected success, got: " + linktext::transferError(20));
 }
 
 }  // namespace

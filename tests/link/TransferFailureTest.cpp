@@ -15,7 +15,7 @@ namespace {
 
 using Op = FakeSerialLine::Op;
 
-const LogEntry errorEntry(const QString& text) { return {text, LogColour::Red, 3}; }
+const LogEntry errorEntry(const std::string& text) { return {text, LogColour::Red, 3}; }
 
 bool wroteAnyWriteCommand(const FakeSerialLine& line) {
   // Write commands only follow the 25 + 512 bytes of wake-up and pre-read
@@ -53,7 +53,7 @@ TEST(TransferFailure, UnconfirmedProgramRunTouchesNoPort) {
   h.view.confirmAnswer = false;
   h.link->ProgButtonClick();
   EXPECT_EQ(h.view.entries,
-            std::vector<LogEntry>{errorEntry(QStringLiteral("\"Gerät programmieren\" vom Anwender abgebrochen!"))});
+            std::vector<LogEntry>{errorEntry("\"Gerät programmieren\" vom Anwender abgebrochen!")});
   EXPECT_EQ(h.view.beeps, 0);
   EXPECT_TRUE(h.line.ops.empty());
   EXPECT_FALSE(h.link->transferRunning());
@@ -76,7 +76,7 @@ TEST(TransferFailure, ReadOfUnsupportedFirmwareReportsButKeepsImage) {
   LinkHarness h;
   h.device.eeprom[addr::kFirmwareMinor] = 20;  // 1.20: one past the range
   h.read();
-  EXPECT_EQ(h.view.entryTexts(), (std::vector<QString>{linktext::readDone(), linktext::firmwareMismatch()}));
+  EXPECT_EQ(h.view.entryTexts(), (std::vector<std::string>{linktext::readDone(), linktext::firmwareMismatch()}));
   EXPECT_EQ(h.view.entries[1], errorEntry(linktext::firmwareMismatch()));
   EXPECT_EQ(h.view.beeps, 0);
   EXPECT_EQ(h.image.DeviceImage, h.device.eeprom);
@@ -92,14 +92,14 @@ struct Refusal {
   bool wrongFirmware;
   bool writeProtected;
   bool backupFails;
-  std::vector<QString> entries;
+  std::vector<std::string> entries;
 };
 
 // A refused run writes nothing and gives the window back the image the user
 // asked to program, so that "Programmieren" again (or "Speichern", or closing)
 // carries the user's configuration, not the device's old one.
 TEST(TransferFailure, RefusedProgramRunWritesNothingAndKeepsTheUsersImage) {
-  const QString noFolder = QStringLiteral("Ordner \"/x/Sicherungen\" kann nicht angelegt werden");
+  const std::string noFolder("Ordner \"/x/Sicherungen\" kann nicht angelegt werden");
   const std::vector<Refusal> cases{
       {true, false, false, {linktext::firmwareMismatch()}},
       {false, true, false, {linktext::writeProtected()}},
@@ -107,7 +107,7 @@ TEST(TransferFailure, RefusedProgramRunWritesNothingAndKeepsTheUsersImage) {
       {false, false, true, {linktext::backupFailed(noFolder)}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.entries.front().toStdString());
+    SCOPED_TRACE(c.entries.front());
     LinkHarness h;
     if (c.wrongFirmware) h.device.eeprom[addr::kFirmwareMajor] = 2;
     if (c.writeProtected) h.device.eeprom[addr::kWriteProtect] |= 0x01;
@@ -139,7 +139,7 @@ TEST(TransferFailure, VerifyDifferencesAreListedAndTheRetryWritesTheUsersImage) 
   h.image.DeviceImage = user;
   h.device.stuckAddresses = {10, 20, 30, 243};  // 243 is written but never compared
   h.program();
-  std::vector<LogEntry> expected(4, errorEntry(QStringLiteral("! FEHLER Verify !")));
+  std::vector<LogEntry> expected(4, errorEntry("! FEHLER Verify !"));
   expected[0] = backupEntry(h);
   auto detail = [&](int a) { return linktext::verifyDetail(a, h.device.eeprom[a], user[a]); };
   expected.push_back({detail(10) + "; " + detail(20) + "; " + detail(30), LogColour::Red, entrystyle::kNote});
@@ -166,8 +166,8 @@ TEST(TransferFailure, SilentDeviceTimesOutAtByteZeroAndLeavesThePortOpen) {
   EXPECT_FALSE(h.view.leseEnabled);
   EXPECT_TRUE(h.rsTimeout->fire());
   EXPECT_EQ(h.view.entries,
-            (std::vector<LogEntry>{errorEntry(QStringLiteral("Übertragungsfehler bei Byte 0")),
-                                   {QStringLiteral("    ! Verbindung prüfen !"), LogColour::Red, 2}}));
+            (std::vector<LogEntry>{errorEntry("Übertragungsfehler bei Byte 0"),
+                                   {std::string("    ! Verbindung prüfen !"), LogColour::Red, 2}}));
   EXPECT_EQ(h.view.beeps, 0);
   EXPECT_TRUE(h.view.looksIdle());
   EXPECT_FALSE(h.link->transferRunning());
@@ -191,7 +191,7 @@ TEST(TransferFailure, DeviceStoppingAfterTenAnswersClosesThePortThenTimesOutAtBy
   h.device.stopAfter.reset();
   h.view.clearLog();
   h.read();
-  EXPECT_EQ(h.view.entryTexts(), std::vector<QString>{linktext::readDone()});
+  EXPECT_EQ(h.view.entryTexts(), std::vector<std::string>{linktext::readDone()});
   EXPECT_EQ(h.image.DeviceImage, h.device.eeprom);
 }
 

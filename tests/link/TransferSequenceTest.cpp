@@ -74,7 +74,7 @@ TEST(TransferSequence, ReadRequestEndsWithSuccessRecognitionRefreshAndFocus) {
 
   ASSERT_EQ(h.view.entries.size(), 1u);
   EXPECT_EQ(h.view.entries[0], (LogEntry{linktext::readDone(), LogColour::Black, 1}));
-  EXPECT_EQ(h.view.plainLines, (std::vector<QString>{linktext::receiverRecognised(), QString()}));
+  EXPECT_EQ(h.view.plainLines, (std::vector<std::string>{linktext::receiverRecognised(), std::string()}));
   EXPECT_TRUE(h.link->ReceiverDetected());
   EXPECT_FALSE(h.link->TransmitterDetected());
   EXPECT_EQ(h.view.highlight, DeviceHighlight::Receiver);
@@ -175,13 +175,13 @@ TEST(TransferSequence, ProgramRunReadsWritesAndReadsBackWithTheTurnAfterE6FF) {
   ASSERT_EQ(h.backups->kept.size(), 1u);
   EXPECT_EQ(writtenAtBackup, 25u + 512u + 16u);
   EXPECT_EQ(parseDeviceImage(h.backups->kept[0].lines), before);
-  EXPECT_EQ(h.view.entryTexts(), (std::vector<QString>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept[0])),
+  EXPECT_EQ(h.view.entryTexts(), (std::vector<std::string>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept[0])),
                                                        linktext::programDone()}));
   EXPECT_EQ(h.view.entries[0].colour, LogColour::Black);
   EXPECT_EQ(h.view.entries[1].style, 1);
   EXPECT_EQ(h.view.entries[1].colour, LogColour::Black);
   EXPECT_EQ(h.view.beeps, 0);
-  EXPECT_EQ(h.view.questions, std::vector<QString>{linktext::confirmOverwrite()});
+  EXPECT_EQ(h.view.questions, std::vector<std::string>{linktext::confirmOverwrite()});
   EXPECT_EQ(h.view.events.front(), "showdata");  // refresh before the merge and the question
   EXPECT_NE(std::find(h.view.events.begin(), h.view.events.end(), "focus:Prog"), h.view.events.end());
   EXPECT_EQ(h.view.events.back(), "showdata");

@@ -4,12 +4,38 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <string>
+
 namespace lk24 {
 namespace {
 
-const QDateTime kWhen(QDate(2026, 12, 8), QTime(18, 13, 42));
+// 2026-12-08 17:13:42 UTC, which is 18:13:42 in Central European time.
+const auto kWhen = std::chrono::system_clock::from_time_t(1796750022);
+
+// The process runs in the given time zone while it lives.
+class TimeZone {
+ public:
+  explicit TimeZone(const char* zone) {
+    if (const char* old = std::getenv("TZ")) old_ = old;
+    ::setenv("TZ", zone, 1);
+    ::tzset();
+  }
+  ~TimeZone() {
+    if (old_) ::setenv("TZ", old_->c_str(), 1);
+    else ::unsetenv("TZ");
+    ::tzset();
+  }
+
+ private:
+  std::optional<std::string> old_;
+};
 
 TEST(DeviceBackup, NamesTheFileByTypeSerialNumberAndLocalTime) {
+  const TimeZone centralEurope("CET-1");
   const Table bytes{};
   const ConfigImage tables;
   EXPECT_EQ(makeDeviceBackup(bytes, tables, BackupDeviceType::Receiver, 4711, 1, kWhen).fileName,
@@ -18,6 +44,10 @@ TEST(DeviceBackup, NamesTheFileByTypeSerialNumberAndLocalTime) {
             "Sender-65535-20261208-181342.lk2");
   EXPECT_EQ(makeDeviceBackup(bytes, tables, BackupDeviceType::Unknown, 0, 1, kWhen).fileName,
             "Geraet-00000-20261208-181342.lk2");
+  // The digits are the computer's own clock, not UTC: past midnight there, the date moves on.
+  const TimeZone farEast("JST-9");
+  EXPECT_EQ(makeDeviceBackup(bytes, tables, BackupDeviceType::Receiver, 4711, 1, kWhen + std::chrono::hours(6)).fileName,
+            "Empfaenger-04711-20261209-081342.lk2");
 }
 
 TEST(DeviceBackup, HoldsTheBytesAsReadAndPassesAsATemplate) {

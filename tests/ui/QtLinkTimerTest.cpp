@@ -1,6 +1,6 @@
 // The window timer behind the link's time-outs, on the real event loop.
 
-#include "link/QtLinkTimer.h"
+#include "ui/QtLinkTimer.h"
 
 #include <QTest>
 #include <gtest/gtest.h>

@@ -1,5 +1,6 @@
 #pragma once
-// LinkTimer on a QTimer of the main thread's event loop.
+// LinkTimer on a QTimer of the main thread's event loop: the window's
+// timers for the device link.
 
 #include "link/LinkTimer.h"
 

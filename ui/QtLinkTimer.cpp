@@ -1,4 +1,4 @@
-#include "link/QtLinkTimer.h"
+#include "ui/QtLinkTimer.h"
 
 namespace lk24 {
 

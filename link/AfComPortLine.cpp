@@ -14,7 +14,7 @@ AfComPortLine::AfComPortLine(TAfComPort& port) : port_(port) {
   port_.setEventThreadPriority(tpTimeCritical);
   port_.setWriteThreadPriority(tpTimeCritical);
   if (port_.ComNumber() == 0) port_.setComNumber(1);
-  if (port_.objectName().isEmpty()) port_.setObjectName(QStringLiteral("RS232"));
+  if (port_.Name().empty()) port_.setName("RS232");
 }
 
 AfComPortLine::~AfComPortLine() {
@@ -56,7 +56,7 @@ void AfComPortLine::setHangUpHandler(HangUpHandler handler) {
     port_.OnHangUp = nullptr;
     return;
   }
-  port_.OnHangUp = [this, handler = std::move(handler)](QObject*) {
+  port_.OnHangUp = [this, handler = std::move(handler)](TAfCustomSerialPort*) {
     handler(porttext::hangUpNotice(port_.ComNumber(), port_.Core().DevicePath()));
   };
 }
@@ -71,6 +71,15 @@ void AfComPortLine::WriteChar(std::uint8_t byte) { port_.WriteChar(byte); }
 
 std::uint8_t AfComPortLine::ReadChar() { return port_.ReadChar(); }
 
-void AfComPortLine::setDataHandler(DataHandler handler) { port_.OnDataRecived = std::move(handler); }
+void AfComPortLine::setDataHandler(DataHandler handler) {
+  if (!handler) {
+    port_.OnDataRecived = nullptr;
+    return;
+  }
+  // The port is no QObject: the line's handlers get no sender.
+  port_.OnDataRecived = [handler = std::move(handler)](TAfCustomSerialPort*, std::int32_t count) {
+    handler(nullptr, count);
+  };
+}
 
 }  // namespace lk24

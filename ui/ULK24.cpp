@@ -117,8 +117,9 @@ TForm1::TForm1(QWidget* parent)
   SaveDialog1.setFileName(QStringLiteral("default.lk2"));
   ReportDialog1.setDefaultExt(QStringLiteral("pdf"));
 
-  RS232 = new TAfComPort(this);
-  RS232->setObjectName(QStringLiteral("RS232"));
+  port_ = std::make_unique<TAfComPort>();
+  RS232 = port_.get();
+  RS232->setName("RS232");
   // The line sets the port up for the device (19200 baud, time-critical threads).
   line_ = std::make_unique<AfComPortLine>(*RS232);
 

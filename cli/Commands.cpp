@@ -19,13 +19,12 @@
 #include "cli/RestoreRun.h"
 #include "cli/RunRecord.h"
 #include "cli/SettingsCommands.h"
+#include "cli/Stopwatch.h"
 #include "cli/Verdict.h"
 #include "editor/FieldMap.h"
 #include "link/DeviceIdentity.h"
 #include "model/TemplateFormat.h"
 
-
-#include <QElapsedTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -78,7 +77,6 @@ class CommandRunner {
         view_(prepared_.image, &progress_, echoFunction()) {
     report_.command = commandName(args_.command);
     report_.portGiven = args_.port;
-    clock_.start();
   }
 
   int run() {
@@ -299,7 +297,7 @@ class CommandRunner {
   void recordRun() {
     if (!record_.isOpen()) return;
     QString error;
-    if (!record_.append(recordRowOf(report_, recordedFile(), clock_.elapsed() / 1000.0), &error)) {
+    if (!record_.append(recordRowOf(report_, recordedFile(), clock_.seconds()), &error)) {
       if (report_.exitCode() == 0) {
         fail(ExitStatus::FileUnusable, error);
       } else {
@@ -323,7 +321,7 @@ class CommandRunner {
   CommandView view_;
   Report report_;
   RunRecord record_;
-  QElapsedTimer clock_;
+  Stopwatch clock_;
 };
 
 }  // namespace

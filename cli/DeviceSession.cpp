@@ -2,13 +2,12 @@
 
 #include "cli/CommandView.h"
 #include "cli/InterruptWatch.h"
+#include "cli/LoopLinkTimer.h"
+#include "cli/MainLoop.h"
 #include "cli/Output.h"
 #include "link/FolderBackupStore.h"
 #include "serial/AfUtils.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace lk24::cli {
 
@@ -35,7 +34,10 @@ class RecordingBackupStore final : public BackupStore {
 
 DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber,
                              const InterruptWatch* interrupts, const QString& backupFolder)
-    : interrupts_(interrupts), line_(port_), link_(image, view, line_) {
+    : interrupts_(interrupts),
+      line_(port_),
+      link_(image, view, line_, std::make_unique<LoopLinkTimer>(mainLoop()),
+            std::make_unique<LoopLinkTimer>(mainLoop())) {
   line_.setComNumber(comNumber);
   link_.setBackupStore(std::make_unique<RecordingBackupStore>(backupFolder, backupFile_));
   // What would reach the window's error box ends the transfer here instead.
@@ -69,8 +71,6 @@ bool DeviceSession::restore(const Table& backup) {
 }
 
 bool DeviceSession::waitForEnd() {
-  QTimer heartbeat;  // wakes the loop to look at the link's state
-  heartbeat.start(20);
   bool acknowledged = false;
   // An error the port component raises ends nothing here, as in the window:
   // the response time-out decides whether the pass goes on.
@@ -92,7 +92,8 @@ bool DeviceSession::waitForEnd() {
                      .arg(interrupts_->signalNumber()));
       }
     }
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // The link's state and the interrupt flag change only in what the loop runs.
+    mainLoop().processEvents();
   }
   return true;
 }

@@ -2,6 +2,7 @@
 
 #include "cli/CommandView.h"
 #include "cli/InterruptWatch.h"
+#include "cli/MainLoop.h"
 #include "cli/Output.h"
 #include "cli/PortList.h"
 #include "cli/PresenceProbe.h"
@@ -9,16 +10,13 @@
 #include "cli/ProgressLine.h"
 #include "cli/Report.h"
 #include "cli/RunRecord.h"
+#include "cli/Stopwatch.h"
 #include "cli/Verdict.h"
 #include "serial/AfPortResolver.h"
 
-#include <QCoreApplication>
 #include <QFileInfo>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QTimer>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -29,7 +27,7 @@ namespace lk24::cli {
 
 namespace {
 
-constexpr int kProbeIntervalMs = 500;  // about twice a second
+constexpr std::chrono::milliseconds kProbeInterval{500};  // about twice a second
 
 // A character device of the kernel's tty class (pseudo-terminals have no
 // class entry but their own majors), judged from sysfs without opening it.
@@ -96,12 +94,8 @@ class ProductionLoop {
   }
 
   // Lets the event loop run until a probe interval has passed since clock started, or an interrupt.
-  void waitOut(const QElapsedTimer& clock) const {
-    QTimer heartbeat;
-    heartbeat.start(20);
-    while (clock.elapsed() < kProbeIntervalMs && !interrupted()) {
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
+  void waitOut(const Stopwatch& clock) const {
+    mainLoop().runUntil([this] { return interrupted(); }, kProbeInterval - clock.elapsed());
   }
 
   // One probe; nothing when the port broke (the loop then stops).
@@ -117,8 +111,7 @@ class ProductionLoop {
 
   Next waitForDevice(ProbeAnswer& device) {
     while (!interrupted()) {
-      QElapsedTimer clock;
-      clock.start();
+      const Stopwatch clock;
       const auto answer = probe();
       if (!answer) return Next::Stop;
       if (answer->kind == ProbeAnswer::Answered) {
@@ -133,8 +126,7 @@ class ProductionLoop {
   // Until the device is gone, or another one answers in its place.
   Next waitForChange(ProbeAnswer& device) {
     while (!interrupted()) {
-      QElapsedTimer clock;
-      clock.start();
+      const Stopwatch clock;
       const auto answer = probe();
       if (!answer) return Next::Stop;
       if (answer->kind != ProbeAnswer::Answered) return Next::WaitForDevice;
@@ -150,8 +142,7 @@ class ProductionLoop {
 
   // Programs one device; false when the loop ends after it.
   bool program(const ProbeAnswer& device) {
-    QElapsedTimer clock;
-    clock.start();
+    const Stopwatch clock;
     ConfigImage image = template_;  // every device starts from the file
     CommandView view(image, &progress_);
     Report report;
@@ -178,7 +169,7 @@ class ProductionLoop {
       lastFailure_ = report.exitCode();
     }
     QString error;
-    if (!record_.append(recordRowOf(report, s_.filePath, clock.elapsed() / 1000.0), &error)) {
+    if (!record_.append(recordRowOf(report, s_.filePath, clock.seconds()), &error)) {
       endWith(ExitStatus::FileUnusable, error);
       return false;
     }

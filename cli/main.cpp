@@ -4,41 +4,19 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/InterruptWatch.h"
+#include "cli/MainLoop.h"
 #include "cli/Output.h"
 #include "cli/Report.h"
-#include "cli/SettingsCommands.h"
-#include "report/SettingsReport.h"
+#ifdef LK24_WITH_REPORT
+#include "cli/ReportPdfWriter.h"
+#endif
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-
-#include <cstring>
-#include <memory>
+#include <QStringList>
 
 namespace {
 
-// Only the report lays text out, which takes fonts and so a QGuiApplication
-// (on the offscreen platform: lk24ctl never shows a window).
-std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "report") == 0) {
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-      return std::make_unique<QGuiApplication>(argc, argv);
-    }
-  }
-  return std::make_unique<QCoreApplication>(argc, argv);
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+int run(const QStringList& args) {
   using namespace lk24::cli;
-  setReportWriter([](const lk24::Table& image, const QString& source, const QString& path, QString* error) {
-    return lk24::writeReportPdf({image, source, QDateTime::currentDateTime()}, path, error);
-  });
-  QStringList args = QCoreApplication::arguments();
-  args.removeFirst();
   const ParsedArguments parsed = parseArguments(args);
   if (!parsed.arguments) {
     // A script that asked for JSON gets its one document here too.
@@ -54,6 +32,19 @@ int main(int argc, char** argv) {
                                           : QStringLiteral("\"lk24ctl help %1\" zeigt den Aufruf.").arg(parsed.commandName));
     return code(ExitStatus::Usage);
   }
-  InterruptWatch interrupts;
+  InterruptWatch interrupts(mainLoop());
   return runCommand(*parsed.arguments, &interrupts);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef LK24_WITH_REPORT
+  lk24::cli::installReportPdfWriter();
+#endif
+  QStringList args;
+  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
+  const int status = run(args);
+  lk24::cli::endMainLoop();
+  return status;
 }

@@ -7,12 +7,11 @@
 #include "cli/CommandView.h"
 #include "cli/DeviceSession.h"
 #include "cli/Inputs.h"
+#include "cli/MainLoop.h"
 #include "cli/Outcome.h"
 #include "cli/PortChoice.h"
 #include "link/LinkTexts.h"
 #include "serial/AfUtils.h"
-
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -36,17 +35,17 @@ TEST(CtlSerialError, AnErrorReportedDuringTheWritePassLeavesTheRunToFinish) {
   cli::DeviceSession session(image, view, 1, nullptr, folder.path("Sicherungen"));
 
   // As the event thread would report a failed write, once the write pass runs.
-  QTimer watch;
   bool reported = false;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
+  const auto watch = cli::mainLoop().startTimer(std::chrono::milliseconds(1), true, [&] {
     const TransferState& state = session.link().state();
     if (!reported && state.ProgramMode && !state.ReadMode && state.BytePos >= 30) {
       reported = true;
       ShowStandardError("Schreibfehler");
     }
   });
-  watch.start(1);
-  ASSERT_TRUE(session.program());
+  const bool finished = session.program();
+  cli::mainLoop().stopTimer(watch);  // before the state it looks at goes
+  ASSERT_TRUE(finished);
   ::unsetenv("LK24_COM1");
 
   EXPECT_TRUE(reported);

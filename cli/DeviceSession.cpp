@@ -2,6 +2,7 @@
 
 #include "cli/CommandView.h"
 #include "cli/InterruptWatch.h"
+#include "cli/LinkTextEdge.h"
 #include "cli/LoopLinkTimer.h"
 #include "cli/MainLoop.h"
 #include "cli/Output.h"
@@ -16,24 +17,24 @@ namespace {
 // The window's backup folder, remembering the file it wrote for the report.
 class RecordingBackupStore final : public BackupStore {
  public:
-  RecordingBackupStore(const QString& folder, QString& written)
-      : folder_(FolderBackupStore::intoFolder(folder.toLocal8Bit().toStdString())), written_(written) {}
+  RecordingBackupStore(const std::string& folder, std::string& written)
+      : folder_(FolderBackupStore::intoFolder(folder)), written_(written) {}
 
   BackupResult store(const DeviceBackup& backup) override {
     BackupResult result = folder_.store(backup);
-    if (result.saved) written_ = result.path;
+    if (result.saved) written_ = utf8(result.path);
     return result;
   }
 
  private:
   FolderBackupStore folder_;
-  QString& written_;
+  std::string& written_;
 };
 
 }  // namespace
 
 DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber,
-                             const InterruptWatch* interrupts, const QString& backupFolder)
+                             const InterruptWatch* interrupts, const std::string& backupFolder)
     : interrupts_(interrupts),
       line_(port_),
       link_(image, view, line_, std::make_unique<LoopLinkTimer>(mainLoop()),
@@ -42,7 +43,7 @@ DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_
   link_.setBackupStore(std::make_unique<RecordingBackupStore>(backupFolder, backupFile_));
   // What would reach the window's error box ends the transfer here instead.
   SetStandardErrorDisplay([this](const std::string& message) {
-    if (escapedError_.isEmpty()) escapedError_ = QString::fromStdString(message);
+    if (escapedError_.empty()) escapedError_ = message;
   });
 }
 
@@ -88,8 +89,8 @@ bool DeviceSession::waitForEnd() {
       }
       if (!acknowledged) {
         acknowledged = true;
-        printErr(QStringLiteral("lk24ctl: Abbruch nach dem Schreiben und Prüfen des Geräts (Signal %1)")
-                     .arg(interrupts_->signalNumber()));
+        printErr("lk24ctl: Abbruch nach dem Schreiben und Prüfen des Geräts (Signal " +
+                 std::to_string(interrupts_->signalNumber()) + ")");
       }
     }
     // The link's state and the interrupt flag change only in what the loop runs.

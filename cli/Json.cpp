@@ -1,52 +1,18 @@
 #include "cli/Json.h"
 
+#include "cli/Text.h"
+
 namespace lk24::cli::json {
 
 namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
 
-// Length of the well-formed UTF-8 sequence at text[i], or 0 when it is not
-// one (a stray byte, a cut sequence, an overlong form or a surrogate).
-std::size_t sequenceLength(const std::string& text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length = 0;
-  unsigned char low = 0x80;
-  unsigned char high = 0xBF;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    if (lead == 0xE0) low = 0xA0;
-    if (lead == 0xED) high = 0x9F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    if (lead == 0xF0) low = 0x90;
-    if (lead == 0xF4) high = 0x8F;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  if (byte(i + 1) < low || byte(i + 1) > high) return 0;
-  for (std::size_t k = 2; k < length; ++k) {
-    if (byte(i + k) < 0x80 || byte(i + k) > 0xBF) return 0;
-  }
-  return length;
-}
-
+// Everything but '"', '\' and control characters goes out as it is, in UTF-8.
 void writeString(const std::string& text, std::string& out) {
   out += '"';
-  for (std::size_t i = 0; i < text.size();) {
-    const auto c = static_cast<unsigned char>(text[i]);
-    if (c >= 0x80) {
-      // Bytes that are no UTF-8 become U+FFFD, as in every text the tool shows.
-      const std::size_t length = sequenceLength(text, i);
-      out += length ? text.substr(i, length) : std::string("\xEF\xBF\xBD");
-      i += length ? length : 1;
-      continue;
-    }
-    ++i;
+  for (const char byte : validUtf8(text)) {
+    const auto c = static_cast<unsigned char>(byte);
     switch (c) {
       case '"': out += "\\\""; break;
       case '\\': out += "\\\\"; break;

@@ -16,7 +16,7 @@ namespace {
 class ByteAsker {
  public:
   explicit ByteAsker(AfComPortLine& line) : line_(line) {
-    line_.setDataHandler([this](QObject*, std::int32_t count) {
+    line_.setDataHandler([this](auto* /*sender*/, std::int32_t count) {
       if (count > 0 && !answer_) answer_ = line_.ReadChar();
     });
   }

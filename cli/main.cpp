@@ -11,11 +11,12 @@
 #include "cli/ReportPdfWriter.h"
 #endif
 
-#include <QStringList>
+#include <string>
+#include <vector>
 
 namespace {
 
-int run(const QStringList& args) {
+int run(const std::vector<std::string>& args) {
   using namespace lk24::cli;
   const ParsedArguments parsed = parseArguments(args);
   if (!parsed.arguments) {
@@ -25,11 +26,11 @@ int run(const QStringList& args) {
       usage.command = parsed.commandName;
       usage.status = ExitStatus::Usage;
       usage.message = parsed.error;
-      printOut(QString::fromUtf8(toJson(usage)));
+      printOut(toJson(usage));
     }
-    printErr(QStringLiteral("lk24ctl: ") + parsed.error);
-    printErr(parsed.commandName.isEmpty() ? QStringLiteral("\"lk24ctl --help\" zeigt den Aufruf.")
-                                          : QStringLiteral("\"lk24ctl help %1\" zeigt den Aufruf.").arg(parsed.commandName));
+    printErr("lk24ctl: " + parsed.error);
+    printErr(parsed.commandName.empty() ? "\"lk24ctl --help\" zeigt den Aufruf."
+                                        : "\"lk24ctl help " + parsed.commandName + "\" zeigt den Aufruf.");
     return code(ExitStatus::Usage);
   }
   InterruptWatch interrupts(mainLoop());
@@ -42,9 +43,7 @@ int main(int argc, char** argv) {
 #ifdef LK24_WITH_REPORT
   lk24::cli::installReportPdfWriter();
 #endif
-  QStringList args;
-  for (int i = 1; i < argc; ++i) args << QString::fromLocal8Bit(argv[i]);
-  const int status = run(args);
+  const int status = run(std::vector<std::string>(argv + 1, argv + argc));
   lk24::cli::endMainLoop();
   return status;
 }

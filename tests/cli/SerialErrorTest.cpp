@@ -7,6 +7,7 @@
 #include "cli/CommandView.h"
 #include "cli/DeviceSession.h"
 #include "cli/Inputs.h"
+#include "cli/LinkTextEdge.h"
 #include "cli/MainLoop.h"
 #include "cli/Outcome.h"
 #include "cli/PortChoice.h"
@@ -27,12 +28,12 @@ TEST(CtlSerialError, AnErrorReportedDuringTheWritePassLeavesTheRunToFinish) {
   auto device = startedDevice();
   ::setenv("LK24_COM1", device->slavePath().c_str(), 1);
   ConfigImage image;
-  QString error;
-  const auto tables = cli::loadTemplate(folder.path("LK24.ini"), image, &error);
-  ASSERT_TRUE(tables) << error.toStdString();
+  std::string error;
+  const auto tables = cli::loadTemplate(folder.file("LK24.ini"), image, &error);
+  ASSERT_TRUE(tables) << error;
   image.DeviceImage = device->eeprom();
   cli::CommandView view(image, nullptr);
-  cli::DeviceSession session(image, view, 1, nullptr, folder.path("Sicherungen"));
+  cli::DeviceSession session(image, view, 1, nullptr, folder.file("Sicherungen"));
 
   // As the event thread would report a failed write, once the write pass runs.
   bool reported = false;
@@ -49,8 +50,8 @@ TEST(CtlSerialError, AnErrorReportedDuringTheWritePassLeavesTheRunToFinish) {
   ::unsetenv("LK24_COM1");
 
   EXPECT_TRUE(reported);
-  EXPECT_EQ(session.escapedError(), QStringLiteral("Schreibfehler"));
-  EXPECT_TRUE(view.logged(linktext::programDone()));
+  EXPECT_EQ(session.escapedError(), "Schreibfehler");
+  EXPECT_TRUE(view.logged(cli::utf8(linktext::programDone())));
   EXPECT_EQ(cli::programOutcome(view, session), cli::ExitStatus::Success);
   EXPECT_EQ(device->stats().commands, 256 + 8 + 248 + 256);  // every pass to its end
 }

@@ -359,7 +359,10 @@ std::string usageText() {
   for (const CommandRow& row : kCommands) {
     text += "  " + padded(row.name, -8) + " " + row.summary + "\n";
   }
-  text += "\n" + optionLines(all | bit(VersionOption)) + "\n" + kExitStatusText;
+  text += '\n';
+  text += optionLines(all | bit(VersionOption));
+  text += '\n';
+  text += kExitStatusText;
   return text;
 }
 

@@ -39,7 +39,7 @@ void writeString(const std::string& text, std::string& out) {
 void Value::write(std::string& out) const {
   struct Writer {
     std::string& out;
-    void operator()(std::nullptr_t) const { out += "null"; }
+    void operator()(std::monostate) const { out += "null"; }
     void operator()(bool value) const { out += value ? "true" : "false"; }
     void operator()(std::int64_t value) const { out += std::to_string(value); }
     void operator()(const std::string& text) const { writeString(text, out); }

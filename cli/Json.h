@@ -33,7 +33,7 @@ class Value {
   void write(std::string& out) const;
 
  private:
-  std::variant<std::nullptr_t, bool, std::int64_t, std::string, Array, Object> data_;
+  std::variant<std::monostate, bool, std::int64_t, std::string, Array, Object> data_;
 };
 
 // null for an empty text, else the text.

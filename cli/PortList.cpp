@@ -52,11 +52,13 @@ namespace {
 json::Array toArray(const std::vector<PortEntry>& entries) {
   json::Array array;
   for (const PortEntry& e : entries) {
-    array.push_back(json::Object{{"name", e.name},
-                                 {"device", json::orNull(e.device)},
-                                 {"description", e.description},
-                                 {"state", e.state},
-                                 {"availability", e.availability}});
+    json::Object entry;
+    entry["name"] = e.name;
+    entry["device"] = json::orNull(e.device);
+    entry["description"] = e.description;
+    entry["state"] = e.state;
+    entry["availability"] = e.availability;
+    array.emplace_back(std::move(entry));
   }
   return array;
 }

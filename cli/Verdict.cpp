@@ -19,7 +19,11 @@ bool colourWanted() {
 }
 
 // Single quotes keep every character but the quote itself.
-std::string shellQuoted(const std::string& text) { return "'" + replaced(text, "'", "'\\''") + "'"; }
+std::string shellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  quoted += replaced(text, "'", "'\\''");
+  return quoted + "'";
+}
 
 // Writing began only after the backup was kept; a run that then failed
 // left the device with part of the new image.
@@ -32,7 +36,7 @@ bool passed(const Report& report) { return report.exitCode() == 0; }
 std::string deviceName(const Report& report) {
   if (!report.device) return "unbekanntes Gerät";
   std::string name = typeName(*report.device);
-  if (report.device->serialNumber >= 0) name += " " + zeroPadded(report.device->serialNumber, 5);
+  if (report.device->serialNumber >= 0) name += ' ' + zeroPadded(report.device->serialNumber, 5);
   return name;
 }
 

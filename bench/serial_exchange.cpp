@@ -85,7 +85,7 @@ double ThroughComponent() {
   MakeRaw(pty.master);
   setenv("LK24_COM9", pty.slave.c_str(), 1);
   TAfComPort port;
-  port.setObjectName("RS232");
+  port.setName("RS232");
   port.setBaudRate(br19200);
   port.setComNumber(9);
   port.setEventThreadPriority(tpTimeCritical);

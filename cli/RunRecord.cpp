@@ -19,8 +19,8 @@ namespace lk24::cli {
 
 namespace {
 
-const std::vector<std::string> kHeader = {"time",   "station", "port",        "command", "type",
-                                          "serial", "firmware", "file",       "sha256",  "result",
+const std::vector<std::string> kHeader = {"time",     "station", "port",   "command",     "type",
+                                          "serial",   "firmware", "file",  "sha256",      "result",
                                           "exit_status", "backup", "seconds"};
 
 std::string localTimeWithOffset() {

@@ -11,6 +11,7 @@
 #include "ui/MessageLog.h"
 #include "ui/ModalDialog.h"
 #include "ui/PieGauge.h"
+#include "ui/QtMainThreadWaker.h"
 #include "ui/SettingsView.h"
 #include "ui/StatusPanels.h"
 #include "ui/SystemBeep.h"
@@ -117,6 +118,9 @@ TForm1::TForm1(QWidget* parent)
   SaveDialog1.setFileName(QStringLiteral("default.lk2"));
   ReportDialog1.setDefaultExt(QStringLiteral("pdf"));
 
+  // The port's events reach this thread through Qt's loop (already so when
+  // the program set it up at start).
+  InstallQtMainThreadWaker();
   port_ = std::make_unique<TAfComPort>();
   RS232 = port_.get();
   RS232->setName("RS232");

@@ -2,6 +2,7 @@
 // template while it is created), the two secondary windows, the event loop.
 
 #include "ui/ErrorReportingApplication.h"
+#include "ui/QtMainThreadWaker.h"
 #include "ui/QtTranslations.h"
 #include "ui/SessionEndWatch.h"
 #include "ui/UHilfe.h"
@@ -12,6 +13,8 @@
 
 int main(int argc, char** argv) {
   lk24::ErrorReportingApplication app(argc, argv);
+  // The serial port hands its events to this thread through the event loop.
+  lk24::InstallQtMainThreadWaker();
   // The name the desktop shows for the program; unlike a display name it is
   // not appended to the window's caption.
   QApplication::setApplicationName(QStringLiteral("LK24 -config-"));

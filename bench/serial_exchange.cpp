@@ -3,6 +3,7 @@
 // kind of terminal. Prints microseconds per exchange for both (medians of the
 // runs, and the best run) and the ratio.
 //   bench_serial_exchange [runs]
+#include "ui/QtMainThreadWaker.h"
 #include "serial/AfComPort.h"
 
 #include <QCoreApplication>
@@ -84,7 +85,7 @@ double ThroughComponent() {
   MakeRaw(pty.master);
   setenv("LK24_COM9", pty.slave.c_str(), 1);
   TAfComPort port;
-  port.setObjectName("RS232");
+  port.setName("RS232");
   port.setBaudRate(br19200);
   port.setComNumber(9);
   port.setEventThreadPriority(tpTimeCritical);
@@ -92,7 +93,7 @@ double ThroughComponent() {
   int answers = 0;
   Clock::time_point end;
   // As the main window's receive handler: purge, read one byte, send the next.
-  port.OnDataRecived = [&](QObject*, std::int32_t count) {
+  port.OnDataRecived = [&](TAfCustomSerialPort*, std::int32_t count) {
     if (count == 0) return;
     port.PurgeTx();
     const std::uint8_t byte = port.ReadChar();
@@ -122,6 +123,7 @@ double Median(std::vector<double> values) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  lk24::InstallQtMainThreadWaker();
   const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : kRounds;
   // The two loops alternate, so that a busy machine weighs on both alike.
   std::vector<double> bare;

@@ -16,6 +16,7 @@
 // answers, 12 ms with 150 ms of jitter) is run again, up to --attempts times
 // in all, and listed: no code keeps those windows on a machine that stops it.
 
+#include "ui/QtMainThreadWaker.h"
 #include "bench/SoakRun.h"
 #include "bench/SoakWindowRun.h"
 
@@ -103,6 +104,7 @@ int main(int argc, char** argv) {
   // The window runs need no screen.
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  lk24::InstallQtMainThreadWaker();
   QApplication::setQuitOnLastWindowClosed(false);
   // Qt's pixmap cache fills up to its 10 MB limit as windows come and go: a
   // cache, not growth. Kept off, the memory figure shows what really grows.

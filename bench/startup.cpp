@@ -3,6 +3,7 @@
 // while idle with the port closed and while a port is open and quiet.
 //   bench_startup [runs]    (runs each start-up in a fresh child process)
 
+#include "ui/QtMainThreadWaker.h"
 #include "serial/AfComPort.h"
 #include "ui/ULK24.h"
 
@@ -65,6 +66,7 @@ struct StartupFigures {
 
 StartupFigures measureOnce(const Clock::time_point entry, int argc, char** argv) {
   QApplication app(argc, argv);
+  lk24::InstallQtMainThreadWaker();
   QTemporaryDir dir;
   QFile::copy(QStringLiteral(LK24_SOURCE_DIR "/templates/LK24.ini"), dir.filePath(QStringLiteral("LK24.ini")));
   QDir::setCurrent(dir.path());

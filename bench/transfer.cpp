@@ -4,6 +4,7 @@
 //
 //   bench_transfer [runs]      (default 5 per case)
 
+#include "ui/QtMainThreadWaker.h"
 #include "link/AfComPortLine.h"
 #include "link/DeviceLink.h"
 #include "link/FolderBackupStore.h"
@@ -157,6 +158,7 @@ bool runCase(const Case& c, int runs) {
 
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
+  lk24::InstallQtMainThreadWaker();
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
   std::printf("LK24 transfer benchmark, %d runs per case; wire limit = bytes x 10 bits / 19200 baud\n", runs);
   bool ok = true;

@@ -6,6 +6,7 @@
 //   bench_window_read [runs]      (default 7 per case)
 //   bench_window_read --profile N (only N window reads at zero latency, for a profiler)
 
+#include "ui/QtMainThreadWaker.h"
 #include "link/DeviceLink.h"
 #include "link/LinkTexts.h"
 #include "tools/devsim/DeviceSimulator.h"
@@ -161,6 +162,7 @@ bool runCase(const char* name, int baud, double target, int runs, bool windowOnl
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  lk24::InstallQtMainThreadWaker();
   const bool profile = argc > 2 && std::string(argv[1]) == "--profile";
   const int runs = argc > 1 ? std::max(1, std::atoi(argv[profile ? 2 : 1])) : 7;
 

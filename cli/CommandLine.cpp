@@ -1,10 +1,11 @@
 #include "cli/CommandLine.h"
 
-#include <QRegularExpression>
+#include "cli/Text.h"
 
 #include <getopt.h>
 
 #include <array>
+#include <charconv>
 #include <string>
 #include <vector>
 
@@ -105,9 +106,9 @@ constexpr std::array kCommands = {
                "schreibt den Bericht einer Datei oder des Geräts als PDF zum Drucken", 1},
 };
 
-const CommandRow* findCommand(const QString& name) {
+const CommandRow* findCommand(const std::string& name) {
   for (const CommandRow& row : kCommands) {
-    if (name == QLatin1String(row.name)) return &row;
+    if (name == row.name) return &row;
   }
   return nullptr;
 }
@@ -119,29 +120,29 @@ const OptionRow* findOption(int id) {
   return nullptr;
 }
 
-QString optionName(const OptionRow& row) { return QStringLiteral("--") + QLatin1String(row.longName); }
+std::string optionName(const OptionRow& row) { return std::string("--") + row.longName; }
 
-QString synopsis(const CommandRow& row) {
-  QString line = QStringLiteral("lk24ctl ") + QLatin1String(row.name);
-  if (row.needsPort) line += QStringLiteral(" --port PORT");
-  if (row.needsOutput) line += QStringLiteral(" --output FILE");
-  line += QStringLiteral(" [OPTIONEN]");
-  if (row.file) line += QLatin1Char(' ') + QLatin1String(row.file);
+std::string synopsis(const CommandRow& row) {
+  std::string line = std::string("lk24ctl ") + row.name;
+  if (row.needsPort) line += " --port PORT";
+  if (row.needsOutput) line += " --output FILE";
+  line += " [OPTIONEN]";
+  if (row.file) line += std::string(" ") + row.file;
   // The device stands in for the last file.
-  if (row.images == 1) line += QStringLiteral(" | --port PORT");
-  if (row.images == 2) line += QStringLiteral(" | A --port PORT");
+  if (row.images == 1) line += " | --port PORT";
+  if (row.images == 2) line += " | A --port PORT";
   return line;
 }
 
-QString optionLines(unsigned options) {
-  QString text;
+std::string optionLines(unsigned options) {
+  std::string text;
   for (std::size_t i = 0; i < kOptions.size(); ++i) {
     if (!(options & (1u << i))) continue;
     const OptionRow& row = kOptions[i];
-    QString left = row.id < 256 ? QStringLiteral("-%1, ").arg(QChar(row.id)) : QStringLiteral("    ");
+    std::string left = row.id < 256 ? std::string("-") + char(row.id) + ", " : std::string("    ");
     left += optionName(row);
-    if (row.argument) left += QLatin1Char(' ') + QLatin1String(row.argument);
-    text += QStringLiteral("  %1 %2\n").arg(left, -26).arg(QString::fromUtf8(row.help));
+    if (row.argument) left += std::string(" ") + row.argument;
+    text += "  " + padded(left, -26) + " " + row.help + "\n";
   }
   return text;
 }
@@ -156,15 +157,15 @@ const char* const kExitStatusText =
 struct Collected {
   Arguments result;
   unsigned seen = 0;
-  QString countText;
-  QString typeText;
-  QStringList positionals;
+  std::string countText;
+  std::string typeText;
+  std::vector<std::string> positionals;
 };
 
 // getopt_long over args; an error names the argument at fault.
-QString collect(const QStringList& args, Collected& c) {
+std::string collect(const std::vector<std::string>& args, Collected& c) {
   std::vector<std::string> storage{"lk24ctl"};
-  for (const QString& arg : args) storage.push_back(arg.toLocal8Bit().toStdString());
+  storage.insert(storage.end(), args.begin(), args.end());
   std::vector<char*> argv;
   for (std::string& s : storage) argv.push_back(s.data());
   argv.push_back(nullptr);
@@ -179,22 +180,22 @@ QString collect(const QStringList& args, Collected& c) {
   opterr = 0;
   int id = 0;
   while ((id = ::getopt_long(argc, argv.data(), ":p:o:qh", longOptions.data(), nullptr)) != -1) {
-    const QString typed = QString::fromLocal8Bit(argv[optind - 1]);
+    const std::string typed = argv[optind - 1];
     if (id == ':') {
       const OptionRow* row = findOption(optopt);
-      return QStringLiteral("der Option \"%1\" fehlt ihr Wert").arg(row ? optionName(*row) : typed);
+      return "der Option \"" + (row ? optionName(*row) : typed) + "\" fehlt ihr Wert";
     }
     const OptionRow* row = findOption(id);
     if (id == '?' || !row) {
       const OptionRow* known = findOption(optopt);
-      if (known && !known->argument) return QStringLiteral("die Option \"%1\" nimmt keinen Wert").arg(optionName(*known));
-      return QStringLiteral("unbekannte Option \"%1\"").arg(typed.section(QLatin1Char('='), 0, 0));
+      if (known && !known->argument) return "die Option \"" + optionName(*known) + "\" nimmt keinen Wert";
+      return "unbekannte Option \"" + beforeFirst(typed, '=') + "\"";
     }
     const unsigned mask = bit(row->id);
-    if (c.seen & mask) return QStringLiteral("die Option \"%1\" ist doppelt angegeben").arg(optionName(*row));
+    if (c.seen & mask) return "die Option \"" + optionName(*row) + "\" ist doppelt angegeben";
     c.seen |= mask;
-    const QString value = optarg ? QString::fromLocal8Bit(optarg) : QString();
-    if (row->argument && value.isEmpty()) return QStringLiteral("der Option \"%1\" fehlt ihr Wert").arg(optionName(*row));
+    const std::string value = optarg ? optarg : "";
+    if (row->argument && value.empty()) return "der Option \"" + optionName(*row) + "\" fehlt ihr Wert";
     Arguments& r = c.result;
     switch (row->id) {
       case Port: r.port = value; break;
@@ -213,83 +214,106 @@ QString collect(const QStringList& args, Collected& c) {
       case VersionOption: break;
     }
   }
-  for (int i = optind; i < argc; ++i) c.positionals << QString::fromLocal8Bit(argv[i]);
+  for (int i = optind; i < argc; ++i) c.positionals.push_back(argv[i]);
   return {};
 }
 
+// A whole number, with white space around it and a sign allowed.
+std::optional<int> wholeNumber(const std::string& text) {
+  std::string digits = trimmed(text);
+  if (!digits.empty() && digits.front() == '+') digits.erase(0, 1);
+  int value = 0;
+  const char* end = digits.data() + digits.size();
+  const auto [stop, failure] = std::from_chars(digits.data(), end, value);
+  if (digits.empty() || failure != std::errc() || stop != end) return std::nullopt;
+  return value;
+}
+
+// Lower case for ASCII and the Latin-1 capitals ("EMPFÄNGER").
+std::string lowerCase(std::string text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto& c = reinterpret_cast<unsigned char&>(text[i]);
+    if (c >= 'A' && c <= 'Z') c += 'a' - 'A';
+    if (c == 0xC3 && i + 1 < text.size()) {
+      auto& next = reinterpret_cast<unsigned char&>(text[++i]);
+      if (next >= 0x80 && next <= 0x9E && next != 0x97) next += 0x20;
+    }
+  }
+  return text;
+}
+
 // The command's needs and the values' forms.
-QString judge(const CommandRow& command, Collected& c) {
+std::string judge(const CommandRow& command, Collected& c) {
   Arguments& r = c.result;
-  const QString name = QLatin1String(command.name);
+  const std::string name = command.name;
   for (std::size_t i = 0; i < kOptions.size(); ++i) {
     if ((c.seen & (1u << i)) && !(command.options & (1u << i))) {
-      return name + QStringLiteral(": %1 ist hier nicht möglich").arg(optionName(kOptions[i]));
+      return name + ": " + optionName(kOptions[i]) + " ist hier nicht möglich";
     }
   }
-  if (command.needsPort && r.port.isEmpty()) return name + QStringLiteral(": --port fehlt");
-  if (!r.port.isEmpty() && comNumberOf(r.port) == 0 && !isDevicePath(r.port)) {
-    return QStringLiteral("Port \"%1\": COM1 bis COM4 oder der Pfad eines Geräts").arg(r.port);
+  if (command.needsPort && r.port.empty()) return name + ": --port fehlt";
+  if (!r.port.empty() && comNumberOf(r.port) == 0 && !isDevicePath(r.port)) {
+    return "Port \"" + r.port + "\": COM1 bis COM4 oder der Pfad eines Geräts";
   }
-  if (command.needsOutput && r.output.isEmpty()) return name + QStringLiteral(": --output fehlt");
+  if (command.needsOutput && r.output.empty()) return name + ": --output fehlt";
   if (!r.each && (c.seen & (bit(Count) | bit(StopOnFailure)))) {
-    return name + QStringLiteral(": --count und --stop-on-failure nur mit --each");
+    return name + ": --count und --stop-on-failure nur mit --each";
   }
   if (c.seen & bit(Count)) {
-    bool ok = false;
-    r.count = c.countText.toInt(&ok);
-    if (!ok || r.count < 1) return QStringLiteral("--count \"%1\": eine Zahl ab 1").arg(c.countText);
+    const std::optional<int> count = wholeNumber(c.countText);
+    r.count = count.value_or(0);
+    if (!count || r.count < 1) return "--count \"" + c.countText + "\": eine Zahl ab 1";
   }
   if (c.seen & bit(ExpectType)) {
-    const QString type = c.typeText.toLower();
-    if (type == QLatin1String("sender")) {
+    const std::string type = lowerCase(c.typeText);
+    if (type == "sender") {
       r.expectType = ExpectedType::Transmitter;
-    } else if (type == QLatin1String("empfaenger") || type == QStringLiteral("empfänger")) {
+    } else if (type == "empfaenger" || type == "empfänger") {
       r.expectType = ExpectedType::Receiver;
     } else {
-      return QStringLiteral("--expect-type \"%1\": sender oder empfaenger").arg(c.typeText);
+      return "--expect-type \"" + c.typeText + "\": sender oder empfaenger";
     }
   }
-  const QStringList files = c.positionals.mid(1);
+  const std::vector<std::string> files(c.positionals.begin() + std::min<std::size_t>(1, c.positionals.size()),
+                                       c.positionals.end());
   if (command.images > 0) {
-    if (files.size() + (r.port.isEmpty() ? 0 : 1) != command.images) {
-      return name + (command.images == 1 ? QStringLiteral(": eine Datei oder --port")
-                                         : QStringLiteral(": zwei Dateien, oder eine Datei und --port"));
+    if (static_cast<int>(files.size()) + (r.port.empty() ? 0 : 1) != command.images) {
+      return name + (command.images == 1 ? ": eine Datei oder --port" : ": zwei Dateien, oder eine Datei und --port");
     }
     r.files = files;
     return {};
   }
   if (command.file && files.size() != 1) {
-    return name + (files.isEmpty() ? QStringLiteral(": die Datei fehlt") : QStringLiteral(": nur eine Datei möglich"));
+    return name + (files.empty() ? ": die Datei fehlt" : ": nur eine Datei möglich");
   }
-  if (!command.file && !files.isEmpty()) return name + QStringLiteral(": unerwartetes Argument \"%1\"").arg(files.first());
-  if (command.file) r.file = files.first();
+  if (!command.file && !files.empty()) return name + ": unerwartetes Argument \"" + files.front() + "\"";
+  if (command.file) r.file = files.front();
   return {};
 }
 
 }  // namespace
 
-int comNumberOf(const QString& port) {
-  static const QRegularExpression com(QStringLiteral("^COM([1-4])$"), QRegularExpression::CaseInsensitiveOption);
-  const QRegularExpressionMatch match = com.match(port);
-  return match.hasMatch() ? match.captured(1).toInt() : 0;
+int comNumberOf(const std::string& port) {
+  if (port.size() != 4 || lowerCase(port.substr(0, 3)) != "com" || port[3] < '1' || port[3] > '4') return 0;
+  return port[3] - '0';
 }
 
-bool isDevicePath(const QString& port) { return port.contains(QLatin1Char('/')); }
+bool isDevicePath(const std::string& port) { return port.find('/') != std::string::npos; }
 
-ParsedArguments parseArguments(const QStringList& args) {
+ParsedArguments parseArguments(const std::vector<std::string>& args) {
   Collected c;
   ParsedArguments parsed;
   // An error is a JSON document when --json was asked for, wherever it stood.
-  for (const QString& arg : args) {
-    if (arg == QLatin1String("--")) break;
-    if (arg == QLatin1String("--json")) parsed.json = true;
+  for (const std::string& arg : args) {
+    if (arg == "--") break;
+    if (arg == "--json") parsed.json = true;
   }
-  auto failure = [&](const QString& error) {
+  auto failure = [&](const std::string& error) {
     parsed.error = error;
     return parsed;
   };
-  if (const QString error = collect(args, c); !error.isEmpty()) {
-    if (!c.positionals.isEmpty() && findCommand(c.positionals.first())) parsed.commandName = c.positionals.first();
+  if (const std::string error = collect(args, c); !error.empty()) {
+    if (!c.positionals.empty() && findCommand(c.positionals.front())) parsed.commandName = c.positionals.front();
     return failure(error);
   }
   Arguments& r = c.result;
@@ -298,56 +322,59 @@ ParsedArguments parseArguments(const QStringList& args) {
     parsed.arguments = r;
     return parsed;
   }
-  const QString first = c.positionals.value(0);
-  if (first == QLatin1String("help") || (c.seen & bit(HelpOption))) {
+  const auto positional = [&](std::size_t i) { return i < c.positionals.size() ? c.positionals[i] : std::string(); };
+  const std::string first = positional(0);
+  if (first == "help" || (c.seen & bit(HelpOption))) {
     r.command = Command::Help;
-    r.helpTopic = first == QLatin1String("help") ? c.positionals.value(1) : first;
-    if (!r.helpTopic.isEmpty() && !findCommand(r.helpTopic)) {
-      return failure(QStringLiteral("unbekannter Befehl \"%1\"").arg(r.helpTopic));
+    r.helpTopic = first == "help" ? positional(1) : first;
+    if (!r.helpTopic.empty() && !findCommand(r.helpTopic)) {
+      return failure("unbekannter Befehl \"" + r.helpTopic + "\"");
     }
     parsed.arguments = r;
     return parsed;
   }
-  if (first.isEmpty()) return failure(QStringLiteral("kein Befehl angegeben"));
+  if (first.empty()) return failure("kein Befehl angegeben");
   const CommandRow* command = findCommand(first);
-  if (!command) return failure(QStringLiteral("unbekannter Befehl \"%1\"").arg(first));
+  if (!command) return failure("unbekannter Befehl \"" + first + "\"");
   parsed.commandName = first;
   r.command = command->command;
   r.commandName = first;
-  if (const QString error = judge(*command, c); !error.isEmpty()) return failure(error);
+  if (const std::string error = judge(*command, c); !error.empty()) return failure(error);
   parsed.arguments = r;
   return parsed;
 }
 
-QString usageText() {
-  QString text = QStringLiteral("Aufruf:\n");
+std::string usageText() {
+  std::string text = "Aufruf:\n";
   unsigned all = 0;
   for (const CommandRow& row : kCommands) {
-    text += QStringLiteral("  ") + synopsis(row) + QLatin1Char('\n');
+    text += "  " + synopsis(row) + "\n";
     all |= row.options;
   }
-  text += QStringLiteral(
+  text +=
       "  lk24ctl help BEFEHL\n"
       "\n"
       "Liest, programmiert und prüft LK24-Geräte über die serielle Schnittstelle,\n"
-      "mit demselben Ablauf wie das Fenster.\n\n");
+      "mit demselben Ablauf wie das Fenster.\n\n";
   for (const CommandRow& row : kCommands) {
-    text += QStringLiteral("  %1 %2\n").arg(QLatin1String(row.name), -8).arg(QString::fromUtf8(row.summary));
+    text += "  " + padded(row.name, -8) + " " + row.summary + "\n";
   }
-  text += QLatin1Char('\n') + optionLines(all | bit(VersionOption)) + QLatin1Char('\n') +
-          QString::fromUtf8(kExitStatusText);
+  text += '\n';
+  text += optionLines(all | bit(VersionOption));
+  text += '\n';
+  text += kExitStatusText;
   return text;
 }
 
-QString commandHelp(const QString& name) {
+std::string commandHelp(const std::string& name) {
   const CommandRow* row = findCommand(name);
   if (!row) return usageText();
-  return QStringLiteral("Aufruf: ") + synopsis(*row) + QStringLiteral("\n\n") + QString::fromUtf8(row->summary) +
-         QStringLiteral(".\n\n") + optionLines(row->options) + QLatin1Char('\n') + QString::fromUtf8(kExitStatusText);
+  return "Aufruf: " + synopsis(*row) + "\n\n" + row->summary + ".\n\n" + optionLines(row->options) + "\n" +
+         kExitStatusText;
 }
 
-QString toolVersion() { return QStringLiteral(LK24_VERSION); }
+std::string toolVersion() { return LK24_VERSION; }
 
-QString versionText() { return QStringLiteral("lk24ctl %1 (LK24 -config-)\n").arg(toolVersion()); }
+std::string versionText() { return "lk24ctl " + toolVersion() + " (LK24 -config-)\n"; }
 
 }  // namespace lk24::cli

@@ -3,10 +3,9 @@
 // (English names, as command lines have them) and at most one file. Every
 // option may be given once; the commands' table says which each one takes.
 
-#include <QString>
-#include <QStringList>
-
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace lk24::cli {
 
@@ -17,45 +16,45 @@ enum class ExpectedType { Any, Transmitter, Receiver };
 
 struct Arguments {
   Command command = Command::Help;
-  QString commandName;                             // as typed; "help" and its topic for Help
-  QString helpTopic;                               // help COMMAND, COMMAND --help: that command
-  QString port;                                    // --port, -p: COM1..COM4 or a device path
-  QString output;                                  // --output, -o (read)
-  QString templatePath = QStringLiteral("LK24.ini");  // --template
+  std::string commandName;                     // as typed; "help" and its topic for Help
+  std::string helpTopic;                       // help COMMAND, COMMAND --help: that command
+  std::string port;                            // --port, -p: COM1..COM4 or a device path
+  std::string output;                          // --output, -o (read)
+  std::string templatePath = "LK24.ini";       // --template
   bool templateGiven = false;
-  bool json = false;                               // --json
-  bool quiet = false;                              // --quiet, -q
-  bool each = false;                               // --each (program)
-  QString record;                                  // --record FILE
-  QString backupDir;                               // --backup-dir DIR
-  ExpectedType expectType = ExpectedType::Any;     // --expect-type
-  int count = 0;                                   // --count N; 0: until interrupted
-  bool stopOnFailure = false;                      // --stop-on-failure
-  bool force = false;                              // --force (read): replace an existing file
-  QString file;                                    // FILE (program, verify), BACKUP (restore)
-  QStringList files;                               // FILEs (show, diff, report), in their order
+  bool json = false;                           // --json
+  bool quiet = false;                          // --quiet, -q
+  bool each = false;                           // --each (program)
+  std::string record;                          // --record FILE
+  std::string backupDir;                       // --backup-dir DIR
+  ExpectedType expectType = ExpectedType::Any; // --expect-type
+  int count = 0;                               // --count N; 0: until interrupted
+  bool stopOnFailure = false;                  // --stop-on-failure
+  bool force = false;                          // --force (read): replace an existing file
+  std::string file;                            // FILE (program, verify), BACKUP (restore)
+  std::vector<std::string> files;              // FILEs (show, diff, report), in their order
 };
 
 struct ParsedArguments {
   std::optional<Arguments> arguments;
-  QString error;        // German, names the offending argument; empty when parsed
-  bool json = false;    // --json was among the arguments, so the error is a JSON document
-  QString commandName;  // the command, when one was recognised before the error
+  std::string error;                           // German, names the offending argument; empty when parsed
+  bool json = false;                           // --json was among the arguments, so the error is a JSON document
+  std::string commandName;                     // the command, when one was recognised before the error
 };
 
 // args without the program name.
-ParsedArguments parseArguments(const QStringList& args);
+ParsedArguments parseArguments(const std::vector<std::string>& args);
 
 // The whole usage, or one command's help; empty for an unknown command.
-QString usageText();
-QString commandHelp(const QString& command);
-QString versionText();
+std::string usageText();
+std::string commandHelp(const std::string& command);
+std::string versionText();
 // The package's version ("1.0").
-QString toolVersion();
+std::string toolVersion();
 
 // The COM number of "COM1".."COM4" (any case), or 0 for anything else.
-int comNumberOf(const QString& port);
+int comNumberOf(const std::string& port);
 // A port given as a path to a device rather than as COMn.
-bool isDevicePath(const QString& port);
+bool isDevicePath(const std::string& port);
 
 }  // namespace lk24::cli

@@ -1,6 +1,7 @@
 #include "cli/CommandView.h"
 
 #include "cli/ProgressLine.h"
+#include "cli/Text.h"
 #include "editor/ImageCorrections.h"
 #include "link/LinkTexts.h"
 
@@ -11,12 +12,12 @@ namespace lk24::cli {
 CommandView::CommandView(ConfigImage& image, ProgressLine* progress, std::function<void(const LogLine&)> echo)
     : image_(image), progress_(progress), echo_(std::move(echo)) {}
 
-bool CommandView::logged(const QString& text) const {
+bool CommandView::logged(const std::string& text) const {
   return std::any_of(log_.begin(), log_.end(), [&](const LogLine& line) { return line.text == text; });
 }
 
-bool CommandView::loggedStartingWith(const QString& prefix) const {
-  return std::any_of(log_.begin(), log_.end(), [&](const LogLine& line) { return line.text.startsWith(prefix); });
+bool CommandView::loggedStartingWith(const std::string& prefix) const {
+  return std::any_of(log_.begin(), log_.end(), [&](const LogLine& line) { return startsWith(line.text, prefix); });
 }
 
 void CommandView::add(LogLine line) {
@@ -25,15 +26,15 @@ void CommandView::add(LogLine line) {
   log_.push_back(std::move(line));
 }
 
-void CommandView::addEntry(const QString& text, bool red) { add({text, red, false}); }
+void CommandView::addEntry(const std::string& text, bool red) { add({text, red, false}); }
 
 void CommandView::showinfo(const std::string& text, LogColour colour, int /*style*/) {
-  add({QString::fromStdString(text), colour == LogColour::Red, false});
+  add({text, colour == LogColour::Red, false});
 }
 
 void CommandView::appendPlainLine(const std::string& text) {
   // The empty line after a recognition only spaces the window's log.
-  if (!text.empty()) add({QString::fromStdString(text), false, true});
+  if (!text.empty()) add({text, false, true});
 }
 
 void CommandView::setProgressPanelVisible(bool visible) {
@@ -44,11 +45,11 @@ void CommandView::setActionText(const std::string& text) {
   // The link names the pass once for every byte it receives in it.
   if (text == linktext::actionRead()) ++readBytes_;
   if (text == linktext::actionVerify()) ++verifyBytes_;
-  pass_ = QString::fromStdString(text);
+  pass_ = text;
 }
 
 void CommandView::setGaugeProgress(int percent) {
-  if (progress_ && !pass_.isEmpty()) progress_->show(pass_, percent);
+  if (progress_ && !pass_.empty()) progress_->show(pass_, percent);
 }
 
 void CommandView::showdata() {

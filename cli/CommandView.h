@@ -3,13 +3,13 @@
 // would show, turns the gauge into a progress line, answers the program
 // question with Yes (the command itself is the user's Yes) and runs the
 // refresh's image corrections where the window refreshes. Main thread only.
+// The one place that takes the link's texts in whatever type LinkView has.
 
 #include "link/LinkView.h"
 #include "model/ConfigImage.h"
 
-#include <QString>
-
 #include <functional>
+#include <string>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,7 +19,7 @@ namespace lk24::cli {
 class ProgressLine;
 
 struct LogLine {
-  QString text;
+  std::string text;
   bool red = false;
   bool plain = false;  // a plain line of the log (device recognition), not an entry
 };
@@ -31,9 +31,8 @@ class CommandView final : public LinkView {
 
   const std::vector<LogLine>& log() const { return log_; }
   // Whether an entry with exactly this text, or starting with it, was logged.
-  bool logged(const QString& text) const;
-  bool logged(const std::string& text) const { return logged(QString::fromStdString(text)); }
-  bool loggedStartingWith(const QString& prefix) const;
+  bool logged(const std::string& text) const;
+  bool loggedStartingWith(const std::string& prefix) const;
   // Whether the read pass of the request (a plain read or a program run's
   // pre-read) received all 256 bytes.
   bool readPassCompleted() const { return readBytes_ >= kImageSize; }
@@ -42,7 +41,7 @@ class CommandView final : public LinkView {
   const std::optional<Table>& readBack() const { return readBack_; }
 
   // Adds a line of the command's own to the log.
-  void addEntry(const QString& text, bool red);
+  void addEntry(const std::string& text, bool red);
 
   void showinfo(const std::string& text, LogColour colour, int style) override;
   void appendPlainLine(const std::string& text) override;
@@ -70,7 +69,7 @@ class CommandView final : public LinkView {
   ProgressLine* progress_;
   std::function<void(const LogLine&)> echo_;
   std::vector<LogLine> log_;
-  QString pass_;
+  std::string pass_;
   int readBytes_ = 0;
   int verifyBytes_ = 0;
   std::optional<Table> readBack_;

@@ -19,13 +19,13 @@
 #include "cli/RestoreRun.h"
 #include "cli/RunRecord.h"
 #include "cli/SettingsCommands.h"
+#include "cli/Stopwatch.h"
+#include "cli/Text.h"
 #include "cli/Verdict.h"
 #include "editor/FieldMap.h"
 #include "link/DeviceIdentity.h"
 #include "model/TemplateFormat.h"
 
-
-#include <QElapsedTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,20 +35,20 @@ namespace lk24::cli {
 
 namespace {
 
-QString commandName(Command command) {
+std::string commandName(Command command) {
   switch (command) {
     case Command::Ports:
-      return QStringLiteral("ports");
+      return "ports";
     case Command::Info:
-      return QStringLiteral("info");
+      return "info";
     case Command::Read:
-      return QStringLiteral("read");
+      return "read";
     case Command::Program:
-      return QStringLiteral("program");
+      return "program";
     case Command::Verify:
-      return QStringLiteral("verify");
+      return "verify";
     case Command::Restore:
-      return QStringLiteral("restore");
+      return "restore";
     default:
       break;
   }
@@ -61,7 +61,7 @@ struct Prepared {
   TemplateTables tables;
   std::optional<Table> file;
   PortChoice port;
-  QString backupFolder;
+  std::string backupFolder;
 };
 
 bool progressWanted(const Arguments& arguments) {
@@ -78,7 +78,6 @@ class CommandRunner {
         view_(prepared_.image, &progress_, echoFunction()) {
     report_.command = commandName(args_.command);
     report_.portGiven = args_.port;
-    clock_.start();
   }
 
   int run() {
@@ -114,15 +113,15 @@ class CommandRunner {
   std::function<void(const LogLine&)> echoFunction() {
     if (args_.quiet) return {};
     return [](const LogLine& line) {
-      if (!line.red) printErr(line.text.trimmed());
+      if (!line.red) printErr(trimmed(line.text));
     };
   }
 
-  void notice(const QString& text) const {
-    if (!args_.quiet && !text.isEmpty()) printErr(QStringLiteral("lk24ctl: ") + text);
+  void notice(const std::string& text) const {
+    if (!args_.quiet && !text.empty()) printErr("lk24ctl: " + text);
   }
 
-  bool fail(ExitStatus status, const QString& message) {
+  bool fail(ExitStatus status, const std::string& message) {
     report_.status = status;
     report_.message = message;
     return false;
@@ -130,22 +129,22 @@ class CommandRunner {
 
   // Template, file and record first: a bad one must not send a byte.
   bool prepare() {
-    QString error;
+    std::string error;
     const Place templatePlace = chooseTemplate(args_.templatePath, args_.templateGiven);
     notice(templatePlace.notice);
     const auto tables = loadTemplate(templatePlace.path, prepared_.image, &error);
     if (!tables) return fail(ExitStatus::FileUnusable, error);
     prepared_.tables = *tables;
-    if (!args_.file.isEmpty()) {
+    if (!args_.file.empty()) {
       prepared_.file = loadConfiguration(args_.file, &error);
       if (!prepared_.file) return fail(ExitStatus::FileUnusable, error);
     }
-    QString recordPath = args_.record;
-    if (recordPath.isEmpty() && args_.each) {
+    std::string recordPath = args_.record;
+    if (recordPath.empty() && args_.each) {
       recordPath = chooseLoopRecord(prepared_.tables.path).path;
-      if (!args_.quiet) printErr(QStringLiteral("lk24ctl: Protokoll \"%1\"").arg(recordPath));
+      if (!args_.quiet) printErr("lk24ctl: Protokoll \"" + recordPath + "\"");
     }
-    if (!recordPath.isEmpty() && !record_.open(recordPath, &error)) return fail(ExitStatus::FileUnusable, error);
+    if (!recordPath.empty() && !record_.open(recordPath, &error)) return fail(ExitStatus::FileUnusable, error);
     if (args_.command == Command::Program || args_.command == Command::Restore) {
       const Place backups = chooseBackupFolder(args_.backupDir, prepared_.tables.path);
       notice(backups.notice);
@@ -189,7 +188,7 @@ class CommandRunner {
 
   bool interrupted() {
     report_.interruptedBy = interrupts_ ? interrupts_->signalNumber() : 0;
-    report_.message = QStringLiteral("abgebrochen, der Port ist geschlossen");
+    report_.message = "abgebrochen, der Port ist geschlossen";
     return false;
   }
 
@@ -201,20 +200,16 @@ class CommandRunner {
   }
 
   void printFacts(const DeviceFacts& facts) {
-    printOut(QStringLiteral("Gerät:            ") + typeName(facts));
-    printOut(QStringLiteral("Seriennummer:     ") +
-             (facts.serialNumber >= 0 ? QStringLiteral("%1").arg(facts.serialNumber, 5, 10, QLatin1Char('0'))
-                                      : QStringLiteral("-")));
-    printOut(QStringLiteral("Firmware:         ") + facts.firmware +
-             (facts.firmwareFits ? QStringLiteral(" (passt)") : QStringLiteral(" (passt nicht zur Software)")));
-    printOut(QStringLiteral("Schreibschutz:    ") + (facts.writeProtected ? QStringLiteral("ja") : QStringLiteral("nein")));
-    printOut(QStringLiteral("EEPROM-Prüfsumme: ") +
-             (facts.checksumRight ? QStringLiteral("richtig") : QStringLiteral("falsch")));
+    printOut("Gerät:            " + typeName(facts));
+    printOut("Seriennummer:     " + (facts.serialNumber >= 0 ? zeroPadded(facts.serialNumber, 5) : "-"));
+    printOut("Firmware:         " + facts.firmware + (facts.firmwareFits ? " (passt)" : " (passt nicht zur Software)"));
+    printOut(std::string("Schreibschutz:    ") + (facts.writeProtected ? "ja" : "nein"));
+    printOut(std::string("EEPROM-Prüfsumme: ") + (facts.checksumRight ? "richtig" : "falsch"));
   }
 
   void read() {
     // Refused before the device is read, so nothing is lost but a command line.
-    if (const QString refusal = outputRefusal(args_.output, prepared_.tables.path, args_.force); !refusal.isEmpty()) {
+    if (const std::string refusal = outputRefusal(args_.output, prepared_.tables.path, args_.force); !refusal.empty()) {
       fail(ExitStatus::FileUnusable, refusal);
       return;
     }
@@ -229,13 +224,13 @@ class CommandRunner {
         firmwareDisplayText("PSender", image.DeviceImage, link.TransmitterDetected());
     const std::string receiverFirmware = firmwareDisplayText("Pempfang", image.DeviceImage, link.ReceiverDetected());
     const LineList lines = BuildFile(image, prepared_.port.fileNumber, transmitterFirmware, receiverFirmware);
-    if (lines.saveToFile(args_.output.toLocal8Bit().toStdString()) != FileWriteStatus::Ok) {
-      view_.addEntry(QStringLiteral(" Fehler bei \"Datei speichern!\""), true);
+    if (lines.saveToFile(args_.output) != FileWriteStatus::Ok) {
+      view_.addEntry(" Fehler bei \"Datei speichern!\"", true);
       report_.log = view_.log();
-      fail(ExitStatus::FileUnusable, QStringLiteral(" Fehler bei \"Datei speichern!\": \"%1\"").arg(args_.output).trimmed());
+      fail(ExitStatus::FileUnusable, trimmed(" Fehler bei \"Datei speichern!\": \"" + args_.output + "\""));
       return;
     }
-    view_.addEntry(QStringLiteral(" file gespeichert unter \"") + args_.output + QLatin1Char('"'), false);
+    view_.addEntry(" file gespeichert unter \"" + args_.output + "\"", false);
     report_.log = view_.log();
     report_.outputFile = args_.output;
   }
@@ -243,9 +238,9 @@ class CommandRunner {
   void program() {
     if (args_.expectType != ExpectedType::Any) {
       const ProbeAnswer answer = probeDevice(prepared_.port.number);
-      const QString refusal = answer.kind == ProbeAnswer::Answered ? typeRefusal(args_.expectType, answer.typeCode)
-                                                                    : QString();
-      if (!refusal.isEmpty()) {
+      const std::string refusal =
+          answer.kind == ProbeAnswer::Answered ? typeRefusal(args_.expectType, answer.typeCode) : std::string();
+      if (!refusal.empty()) {
         refuseType(report_, refusal, answer.typeCode, answer.serial);
         if (!args_.json) printVerdict(report_);
         return;
@@ -267,43 +262,42 @@ class CommandRunner {
       if (expected[a] != device[a]) report_.differences.push_back({a, expected[a], device[a]});
     }
     // Named by the settings that show them: "Alarm nach: 600 | 900".
-    QStringList names;
+    std::vector<std::string> names;
     for (const SettingDifference& d :
          compareSettings(expected, device, settingsHalvesOf(device), addr::kLastCompared)) {
-      names << QString::fromStdString(d.caption);
+      names.push_back(d.caption);
       if (!args_.json) printOut(differenceLine(d));
     }
     if (names.empty()) {
       report_.status = ExitStatus::Success;
       report_.message.clear();
-      if (!args_.json) printOut(QStringLiteral("Gerät und Datei stimmen überein"));
+      if (!args_.json) printOut("Gerät und Datei stimmen überein");
     } else {
-      fail(ExitStatus::VerifyDifferences,
-           QStringLiteral("! FEHLER Verify !: abweichend: ") + names.join(QStringLiteral(", ")));
+      fail(ExitStatus::VerifyDifferences, "! FEHLER Verify !: abweichend: " + join(names, ", "));
     }
   }
 
   int ports() {
     const PortListing listing = listPorts();
     if (args_.json) {
-      printOut(QString::fromUtf8(portsJson(listing)));
+      printOut(portsJson(listing));
     } else {
-      for (const QString& line : portsText(listing)) printOut(line);
+      for (const std::string& line : portsText(listing)) printOut(line);
     }
     return code(ExitStatus::Success);
   }
 
   // The file a row names: the one written, else the one programmed or compared.
-  QString recordedFile() const { return args_.command == Command::Read ? report_.outputFile : args_.file; }
+  std::string recordedFile() const { return args_.command == Command::Read ? report_.outputFile : args_.file; }
 
   void recordRun() {
     if (!record_.isOpen()) return;
-    QString error;
-    if (!record_.append(recordRowOf(report_, recordedFile(), clock_.elapsed() / 1000.0), &error)) {
+    std::string error;
+    if (!record_.append(recordRowOf(report_, recordedFile(), clock_.seconds()), &error)) {
       if (report_.exitCode() == 0) {
         fail(ExitStatus::FileUnusable, error);
       } else {
-        printErr(QStringLiteral("lk24ctl: ") + error);
+        printErr("lk24ctl: " + error);
       }
     }
   }
@@ -311,8 +305,8 @@ class CommandRunner {
   int finish() {
     progress_.clear();
     recordRun();
-    if (args_.json) printOut(QString::fromUtf8(toJson(report_)));
-    if (!report_.message.isEmpty()) printErr(QStringLiteral("lk24ctl: ") + report_.message);
+    if (args_.json) printOut(toJson(report_));
+    if (!report_.message.empty()) printErr("lk24ctl: " + report_.message);
     return report_.exitCode();
   }
 
@@ -323,7 +317,7 @@ class CommandRunner {
   CommandView view_;
   Report report_;
   RunRecord record_;
-  QElapsedTimer clock_;
+  Stopwatch clock_;
 };
 
 }  // namespace
@@ -331,11 +325,10 @@ class CommandRunner {
 int runCommand(const Arguments& arguments, const InterruptWatch* interrupts) {
   switch (arguments.command) {
     case Command::Help:
-      std::fputs((arguments.helpTopic.isEmpty() ? usageText() : commandHelp(arguments.helpTopic)).toUtf8().constData(),
-                 stdout);
+      std::fputs((arguments.helpTopic.empty() ? usageText() : commandHelp(arguments.helpTopic)).c_str(), stdout);
       return code(ExitStatus::Success);
     case Command::Version:
-      std::fputs(versionText().toUtf8().constData(), stdout);
+      std::fputs(versionText().c_str(), stdout);
       return code(ExitStatus::Success);
     case Command::Show:
       return runShow(arguments, interrupts);

@@ -9,8 +9,8 @@ namespace lk24::cli {
 
 class InterruptWatch;
 
-// Runs the parsed command; interrupts may be null. Main thread, inside a
-// QCoreApplication.
+// Runs the parsed command; interrupts may be null. Main thread, which runs
+// mainLoop().
 int runCommand(const Arguments& arguments, const InterruptWatch* interrupts);
 
 }  // namespace lk24::cli

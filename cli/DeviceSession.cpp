@@ -2,14 +2,12 @@
 
 #include "cli/CommandView.h"
 #include "cli/InterruptWatch.h"
+#include "cli/LoopLinkTimer.h"
+#include "cli/MainLoop.h"
 #include "cli/Output.h"
 #include "link/FolderBackupStore.h"
 #include "serial/AfUtils.h"
-#include "ui/QtLinkTimer.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
-#include <QTimer>
 
 namespace lk24::cli {
 
@@ -18,32 +16,33 @@ namespace {
 // The window's backup folder, remembering the file it wrote for the report.
 class RecordingBackupStore final : public BackupStore {
  public:
-  RecordingBackupStore(const QString& folder, QString& written)
-      : folder_(FolderBackupStore::intoFolder(folder.toStdString())), written_(written) {}
+  RecordingBackupStore(const std::string& folder, std::string& written)
+      : folder_(FolderBackupStore::intoFolder(folder)), written_(written) {}
 
   BackupResult store(const DeviceBackup& backup) override {
     BackupResult result = folder_.store(backup);
-    if (result.saved) written_ = QString::fromStdString(result.path);
+    if (result.saved) written_ = result.path;
     return result;
   }
 
  private:
   FolderBackupStore folder_;
-  QString& written_;
+  std::string& written_;
 };
 
 }  // namespace
 
 DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber,
-                             const InterruptWatch* interrupts, const QString& backupFolder)
+                             const InterruptWatch* interrupts, const std::string& backupFolder)
     : interrupts_(interrupts),
       line_(port_),
-      link_(image, view, line_, std::make_unique<QtLinkTimer>(), std::make_unique<QtLinkTimer>()) {
+      link_(image, view, line_, std::make_unique<LoopLinkTimer>(mainLoop()),
+            std::make_unique<LoopLinkTimer>(mainLoop())) {
   line_.setComNumber(comNumber);
   link_.setBackupStore(std::make_unique<RecordingBackupStore>(backupFolder, backupFile_));
   // What would reach the window's error box ends the transfer here instead.
   SetStandardErrorDisplay([this](const std::string& message) {
-    if (escapedError_.isEmpty()) escapedError_ = QString::fromStdString(message);
+    if (escapedError_.empty()) escapedError_ = message;
   });
 }
 
@@ -72,8 +71,6 @@ bool DeviceSession::restore(const Table& backup) {
 }
 
 bool DeviceSession::waitForEnd() {
-  QTimer heartbeat;  // wakes the loop to look at the link's state
-  heartbeat.start(20);
   bool acknowledged = false;
   // An error the port component raises ends nothing here, as in the window:
   // the response time-out decides whether the pass goes on.
@@ -91,11 +88,12 @@ bool DeviceSession::waitForEnd() {
       }
       if (!acknowledged) {
         acknowledged = true;
-        printErr(QStringLiteral("lk24ctl: Abbruch nach dem Schreiben und Prüfen des Geräts (Signal %1)")
-                     .arg(interrupts_->signalNumber()));
+        printErr("lk24ctl: Abbruch nach dem Schreiben und Prüfen des Geräts (Signal " +
+                 std::to_string(interrupts_->signalNumber()) + ")");
       }
     }
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // The link's state and the interrupt flag change only in what the loop runs.
+    mainLoop().processEvents();
   }
   return true;
 }

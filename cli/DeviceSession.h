@@ -7,9 +7,8 @@
 #include "link/DeviceLink.h"
 #include "serial/AfComPort.h"
 
-#include <QString>
-
 #include <cstdint>
+#include <string>
 
 namespace lk24::cli {
 
@@ -21,7 +20,7 @@ class DeviceSession {
   // The image, the view and the watch must outlive the session. interrupts
   // may be null. A program run backs the device up into backupFolder.
   DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber, const InterruptWatch* interrupts,
-                const QString& backupFolder);
+                const std::string& backupFolder);
   ~DeviceSession();  // closes the port
 
   DeviceSession(const DeviceSession&) = delete;
@@ -38,9 +37,9 @@ class DeviceSession {
 
   DeviceLink& link() { return link_; }
   // An error the port component raised inside a transfer, if any.
-  const QString& escapedError() const { return escapedError_; }
+  const std::string& escapedError() const { return escapedError_; }
   // The backup the last program run wrote, or empty.
-  const QString& backupFile() const { return backupFile_; }
+  const std::string& backupFile() const { return backupFile_; }
 
  private:
   bool waitForEnd();
@@ -49,8 +48,8 @@ class DeviceSession {
   TAfComPort port_;
   AfComPortLine line_;
   DeviceLink link_;
-  QString escapedError_;
-  QString backupFile_;
+  std::string escapedError_;
+  std::string backupFile_;
 };
 
 }  // namespace lk24::cli

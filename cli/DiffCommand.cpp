@@ -2,63 +2,57 @@
 // differ. Exit status 5 when any does, as verify's.
 #include "cli/SettingsCommands.h"
 
+#include "cli/CommandLine.h"
+#include "cli/Json.h"
 #include "cli/Output.h"
 #include "cli/SettingsImages.h"
 #include "link/DeviceIdentity.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace lk24::cli {
 
 namespace {
 
-QByteArray json(const SettingsImages& loaded, const std::vector<SettingDifference>& differences) {
-  QJsonArray rows;
+std::string jsonDocument(const SettingsImages& loaded, const std::vector<SettingDifference>& differences) {
+  json::Array rows;
   for (const SettingDifference& d : differences) {
-    rows.append(QJsonObject{{QStringLiteral("page"), d.page.empty() ? QJsonValue() : QString::fromStdString(d.page)},
-                            {QStringLiteral("caption"), QString::fromStdString(d.caption)},
-                            {QStringLiteral("addresses"), QString::fromStdString(d.addresses)},
-                            {QStringLiteral("a"), QString::fromStdString(d.a)},
-                            {QStringLiteral("b"), QString::fromStdString(d.b)}});
+    rows.push_back(json::Object{{"page", json::orNull(d.page)},
+                                {"caption", d.caption},
+                                {"addresses", d.addresses},
+                                {"a", d.a},
+                                {"b", d.b}});
   }
-  const QJsonObject document{
-      {QStringLiteral("schema"), kJsonSchema},
-      {QStringLiteral("tool"), toolVersion()},
-      {QStringLiteral("command"), QStringLiteral("diff")},
-      {QStringLiteral("a"), loaded.images[0].name},
-      {QStringLiteral("b"), loaded.images[1].name},
-      {QStringLiteral("differences"), rows},
-  };
-  return QJsonDocument(document).toJson(QJsonDocument::Compact);
+  return json::compact(json::Object{
+      {"schema", kJsonSchema},
+      {"tool", toolVersion()},
+      {"command", "diff"},
+      {"a", loaded.images[0].name},
+      {"b", loaded.images[1].name},
+      {"differences", rows},
+  });
 }
 
 }  // namespace
 
-QString differenceLine(const SettingDifference& d) {
-  const QString where = d.page.empty() ? QString()
-                                       : QStringLiteral("  (%1, Adresse %2)")
-                                             .arg(QString::fromStdString(d.page), QString::fromStdString(d.addresses));
-  return QStringLiteral("%1  %2 | %3%4")
-      .arg(QString::fromStdString(d.caption), QString::fromStdString(d.a), QString::fromStdString(d.b), where);
+std::string differenceLine(const SettingDifference& d) {
+  const std::string where = d.page.empty() ? std::string() : "  (" + d.page + ", Adresse " + d.addresses + ")";
+  return d.caption + "  " + d.a + " | " + d.b + where;
 }
 
 int runDiff(const Arguments& arguments, const InterruptWatch* interrupts) {
   const SettingsImages loaded = loadSettingsImages(arguments, interrupts);
-  if (!loaded.message.isEmpty()) printErr(QStringLiteral("lk24ctl: ") + loaded.message);
+  if (!loaded.message.empty()) printErr("lk24ctl: " + loaded.message);
   if (loaded.exitCode != 0) return loaded.exitCode;
   const Table& a = loaded.images[0].image;
   const Table& b = loaded.images[1].image;
   const std::vector<SettingDifference> differences = compareSettings(a, b, settingsHalvesOf(a, b));
   if (arguments.json) {
-    printOut(QString::fromUtf8(json(loaded, differences)));
+    printOut(jsonDocument(loaded, differences));
   } else {
-    printOut(QStringLiteral("A: ") + loaded.images[0].name);
-    printOut(QStringLiteral("B: ") + loaded.images[1].name);
+    printOut("A: " + loaded.images[0].name);
+    printOut("B: " + loaded.images[1].name);
     for (const SettingDifference& d : differences) printOut(differenceLine(d));
-    printOut(differences.empty() ? QStringLiteral("A und B stimmen überein")
-                                 : QStringLiteral("%1 Abweichung(en)").arg(differences.size()));
+    printOut(differences.empty() ? std::string("A und B stimmen überein")
+                                 : std::to_string(differences.size()) + " Abweichung(en)");
   }
   return loaded.finalCode(differences.empty() ? ExitStatus::Success : ExitStatus::VerifyDifferences);
 }

@@ -9,39 +9,39 @@ namespace lk24::cli {
 
 namespace {
 
-QString readProblem(FileReadStatus status) {
+std::string readProblem(FileReadStatus status) {
   switch (status) {
     case FileReadStatus::Missing:
-      return QStringLiteral("nicht gefunden");
+      return "nicht gefunden";
     case FileReadStatus::TooLarge:
-      return QStringLiteral("größer als 1 MiB, keine LK24-Datei");
+      return "größer als 1 MiB, keine LK24-Datei";
     case FileReadStatus::Unreadable:
     case FileReadStatus::Ok:
       break;
   }
-  return QStringLiteral("nicht lesbar (ein Verzeichnis, keine Leserechte oder ein Lesefehler)");
+  return "nicht lesbar (ein Verzeichnis, keine Leserechte oder ein Lesefehler)";
 }
 
-QString quoted(const QString& path) { return QLatin1Char('"') + path + QLatin1Char('"'); }
+std::string quoted(const std::string& path) { return '"' + path + '"'; }
 
 }  // namespace
 
-std::optional<TemplateTables> loadTemplate(const QString& path, ConfigImage& image, QString* error) {
+std::optional<TemplateTables> loadTemplate(const std::string& path, ConfigImage& image, std::string* error) {
   image.presetForStartup();
   LineList lines;
-  const FileReadStatus status = lines.loadFromFile(path.toStdString());
+  const FileReadStatus status = lines.loadFromFile(path);
   if (status != FileReadStatus::Ok) {
-    *error = QStringLiteral("Vorlage ") + quoted(path) + QStringLiteral(" ") + readProblem(status);
+    *error = "Vorlage " + quoted(path) + " " + readProblem(status);
     return std::nullopt;
   }
   switch (loadTemplateTables(lines, image)) {
     case TemplateLoad::Valid:
       break;
     case TemplateLoad::Malformed:
-      *error = QStringLiteral("Vorlage ") + quoted(path) + QStringLiteral(" ist unvollständig oder fehlerhaft");
+      *error = "Vorlage " + quoted(path) + " ist unvollständig oder fehlerhaft";
       return std::nullopt;
     case TemplateLoad::ChecksumMismatch:
-      *error = QStringLiteral("falsche Vorlage ") + quoted(path) + QStringLiteral(": Prüfsumme stimmt nicht");
+      *error = "falsche Vorlage " + quoted(path) + ": Prüfsumme stimmt nicht";
       return std::nullopt;
   }
   TemplateTables tables;
@@ -50,11 +50,11 @@ std::optional<TemplateTables> loadTemplate(const QString& path, ConfigImage& ima
   return tables;
 }
 
-std::optional<Table> loadConfiguration(const QString& path, QString* error) {
-  const ConfigurationFileLoad load = readConfigurationFile(path.toStdString());
+std::optional<Table> loadConfiguration(const std::string& path, std::string* error) {
+  const ConfigurationFileLoad load = readConfigurationFile(path);
   if (load.ok) return load.deviceImage;
-  *error = QStringLiteral(" Fehler bei \"Datei laden!\": ") + quoted(path) + QStringLiteral(" ") +
-           (load.readStatus == FileReadStatus::Ok ? QStringLiteral("ist keine LK24-Konfiguration (Zeilen 256 bis 511)")
+  *error = " Fehler bei \"Datei laden!\": " + quoted(path) + " " +
+           (load.readStatus == FileReadStatus::Ok ? "ist keine LK24-Konfiguration (Zeilen 256 bis 511)"
                                                   : readProblem(load.readStatus));
   return std::nullopt;
 }

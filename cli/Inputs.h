@@ -5,23 +5,22 @@
 
 #include "model/ConfigImage.h"
 
-#include <QString>
-
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace lk24::cli {
 
 struct TemplateTables {
   std::uint16_t port = 1;  // the template's port entry, as the window takes it
-  QString path;            // as given; the backups go beside it
+  std::string path;        // as given; the backups go beside it
 };
 
 // Loads the template into image as the window's start-up does. On failure
 // the error names the file and what is wrong with it.
-std::optional<TemplateTables> loadTemplate(const QString& path, ConfigImage& image, QString* error);
+std::optional<TemplateTables> loadTemplate(const std::string& path, ConfigImage& image, std::string* error);
 
 // The DeviceImage of a configuration file, all or nothing, as "Laden" reads it.
-std::optional<Table> loadConfiguration(const QString& path, QString* error);
+std::optional<Table> loadConfiguration(const std::string& path, std::string* error);
 
 }  // namespace lk24::cli

@@ -1,6 +1,6 @@
 #include "cli/InterruptWatch.h"
 
-#include <QSocketNotifier>
+#include "cli/EventLoop.h"
 
 #include <fcntl.h>
 #include <signal.h>
@@ -28,10 +28,9 @@ extern "C" void onSignal(int number) {
 
 }  // namespace
 
-InterruptWatch::InterruptWatch() {
+InterruptWatch::InterruptWatch(EventLoop& loop) : loop_(loop) {
   if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, &InterruptWatch::readPipe);
+  loop_.watch(pipeFds[0], [this] { readPipe(); });
   struct sigaction action {};
   action.sa_handler = onSignal;
   sigemptyset(&action.sa_mask);
@@ -44,6 +43,7 @@ InterruptWatch::InterruptWatch() {
 
 InterruptWatch::~InterruptWatch() {
   for (int number : kInterruptSignals) ::signal(number, SIG_DFL);
+  if (pipeFds[0] >= 0) loop_.unwatch(pipeFds[0]);
   for (int& fd : pipeFds) {
     if (fd >= 0) ::close(fd);
     fd = -1;
@@ -55,7 +55,6 @@ void InterruptWatch::readPipe() {
   while (::read(pipeFds[0], &byte, 1) == 1) {
     if (signal_ == 0) signal_ = byte;
   }
-  emit interrupted();
 }
 
 }  // namespace lk24::cli

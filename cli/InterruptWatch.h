@@ -5,29 +5,27 @@
 // once, a program run only after it has ended, never in the middle of its
 // write pass.
 
-#include <QObject>
-
-class QSocketNotifier;
-
 namespace lk24::cli {
 
-class InterruptWatch : public QObject {
-  Q_OBJECT
+class EventLoop;
+
+class InterruptWatch {
  public:
-  // Installs the handlers; one instance per process. Main thread only.
-  InterruptWatch();
-  ~InterruptWatch() override;
+  // Installs the handlers and watches their pipe on loop, which must
+  // outlive the watch; one instance per process. Main thread only.
+  explicit InterruptWatch(EventLoop& loop);
+  ~InterruptWatch();
+
+  InterruptWatch(const InterruptWatch&) = delete;
+  InterruptWatch& operator=(const InterruptWatch&) = delete;
 
   bool requested() const { return signal_ != 0; }
   int signalNumber() const { return signal_; }
 
- signals:
-  void interrupted();
-
  private:
   void readPipe();
 
-  QSocketNotifier* notifier_ = nullptr;
+  EventLoop& loop_;
   int signal_ = 0;
 };
 

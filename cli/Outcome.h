@@ -4,7 +4,7 @@
 
 #include "cli/ExitStatus.h"
 
-#include <QString>
+#include <string>
 
 namespace lk24::cli {
 
@@ -17,6 +17,6 @@ ExitStatus programOutcome(const CommandView& view, const DeviceSession& session)
 
 // The cause of a failure: the log's red lines, an error the port component
 // raised, and for a port that would not open, the device it stands for.
-QString causeOf(const CommandView& view, const DeviceSession& session, const PortChoice& port);
+std::string causeOf(const CommandView& view, const DeviceSession& session, const PortChoice& port);
 
 }  // namespace lk24::cli

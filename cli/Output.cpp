@@ -1,19 +1,24 @@
 #include "cli/Output.h"
 
+#include "cli/Text.h"
+
 #include <cstdio>
 
 namespace lk24::cli {
 
-void printOut(const QString& text) {
-  std::fputs(text.toUtf8().constData(), stdout);
-  std::fputc('\n', stdout);
-  std::fflush(stdout);
+namespace {
+
+void printLine(const std::string& text, std::FILE* stream) {
+  const std::string shown = validUtf8(text);
+  std::fwrite(shown.data(), 1, shown.size(), stream);
+  std::fputc('\n', stream);
+  std::fflush(stream);
 }
 
-void printErr(const QString& text) {
-  std::fputs(text.toUtf8().constData(), stderr);
-  std::fputc('\n', stderr);
-  std::fflush(stderr);
-}
+}  // namespace
+
+void printOut(const std::string& text) { printLine(text, stdout); }
+
+void printErr(const std::string& text) { printLine(text, stderr); }
 
 }  // namespace lk24::cli

@@ -10,14 +10,14 @@ bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b
 
 }  // namespace
 
-QString outputRefusal(const QString& output, const QString& templatePath, bool force) {
+std::string outputRefusal(const std::string& output, const std::string& templatePath, bool force) {
   struct stat outputStat {};
-  if (::stat(output.toLocal8Bit().constData(), &outputStat) != 0) return {};  // a new file
+  if (::stat(output.c_str(), &outputStat) != 0) return {};  // a new file
   struct stat templateStat {};
-  if (::stat(templatePath.toLocal8Bit().constData(), &templateStat) == 0 && sameFile(outputStat, templateStat)) {
-    return QStringLiteral("\"%1\" ist die Vorlage \"%2\" und wird nie ersetzt").arg(output, templatePath);
+  if (::stat(templatePath.c_str(), &templateStat) == 0 && sameFile(outputStat, templateStat)) {
+    return "\"" + output + "\" ist die Vorlage \"" + templatePath + "\" und wird nie ersetzt";
   }
-  if (!force) return QStringLiteral("\"%1\" gibt es schon; --force ersetzt die Datei").arg(output);
+  if (!force) return "\"" + output + "\" gibt es schon; --force ersetzt die Datei";
   return {};
 }
 

@@ -2,12 +2,11 @@
 
 #include "model/DeviceBackup.h"
 
-#include <QDir>
-#include <QFileInfo>
-
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 
 #ifndef LK24_PACKAGED_TEMPLATE
 #define LK24_PACKAGED_TEMPLATE "/usr/share/lk24/LK24.ini"
@@ -15,46 +14,81 @@
 
 namespace lk24::cli {
 
+namespace fs = std::filesystem;
+
 namespace {
 
-bool writableFolder(const QString& path) {
-  const QFileInfo info(path);
-  return info.isDir() && ::access(QFile::encodeName(path).constData(), W_OK | X_OK) == 0;
+// Without "." and ".." steps, doubled or trailing separators: the form the
+// notices have always shown.
+std::string clean(const fs::path& path) {
+  std::string text = path.lexically_normal().string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text.empty() ? std::string(".") : text;
 }
 
-QString templateFolder(const QString& templatePath) { return QFileInfo(templatePath).absolutePath(); }
+// Absolute and clean; a folder named with a trailing separator keeps it.
+std::string absolute(const std::string& path) {
+  std::error_code ignored;
+  std::string text = clean(fs::absolute(path, ignored));
+  if (!path.empty() && path.back() == '/' && text != "/") text += '/';
+  return text;
+}
+
+// name inside folder, which is taken as it is but for one trailing separator.
+std::string inFolder(std::string folder, const std::string& name) {
+  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+  if (folder.empty() || folder.back() == '/') return folder + name;
+  return folder + "/" + name;
+}
+
+bool exists(const std::string& path) {
+  std::error_code ignored;
+  return fs::exists(path, ignored);
+}
+
+bool writableFolder(const std::string& path) {
+  std::error_code ignored;
+  return fs::is_directory(path, ignored) && ::access(path.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string templateFolder(const std::string& templatePath) { return clean(fs::path(absolute(templatePath)).parent_path()); }
+
+std::string homeFolder() {
+  if (const char* home = std::getenv("HOME"); home && *home) return clean(home);
+  const passwd* user = ::getpwuid(::getuid());
+  return user && user->pw_dir ? clean(user->pw_dir) : std::string("/");
+}
 
 }  // namespace
 
-QString userDataFolder() {
+std::string userDataFolder() {
   const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && *xdg == '/') return QDir(QFile::decodeName(xdg)).filePath(QStringLiteral("lk24"));
-  return QDir::home().filePath(QStringLiteral(".local/share/lk24"));
+  if (xdg && *xdg == '/') return inFolder(xdg, "lk24");
+  return inFolder(homeFolder(), ".local/share/lk24");
 }
 
-Place chooseTemplate(const QString& given, bool explicitlyGiven) {
-  const QString packaged = QStringLiteral(LK24_PACKAGED_TEMPLATE);
-  if (explicitlyGiven || QFileInfo::exists(given) || !QFileInfo::exists(packaged)) return {given, {}};
-  return {packaged, QStringLiteral("keine %1 im aktuellen Verzeichnis, die installierte Vorlage \"%2\" gilt")
-                        .arg(given, packaged)};
+Place chooseTemplate(const std::string& given, bool explicitlyGiven) {
+  const std::string packaged = LK24_PACKAGED_TEMPLATE;
+  if (explicitlyGiven || exists(given) || !exists(packaged)) return {given, {}};
+  return {packaged, "keine " + given + " im aktuellen Verzeichnis, die installierte Vorlage \"" + packaged + "\" gilt"};
 }
 
-Place chooseBackupFolder(const QString& backupDir, const QString& templatePath) {
-  if (!backupDir.isEmpty()) return {QFileInfo(backupDir).absoluteFilePath(), {}};
-  const QString folderName = QString::fromLatin1(kBackupFolderName);
-  const QString beside = QDir(templateFolder(templatePath)).filePath(folderName);
-  const bool usable = QFileInfo::exists(beside) ? writableFolder(beside) : writableFolder(templateFolder(templatePath));
+Place chooseBackupFolder(const std::string& backupDir, const std::string& templatePath) {
+  if (!backupDir.empty()) return {absolute(backupDir), {}};
+  const std::string beside = inFolder(templateFolder(templatePath), kBackupFolderName);
+  const bool usable = exists(beside) ? writableFolder(beside) : writableFolder(templateFolder(templatePath));
   if (usable) return {beside, {}};
-  const QString fallback = QDir(userDataFolder()).filePath(folderName);
-  return {fallback, QStringLiteral("\"%1\" ist nicht beschreibbar, die Sicherungen gehen nach \"%2\"").arg(beside, fallback)};
+  const std::string fallback = inFolder(userDataFolder(), kBackupFolderName);
+  return {fallback, "\"" + beside + "\" ist nicht beschreibbar, die Sicherungen gehen nach \"" + fallback + "\""};
 }
 
-Place chooseLoopRecord(const QString& templatePath) {
-  const QString name = QStringLiteral("Protokoll.csv");
-  const QString folder = templateFolder(templatePath);
-  if (writableFolder(folder)) return {QDir(folder).filePath(name), {}};
-  QDir().mkpath(userDataFolder());
-  return {QDir(userDataFolder()).filePath(name), {}};
+Place chooseLoopRecord(const std::string& templatePath) {
+  const std::string name = "Protokoll.csv";
+  const std::string folder = templateFolder(templatePath);
+  if (writableFolder(folder)) return {inFolder(folder, name), {}};
+  std::error_code ignored;
+  fs::create_directories(userDataFolder(), ignored);
+  return {inFolder(userDataFolder(), name), {}};
 }
 
 }  // namespace lk24::cli

@@ -8,13 +8,13 @@
 
 namespace lk24::cli {
 
-PortChoice choosePort(const QString& given, std::uint16_t templatePort) {
+PortChoice choosePort(const std::string& given, std::uint16_t templatePort) {
   PortChoice choice;
   choice.given = given;
   if (const int com = comNumberOf(given); com != 0) {
     choice.number = static_cast<std::uint16_t>(com);
     choice.fileNumber = choice.number;
-    choice.device = QString::fromStdString(AfResolveComPort(com, TAfPortRoots{}).devicePath);
+    choice.device = AfResolveComPort(com, TAfPortRoots{}).devicePath;
     return choice;
   }
   // A number the port component refuses (0) is no place to map a path to.
@@ -22,7 +22,7 @@ PortChoice choosePort(const QString& given, std::uint16_t templatePort) {
   choice.fileNumber = templatePort;
   choice.device = given;
   const std::string variable = "LK24_COM" + std::to_string(choice.number);
-  ::setenv(variable.c_str(), given.toLocal8Bit().constData(), 1);
+  ::setenv(variable.c_str(), given.c_str(), 1);
   return choice;
 }
 

@@ -1,72 +1,63 @@
 #include "cli/PortList.h"
 
+#include "cli/Json.h"
 #include "cli/Report.h"
 #include "link/PortTexts.h"
 #include "serial/AfPortResolver.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 #include <cstring>
 
 namespace lk24::cli {
 
-namespace {
-
-QString q(const std::string& text) { return QString::fromStdString(text); }
-
-}  // namespace
-
 void judge(PortEntry& entry, const TAfPortAccess& access) {
   switch (access.state) {
     case TAfPortState::Free:
-      entry.state = QStringLiteral("free");
-      entry.availability = QStringLiteral("frei");
+      entry.state = "free";
+      entry.availability = "frei";
       return;
     case TAfPortState::NoPort:
-      entry.state = QStringLiteral("no-port");
-      entry.availability = QStringLiteral("kein Port gefunden");
+      entry.state = "no-port";
+      entry.availability = "kein Port gefunden";
       return;
     case TAfPortState::Missing:
-      entry.state = QStringLiteral("missing");
-      entry.availability = QStringLiteral("fehlt");
+      entry.state = "missing";
+      entry.availability = "fehlt";
       return;
     case TAfPortState::NoUart:
-      entry.state = QStringLiteral("no-uart");
-      entry.availability = QStringLiteral("kein UART");
+      entry.state = "no-uart";
+      entry.availability = "kein UART";
       return;
     case TAfPortState::NoPermission:
-      entry.state = QStringLiteral("no-permission");
+      entry.state = "no-permission";
       // No group that may open it: only root can, whatever group the user joins.
-      entry.availability = access.group.empty() ? QStringLiteral("keine Berechtigung (nur root)")
-                                                : QStringLiteral("keine Berechtigung (Gruppe %1)").arg(q(access.group));
+      entry.availability = access.group.empty() ? "keine Berechtigung (nur root)"
+                                                : "keine Berechtigung (Gruppe " + access.group + ")";
       return;
     case TAfPortState::Held:
-      entry.state = QStringLiteral("held");
-      entry.availability = access.holder ? QStringLiteral("belegt von %1 %2")
-                                               .arg(access.holder->name.empty() ? QStringLiteral("?")
-                                                                                : q(access.holder->name))
-                                               .arg(access.holder->pid)
-                                         : QStringLiteral("belegt");
+      entry.state = "held";
+      entry.availability = access.holder ? "belegt von " + (access.holder->name.empty() ? "?" : access.holder->name) +
+                                               " " + std::to_string(access.holder->pid)
+                                         : "belegt";
       return;
     case TAfPortState::Failed:
       break;
   }
-  entry.state = QStringLiteral("failed");
-  entry.availability = QStringLiteral("nicht zu öffnen (%1)").arg(QString::fromLocal8Bit(std::strerror(access.systemError)));
+  entry.state = "failed";
+  entry.availability = std::string("nicht zu öffnen (") + std::strerror(access.systemError) + ")";
 }
 
 namespace {
 
-QJsonArray toArray(const std::vector<PortEntry>& entries) {
-  QJsonArray array;
+json::Array toArray(const std::vector<PortEntry>& entries) {
+  json::Array array;
   for (const PortEntry& e : entries) {
-    array.append(QJsonObject{{QStringLiteral("name"), e.name},
-                             {QStringLiteral("device"), e.device.isEmpty() ? QJsonValue() : QJsonValue(e.device)},
-                             {QStringLiteral("description"), e.description},
-                             {QStringLiteral("state"), e.state},
-                             {QStringLiteral("availability"), e.availability}});
+    json::Object entry;
+    entry["name"] = e.name;
+    entry["device"] = json::orNull(e.device);
+    entry["description"] = e.description;
+    entry["state"] = e.state;
+    entry["availability"] = e.availability;
+    array.emplace_back(std::move(entry));
   }
   return array;
 }
@@ -79,9 +70,9 @@ PortListing listPorts() {
   for (int n = 1; n <= 4; ++n) {
     const TAfComResolution resolution = AfResolveComPort(n, roots);
     PortEntry entry;
-    entry.name = QStringLiteral("COM%1").arg(n);
-    entry.device = q(resolution.devicePath);
-    entry.description = q(porttext::describeResolution(resolution));
+    entry.name = "COM" + std::to_string(n);
+    entry.device = resolution.devicePath;
+    entry.description = porttext::describeResolution(resolution);
     if (resolution.source == TAfComResolution::NoPort) {
       judge(entry, TAfPortAccess{TAfPortState::NoPort, {}, 0, {}, {}});
     } else {
@@ -91,35 +82,34 @@ PortListing listPorts() {
   }
   for (const TAfSerialPortInfo& info : AfListSerialPorts(roots)) {
     PortEntry entry;
-    entry.name = q(info.devicePath);
+    entry.name = info.devicePath;
     entry.device = entry.name;
-    entry.description = q(porttext::describe(info));
+    entry.description = porttext::describe(info);
     judge(entry, AfCheckPortAccess(info.devicePath, roots));
     listing.found.push_back(entry);
   }
   return listing;
 }
 
-QStringList portsText(const PortListing& listing) {
-  QStringList lines;
+std::vector<std::string> portsText(const PortListing& listing) {
+  std::vector<std::string> lines;
   for (const PortEntry& e : listing.comPorts) {
-    QString line = e.name + QStringLiteral(": ") + e.description;
-    if (e.state != QLatin1String("no-port")) line += QStringLiteral(" – ") + e.availability;
-    lines << line;
+    std::string line = e.name + ": " + e.description;
+    if (e.state != "no-port") line += " – " + e.availability;
+    lines.push_back(line);
   }
-  lines << QString();
-  if (listing.found.empty()) lines << QStringLiteral("keine serielle Schnittstelle gefunden");
-  for (const PortEntry& e : listing.found) lines << e.description + QStringLiteral(" – ") + e.availability;
+  lines.emplace_back();
+  if (listing.found.empty()) lines.emplace_back("keine serielle Schnittstelle gefunden");
+  for (const PortEntry& e : listing.found) lines.push_back(e.description + " – " + e.availability);
   return lines;
 }
 
-QByteArray portsJson(const PortListing& listing) {
-  const QJsonObject document = jsonFrame({{QStringLiteral("command"), QStringLiteral("ports")},
-                             {QStringLiteral("result"), QStringLiteral("success")},
-                             {QStringLiteral("exitStatus"), 0},
-                             {QStringLiteral("comPorts"), toArray(listing.comPorts)},
-                             {QStringLiteral("ports"), toArray(listing.found)}});
-  return QJsonDocument(document).toJson(QJsonDocument::Compact);
+std::string portsJson(const PortListing& listing) {
+  return json::compact(jsonFrame({{"command", "ports"},
+                                  {"result", "success"},
+                                  {"exitStatus", 0},
+                                  {"comPorts", toArray(listing.comPorts)},
+                                  {"ports", toArray(listing.found)}}));
 }
 
 }  // namespace lk24::cli

@@ -3,10 +3,7 @@
 // every serial port found with what it is and whether it can be opened now.
 // Nothing is opened to find out.
 
-#include <QByteArray>
-#include <QString>
-#include <QStringList>
-
+#include <string>
 #include <vector>
 
 struct TAfPortAccess;
@@ -14,11 +11,11 @@ struct TAfPortAccess;
 namespace lk24::cli {
 
 struct PortEntry {
-  QString name;         // "COM1".. in the COM list; the device path for a port found
-  QString device;       // the device path; empty when COMn resolves to none
-  QString description;  // what it is, as the window's tooltips say it
-  QString state;        // free, no-permission, held, missing, no-uart, no-port, failed
-  QString availability; // the same in German, with the holder's name and PID or the group
+  std::string name;          // "COM1".. in the COM list; the device path for a port found
+  std::string device;        // the device path; empty when COMn resolves to none
+  std::string description;   // what it is, as the window's tooltips say it
+  std::string state;         // free, no-permission, held, missing, no-uart, no-port, failed
+  std::string availability;  // the same in German, with the holder's name and PID or the group
 };
 
 struct PortListing {
@@ -29,7 +26,7 @@ struct PortListing {
 PortListing listPorts();
 // Fills entry's state and availability from what the port check found.
 void judge(PortEntry& entry, const TAfPortAccess& access);
-QStringList portsText(const PortListing& listing);
-QByteArray portsJson(const PortListing& listing);
+std::vector<std::string> portsText(const PortListing& listing);
+std::string portsJson(const PortListing& listing);
 
 }  // namespace lk24::cli

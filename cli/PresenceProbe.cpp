@@ -1,14 +1,10 @@
 #include "cli/PresenceProbe.h"
 
+#include "cli/MainLoop.h"
 #include "link/AfComPortLine.h"
 #include "link/DeviceIdentity.h"
 #include "link/DeviceLink.h"
 #include "serial/AfComPort.h"
-
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QTimer>
 
 #include <optional>
 
@@ -30,13 +26,7 @@ class ByteAsker {
     answer_.reset();
     line_.WriteChar(command::kRead);
     line_.WriteChar(static_cast<std::uint8_t>(address));
-    QTimer heartbeat;
-    heartbeat.start(20);
-    QElapsedTimer clock;
-    clock.start();
-    while (!answer_ && clock.elapsed() < kResponseTimeoutMs) {
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
+    mainLoop().runUntil([this] { return answer_.has_value(); }, std::chrono::milliseconds(kResponseTimeoutMs));
     return answer_;
   }
 

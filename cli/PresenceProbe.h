@@ -4,8 +4,6 @@
 // of that type, each with the response time-out of a transfer. The port is
 // open only during the question.
 
-#include <QString>
-
 #include <cstdint>
 
 namespace lk24::cli {
@@ -22,7 +20,7 @@ struct ProbeAnswer {
   }
 };
 
-// Main thread, inside a QCoreApplication.
+// Main thread.
 ProbeAnswer probeDevice(std::uint16_t comNumber);
 
 }  // namespace lk24::cli

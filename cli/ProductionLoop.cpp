@@ -2,6 +2,8 @@
 
 #include "cli/CommandView.h"
 #include "cli/InterruptWatch.h"
+#include "cli/Json.h"
+#include "cli/MainLoop.h"
 #include "cli/Output.h"
 #include "cli/PortList.h"
 #include "cli/PresenceProbe.h"
@@ -9,50 +11,48 @@
 #include "cli/ProgressLine.h"
 #include "cli/Report.h"
 #include "cli/RunRecord.h"
+#include "cli/Stopwatch.h"
+#include "cli/Text.h"
 #include "cli/Verdict.h"
 #include "serial/AfPortResolver.h"
-
-#include <QCoreApplication>
-#include <QFileInfo>
-#include <QElapsedTimer>
-#include <QEventLoop>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QTimer>
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include <filesystem>
 #include <optional>
 
 namespace lk24::cli {
 
 namespace {
 
-constexpr int kProbeIntervalMs = 500;  // about twice a second
+constexpr std::chrono::milliseconds kProbeInterval{500};  // about twice a second
 
 // A character device of the kernel's tty class (pseudo-terminals have no
 // class entry but their own majors), judged from sysfs without opening it.
-bool isTtyNode(const QString& path) {
+bool isTtyNode(const std::string& path) {
   struct stat info {};
-  if (::stat(path.toLocal8Bit().constData(), &info) != 0) return true;  // absent: the port check says so
+  if (::stat(path.c_str(), &info) != 0) return true;  // absent: the port check says so
   if (!S_ISCHR(info.st_mode)) return false;
   const unsigned major = ::major(info.st_rdev);
   if (major >= 136 && major <= 143) return true;  // /dev/pts/N
-  const QString subsystem = QStringLiteral("/sys/dev/char/%1:%2/subsystem").arg(major).arg(::minor(info.st_rdev));
-  return QFileInfo(subsystem).symLinkTarget().endsWith(QStringLiteral("/tty"));
+  const std::string subsystem =
+      "/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(::minor(info.st_rdev)) + "/subsystem";
+  std::error_code failed;
+  const std::string target = std::filesystem::read_symlink(subsystem, failed).string();
+  return !failed && target.size() >= 4 && target.compare(target.size() - 4, 4, "/tty") == 0;
 }
 
 // Why the port cannot be used now; nothing when it can, and with
 // absentOk nothing for a port that is merely absent (an unplugged adapter).
-std::optional<QString> portProblem(const PortChoice& port, bool absentOk) {
-  const QString where = port.given == port.device ? port.given : QStringLiteral("%1 = %2").arg(port.given, port.device);
-  if (!isTtyNode(port.device)) return QStringLiteral("Port %1 nicht zu benutzen: keine serielle Schnittstelle").arg(where);
-  const TAfPortAccess access = AfCheckPortAccess(port.device.toLocal8Bit().toStdString(), TAfPortRoots{});
+std::optional<std::string> portProblem(const PortChoice& port, bool absentOk) {
+  const std::string where = port.given == port.device ? port.given : port.given + " = " + port.device;
+  if (!isTtyNode(port.device)) return "Port " + where + " nicht zu benutzen: keine serielle Schnittstelle";
+  const TAfPortAccess access = AfCheckPortAccess(port.device, TAfPortRoots{});
   if (access.state == TAfPortState::Free || (absentOk && access.state == TAfPortState::Missing)) return std::nullopt;
   PortEntry entry;
   judge(entry, access);
-  return QStringLiteral("Port %1 nicht zu benutzen: %2").arg(where, entry.availability);
+  return "Port " + where + " nicht zu benutzen: " + entry.availability;
 }
 
 class ProductionLoop {
@@ -79,29 +79,24 @@ class ProductionLoop {
     Next next = Next::WaitForDevice;
     while (true) {
       if (next == Next::WaitForDevice) {
-        say(QStringLiteral("Warte auf das nächste Gerät an %1 ...").arg(s_.port.given));
+        say("Warte auf das nächste Gerät an " + s_.port.given + " ...");
         next = waitForDevice(device);
       }
       if (next == Next::Stop || !program(device)) return;
-      say(lastPassed_ ? QStringLiteral("Fertig; bitte das Gerät abziehen.")
-                      : QStringLiteral("Gerät fehlerhaft; bitte abziehen und beiseitelegen."));
+      say(lastPassed_ ? "Fertig; bitte das Gerät abziehen." : "Gerät fehlerhaft; bitte abziehen und beiseitelegen.");
       next = waitForChange(device);
     }
   }
 
   bool interrupted() const { return interrupts_ && interrupts_->requested(); }
 
-  void say(const QString& text) const {
+  void say(const std::string& text) const {
     if (!s_.quiet && !s_.json) printErr(text);
   }
 
   // Lets the event loop run until a probe interval has passed since clock started, or an interrupt.
-  void waitOut(const QElapsedTimer& clock) const {
-    QTimer heartbeat;
-    heartbeat.start(20);
-    while (clock.elapsed() < kProbeIntervalMs && !interrupted()) {
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
+  void waitOut(const Stopwatch& clock) const {
+    mainLoop().runUntil([this] { return interrupted(); }, kProbeInterval - clock.elapsed());
   }
 
   // One probe; nothing when the port broke (the loop then stops).
@@ -117,8 +112,7 @@ class ProductionLoop {
 
   Next waitForDevice(ProbeAnswer& device) {
     while (!interrupted()) {
-      QElapsedTimer clock;
-      clock.start();
+      const Stopwatch clock;
       const auto answer = probe();
       if (!answer) return Next::Stop;
       if (answer->kind == ProbeAnswer::Answered) {
@@ -133,14 +127,13 @@ class ProductionLoop {
   // Until the device is gone, or another one answers in its place.
   Next waitForChange(ProbeAnswer& device) {
     while (!interrupted()) {
-      QElapsedTimer clock;
-      clock.start();
+      const Stopwatch clock;
       const auto answer = probe();
       if (!answer) return Next::Stop;
       if (answer->kind != ProbeAnswer::Answered) return Next::WaitForDevice;
       if (!answer->sameDevice(device)) {
         device = *answer;
-        say(QStringLiteral("Anderes Gerät erkannt."));
+        say("Anderes Gerät erkannt.");
         return Next::Program;
       }
       waitOut(clock);
@@ -150,23 +143,22 @@ class ProductionLoop {
 
   // Programs one device; false when the loop ends after it.
   bool program(const ProbeAnswer& device) {
-    QElapsedTimer clock;
-    clock.start();
+    const Stopwatch clock;
     ConfigImage image = template_;  // every device starts from the file
     CommandView view(image, &progress_);
     Report report;
-    report.command = QStringLiteral("program");
+    report.command = "program";
     report.portGiven = s_.port.given;
     report.portDevice = s_.port.device;
     report.portNumber = s_.port.number;
-    if (const QString refusal = typeRefusal(s_.expectType, device.typeCode); !refusal.isEmpty()) {
+    if (const std::string refusal = typeRefusal(s_.expectType, device.typeCode); !refusal.empty()) {
       refuseType(report, refusal, device.typeCode, device.serial);
     } else {
       programDevice(image, s_.file, s_.port, s_.backupFolder, interrupts_, view, report);
     }
     progress_.clear();
     if (s_.json) {
-      printOut(QString::fromUtf8(toJson(report)));
+      printOut(toJson(report));
     } else {
       printVerdict(report);
     }
@@ -174,23 +166,23 @@ class ProductionLoop {
     if (lastPassed_) {
       ++passed_;
     } else {
-      failed_ << deviceName(report);
+      failed_.push_back(deviceName(report));
       lastFailure_ = report.exitCode();
     }
-    QString error;
-    if (!record_.append(recordRowOf(report, s_.filePath, clock.elapsed() / 1000.0), &error)) {
+    std::string error;
+    if (!record_.append(recordRowOf(report, s_.filePath, clock.seconds()), &error)) {
       endWith(ExitStatus::FileUnusable, error);
       return false;
     }
     if (interrupted()) return false;
-    if (s_.count > 0 && passed_ + failed_.size() >= s_.count) return false;
+    if (s_.count > 0 && passed_ + static_cast<int>(failed_.size()) >= s_.count) return false;
     return lastPassed_ || !s_.stopOnFailure;
   }
 
-  void endWith(ExitStatus status, const QString& message) {
+  void endWith(ExitStatus status, const std::string& message) {
     stopStatus_ = status;
     stopMessage_ = message;
-    printErr(QStringLiteral("lk24ctl: ") + message);
+    printErr("lk24ctl: " + message);
   }
 
   int exitCode() const {
@@ -201,23 +193,22 @@ class ProductionLoop {
   void summarize() const {
     const int failed = static_cast<int>(failed_.size());
     if (s_.json) {
-      QJsonObject summary{{QStringLiteral("command"), QStringLiteral("program")},
-                          {QStringLiteral("summary"), true},
-                          {QStringLiteral("exitStatus"), exitCode()},
-                          {QStringLiteral("passed"), passed_},
-                          {QStringLiteral("failed"), failed},
-                          {QStringLiteral("failedDevices"), QJsonArray::fromStringList(failed_)},
-                          {QStringLiteral("message"), stopMessage_.isEmpty() ? QJsonValue() : QJsonValue(stopMessage_)}};
       Report verdict;
       verdict.status = stopStatus_.value_or(ExitStatus::Success);
-      summary.insert(QStringLiteral("result"), exitCode() == 0 ? QStringLiteral("success")
-                                              : stopStatus_    ? resultName(verdict)
-                                                               : QStringLiteral("device-failed"));
-      printOut(QString::fromUtf8(QJsonDocument(jsonFrame(summary)).toJson(QJsonDocument::Compact)));
+      const std::string result = exitCode() == 0 ? "success" : stopStatus_ ? resultName(verdict) : "device-failed";
+      printOut(json::compact(jsonFrame({{"command", "program"},
+                                        {"summary", true},
+                                        {"exitStatus", exitCode()},
+                                        {"passed", passed_},
+                                        {"failed", failed},
+                                        {"failedDevices", json::Array(failed_.begin(), failed_.end())},
+                                        {"message", json::orNull(stopMessage_)},
+                                        {"result", result}})));
       return;
     }
-    QString line = QStringLiteral("Zusammenfassung: %1 erfolgreich, %2 fehlerhaft").arg(passed_).arg(failed);
-    if (failed > 0) line += QStringLiteral(" (") + failed_.join(QStringLiteral(", ")) + QLatin1Char(')');
+    std::string line = "Zusammenfassung: " + std::to_string(passed_) + " erfolgreich, " + std::to_string(failed) +
+                       " fehlerhaft";
+    if (failed > 0) line += " (" + join(failed_, ", ") + ")";
     printOut(line);
   }
 
@@ -227,11 +218,11 @@ class ProductionLoop {
   const InterruptWatch* interrupts_;
   ProgressLine& progress_;
   int passed_ = 0;
-  QStringList failed_;
+  std::vector<std::string> failed_;
   bool lastPassed_ = true;
   int lastFailure_ = 0;
   std::optional<ExitStatus> stopStatus_;
-  QString stopMessage_;
+  std::string stopMessage_;
 };
 
 }  // namespace

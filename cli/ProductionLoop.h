@@ -9,7 +9,7 @@
 #include "cli/PortChoice.h"
 #include "model/ConfigImage.h"
 
-#include <QString>
+#include <string>
 
 namespace lk24::cli {
 
@@ -19,9 +19,9 @@ class RunRecord;
 
 struct LoopSettings {
   Table file;            // the image to program
-  QString filePath;      // its file, for the record
+  std::string filePath;  // its file, for the record
   PortChoice port;
-  QString backupFolder;
+  std::string backupFolder;
   bool json = false;
   bool quiet = false;
   ExpectedType expectType = ExpectedType::Any;

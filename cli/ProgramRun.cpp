@@ -9,7 +9,7 @@
 
 namespace lk24::cli {
 
-void programDevice(ConfigImage& image, const Table& file, const PortChoice& port, const QString& backupFolder,
+void programDevice(ConfigImage& image, const Table& file, const PortChoice& port, const std::string& backupFolder,
                    const InterruptWatch* interrupts, CommandView& view, Report& report) {
   image.DeviceImage = file;
   view.showdata();  // the load's refresh; the run refreshes once more itself
@@ -30,24 +30,24 @@ void reportProgramRun(const DeviceSession& session, bool finished, const ConfigI
   }
   if (!finished) {
     report.interruptedBy = interrupts ? interrupts->signalNumber() : 0;
-    report.message = QStringLiteral("abgebrochen vor dem ersten Schreibbefehl, der Port ist geschlossen");
+    report.message = "abgebrochen vor dem ersten Schreibbefehl, der Port ist geschlossen";
     return;
   }
   report.status = programOutcome(view, session);
   if (report.status != ExitStatus::Success) report.message = causeOf(view, session, port);
 }
 
-QString typeRefusal(ExpectedType expected, int typeCode) {
+std::string typeRefusal(ExpectedType expected, int typeCode) {
   const int wanted = expected == ExpectedType::Transmitter ? devicetype::kTransmitter : devicetype::kReceiver;
   if (expected == ExpectedType::Any || typeCode == wanted) return {};
   DeviceFacts facts;
   facts.typeCode = typeCode;
-  const QString is = typeName(facts);
+  const std::string is = typeName(facts);
   facts.typeCode = wanted;
-  return QStringLiteral("Gerätetyp falsch: %1 statt %2, nichts geschrieben").arg(is, typeName(facts));
+  return "Gerätetyp falsch: " + is + " statt " + typeName(facts) + ", nichts geschrieben";
 }
 
-void refuseType(Report& report, const QString& reason, int typeCode, int serial) {
+void refuseType(Report& report, const std::string& reason, int typeCode, int serial) {
   DeviceFacts facts;
   facts.typeCode = typeCode;
   facts.serialNumber = serial;

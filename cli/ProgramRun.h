@@ -16,14 +16,14 @@ struct PortChoice;
 // image holds the template's tables; its DeviceImage is replaced by file.
 // Fills report's status, message, device (as read back when the run got
 // that far), backup file and log. Backups go into backupFolder.
-void programDevice(ConfigImage& image, const Table& file, const PortChoice& port, const QString& backupFolder,
+void programDevice(ConfigImage& image, const Table& file, const PortChoice& port, const std::string& backupFolder,
                    const InterruptWatch* interrupts, CommandView& view, Report& report);
 
 // Why a device of typeCode is refused when expected is asked for; empty
 // when it may be programmed.
-QString typeRefusal(ExpectedType expected, int typeCode);
+std::string typeRefusal(ExpectedType expected, int typeCode);
 // Marks report as refused for that reason, with the device's type and serial.
-void refuseType(Report& report, const QString& reason, int typeCode, int serial);
+void refuseType(Report& report, const std::string& reason, int typeCode, int serial);
 // Fills report from a program run that has ended (finished false: cut short
 // by an interrupt before its first write).
 void reportProgramRun(const DeviceSession& session, bool finished, const ConfigImage& image, const PortChoice& port,

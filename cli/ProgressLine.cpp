@@ -12,11 +12,11 @@ ProgressLine::ProgressLine(bool enabled) : enabled_(enabled) {}
 
 ProgressLine::~ProgressLine() { clear(); }
 
-void ProgressLine::show(const QString& pass, int percent) {
+void ProgressLine::show(const std::string& pass, int percent) {
   if (!enabled_ || (pass == pass_ && percent == percent_)) return;
   pass_ = pass;
   percent_ = percent;
-  std::fprintf(stderr, "\r\033[K%-6s %3d %%", qPrintable(pass), percent);
+  std::fprintf(stderr, "\r\033[K%-6s %3d %%", pass.c_str(), percent);
   std::fflush(stderr);
   visible_ = true;
 }

@@ -3,7 +3,7 @@
 // with the pass and its percentage. Silent when stderr is no terminal, so
 // logs and pipes never see it.
 
-#include <QString>
+#include <string>
 
 namespace lk24::cli {
 
@@ -14,14 +14,14 @@ class ProgressLine {
   ~ProgressLine();
 
   // Main thread only.
-  void show(const QString& pass, int percent);
+  void show(const std::string& pass, int percent);
   // Removes the line so other output starts at the left margin.
   void clear();
 
  private:
   bool enabled_;
   bool visible_ = false;
-  QString pass_;
+  std::string pass_;
   int percent_ = -1;
 };
 

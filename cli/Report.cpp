@@ -1,12 +1,9 @@
 #include "cli/Report.h"
 
 #include "cli/CommandLine.h"
+#include "cli/Text.h"
 #include "editor/DerivedTexts.h"
 #include "link/DeviceIdentity.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace lk24::cli {
 
@@ -23,101 +20,94 @@ DeviceFacts factsOf(const Table& image) {
     case DeviceKind::Unknown:
       break;
   }
-  facts.firmware = QString::fromStdString(firmwareText(image[addr::kFirmwareMajor], image[addr::kFirmwareMinor]))
-                       .trimmed();
+  facts.firmware = trimmed(firmwareText(image[addr::kFirmwareMajor], image[addr::kFirmwareMinor]));
   facts.firmwareFits = firmwareSupported(image);
   facts.writeProtected = (image[addr::kWriteProtect] & 0x01) != 0;
   facts.checksumRight = calculatechecksum(image) == image[addr::kChecksum];
   return facts;
 }
 
-QString typeName(const DeviceFacts& facts) {
+std::string typeName(const DeviceFacts& facts) {
   switch (facts.typeCode) {
     case devicetype::kTransmitter:
-      return QStringLiteral("Sender");
+      return "Sender";
     case devicetype::kReceiver:
-      return QStringLiteral("Empfänger");
+      return "Empfänger";
     default:
-      return QStringLiteral("unbekannt (%1)").arg(facts.typeCode);
+      return "unbekannt (" + std::to_string(facts.typeCode) + ")";
   }
 }
 
 namespace {
 
-QJsonValue orNull(const QString& text) { return text.isEmpty() ? QJsonValue() : QJsonValue(text); }
-
-QJsonObject deviceObject(const DeviceFacts& facts) {
-  QString type = QStringLiteral("unknown");
-  if (facts.typeCode == devicetype::kTransmitter) type = QStringLiteral("transmitter");
-  if (facts.typeCode == devicetype::kReceiver) type = QStringLiteral("receiver");
-  return QJsonObject{
-      {QStringLiteral("type"), type},
-      {QStringLiteral("typeCode"), facts.typeCode},
-      {QStringLiteral("serialNumber"), facts.serialNumber >= 0 ? QJsonValue(facts.serialNumber) : QJsonValue()},
-      {QStringLiteral("firmware"), facts.firmware},
-      {QStringLiteral("firmwareFits"), facts.firmwareFits},
-      {QStringLiteral("writeProtected"), facts.writeProtected},
-      {QStringLiteral("checksumRight"), facts.checksumRight},
+json::Object deviceObject(const DeviceFacts& facts) {
+  std::string type = "unknown";
+  if (facts.typeCode == devicetype::kTransmitter) type = "transmitter";
+  if (facts.typeCode == devicetype::kReceiver) type = "receiver";
+  return json::Object{
+      {"type", type},
+      {"typeCode", facts.typeCode},
+      {"serialNumber", facts.serialNumber >= 0 ? json::Value(facts.serialNumber) : json::Value()},
+      {"firmware", facts.firmware},
+      {"firmwareFits", facts.firmwareFits},
+      {"writeProtected", facts.writeProtected},
+      {"checksumRight", facts.checksumRight},
   };
 }
 
 }  // namespace
 
-QString resultName(const Report& report) {
-  if (report.interruptedBy) return QStringLiteral("interrupted");
+std::string resultName(const Report& report) {
+  if (report.interruptedBy) return "interrupted";
   switch (report.status) {
     case ExitStatus::Success:
-      return QStringLiteral("success");
+      return "success";
     case ExitStatus::Usage:
-      return QStringLiteral("usage");
+      return "usage";
     case ExitStatus::FileUnusable:
-      return QStringLiteral("file-unusable");
+      return "file-unusable";
     case ExitStatus::PortUnavailable:
-      return QStringLiteral("port-unavailable");
+      return "port-unavailable";
     case ExitStatus::TransferError:
-      return QStringLiteral("transfer-error");
+      return "transfer-error";
     case ExitStatus::VerifyDifferences:
-      return QStringLiteral("verify-differences");
+      return "verify-differences";
     case ExitStatus::DeviceRefused:
-      return QStringLiteral("device-refused");
+      return "device-refused";
     case ExitStatus::ChecksumWrong:
-      return QStringLiteral("checksum-wrong");
+      return "checksum-wrong";
   }
   return {};
 }
 
-QJsonObject jsonFrame(QJsonObject document) {
-  document.insert(QStringLiteral("schema"), 1);
-  document.insert(QStringLiteral("tool"), toolVersion());
+json::Object jsonFrame(json::Object document) {
+  document.insert_or_assign("schema", 1);
+  document.insert_or_assign("tool", toolVersion());
   return document;
 }
 
-QByteArray toJson(const Report& report) {
-  QJsonArray differences;
+std::string toJson(const Report& report) {
+  json::Array differences;
   for (const Difference& d : report.differences) {
-    differences.append(QJsonObject{{QStringLiteral("address"), d.address},
-                                   {QStringLiteral("expected"), d.expected},
-                                   {QStringLiteral("actual"), d.actual}});
+    differences.push_back(json::Object{{"address", d.address}, {"expected", d.expected}, {"actual", d.actual}});
   }
-  QJsonArray log;
+  json::Array log;
   for (const LogLine& line : report.log) {
-    log.append(QJsonObject{{QStringLiteral("text"), line.text},
-                           {QStringLiteral("colour"), line.red ? QStringLiteral("red") : QStringLiteral("black")}});
+    log.push_back(json::Object{{"text", line.text}, {"colour", line.red ? "red" : "black"}});
   }
-  const QJsonObject document = jsonFrame({
-      {QStringLiteral("command"), orNull(report.command)},
-      {QStringLiteral("result"), resultName(report)},
-      {QStringLiteral("exitStatus"), report.exitCode()},
-      {QStringLiteral("message"), orNull(report.message)},
-      {QStringLiteral("port"), orNull(report.portGiven)},
-      {QStringLiteral("portDevice"), orNull(report.portDevice)},
-      {QStringLiteral("device"), report.device ? QJsonValue(deviceObject(*report.device)) : QJsonValue()},
-      {QStringLiteral("backupFile"), orNull(report.backupFile)},
-      {QStringLiteral("outputFile"), orNull(report.outputFile)},
-      {QStringLiteral("differences"), differences},
-      {QStringLiteral("log"), log},
-  });
-  return QJsonDocument(document).toJson(QJsonDocument::Compact);
+  return json::compact(jsonFrame({
+      {"command", json::orNull(report.command)},
+      {"result", resultName(report)},
+      {"exitStatus", report.exitCode()},
+      {"message", json::orNull(report.message)},
+      {"port", json::orNull(report.portGiven)},
+      {"portDevice", json::orNull(report.portDevice)},
+      {"device", report.device ? json::Value(deviceObject(*report.device)) : json::Value()},
+      {"backupFile", json::orNull(report.backupFile)},
+      {"outputFile", json::orNull(report.outputFile)},
+      {"differences", differences},
+      {"log", log},
+  }));
 }
 
 }  // namespace lk24::cli

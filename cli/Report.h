@@ -4,13 +4,11 @@
 
 #include "cli/CommandView.h"
 #include "cli/ExitStatus.h"
+#include "cli/Json.h"
 #include "model/ConfigImage.h"
 
-#include <QByteArray>
-#include <QJsonObject>
-#include <QString>
-
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace lk24::cli {
@@ -19,14 +17,14 @@ namespace lk24::cli {
 struct DeviceFacts {
   int typeCode = 0;      // byte 253: 10 transmitter, 20 receiver
   int serialNumber = -1;  // the serial number of its type; -1 for an unknown type
-  QString firmware;       // "1.05"
+  std::string firmware;   // "1.05"
   bool firmwareFits = false;
   bool writeProtected = false;
   bool checksumRight = false;
 };
 DeviceFacts factsOf(const Table& image);
 // "Sender", "Empfänger" or "unbekannt (N)".
-QString typeName(const DeviceFacts& facts);
+std::string typeName(const DeviceFacts& facts);
 
 struct Difference {
   int address;
@@ -35,16 +33,16 @@ struct Difference {
 };
 
 struct Report {
-  QString command;
+  std::string command;
   ExitStatus status = ExitStatus::Success;
-  int interruptedBy = 0;  // the signal that cut the command short, or 0
-  QString message;        // the cause of a failure, in German; empty on success
-  QString portGiven;
-  QString portDevice;     // the device the port resolved to
+  int interruptedBy = 0;   // the signal that cut the command short, or 0
+  std::string message;     // the cause of a failure, in German; empty on success
+  std::string portGiven;
+  std::string portDevice;  // the device the port resolved to
   int portNumber = 0;     // the COM number it was opened as
   std::optional<DeviceFacts> device;
-  QString backupFile;
-  QString outputFile;
+  std::string backupFile;
+  std::string outputFile;
   std::vector<Difference> differences;
   std::vector<LogLine> log;
 
@@ -52,10 +50,10 @@ struct Report {
 };
 
 // One line of compact JSON, with the schema's number and the tool's version.
-QByteArray toJson(const Report& report);
+std::string toJson(const Report& report);
 // The same frame around any other document of lk24ctl.
-QJsonObject jsonFrame(QJsonObject document);
+json::Object jsonFrame(json::Object document);
 // The result's word in JSON ("success", "usage", ...).
-QString resultName(const Report& report);
+std::string resultName(const Report& report);
 
 }  // namespace lk24::cli

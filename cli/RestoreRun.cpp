@@ -7,7 +7,7 @@
 
 namespace lk24::cli {
 
-void restoreDevice(ConfigImage& image, const Table& backup, const PortChoice& port, const QString& backupFolder,
+void restoreDevice(ConfigImage& image, const Table& backup, const PortChoice& port, const std::string& backupFolder,
                    const InterruptWatch* interrupts, CommandView& view, Report& report) {
   DeviceSession session(image, view, port.number, interrupts, backupFolder);
   const bool finished = session.restore(backup);

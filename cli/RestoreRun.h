@@ -14,7 +14,7 @@ struct PortChoice;
 
 // image holds the template's tables; backup the backup file's device image.
 // Fills report like programDevice; another device is refused with status 6.
-void restoreDevice(ConfigImage& image, const Table& backup, const PortChoice& port, const QString& backupFolder,
+void restoreDevice(ConfigImage& image, const Table& backup, const PortChoice& port, const std::string& backupFolder,
                    const InterruptWatch* interrupts, CommandView& view, Report& report);
 
 }  // namespace lk24::cli

@@ -3,8 +3,7 @@
 // touched, appended and forced to disk before the next device, so a power
 // cut never loses a row that was reported. A new file starts with the header.
 
-#include <QString>
-
+#include <string>
 #include <vector>
 
 namespace lk24::cli {
@@ -13,27 +12,27 @@ struct Report;
 
 // One row, in the columns' order; texts as they go into the file.
 struct RecordRow {
-  QString time;        // ISO 8601 local time with offset
-  QString station;     // host name
-  QString port;        // "COM1 /dev/ttyUSB0"
-  QString command;
-  QString type;        // Sender, Empfaenger, Geraet
-  QString serial;      // five digits, as in the backup names
-  QString firmware;
-  QString file;        // the configuration file's name
-  QString sha256;      // of that file
-  QString result;      // ok, verify-difference, refused, transfer-error, backup-failed, interrupted
+  std::string time;        // ISO 8601 local time with offset
+  std::string station;     // host name
+  std::string port;        // "COM1 /dev/ttyUSB0"
+  std::string command;
+  std::string type;        // Sender, Empfaenger, Geraet
+  std::string serial;      // five digits, as in the backup names
+  std::string firmware;
+  std::string file;        // the configuration file's name
+  std::string sha256;      // of that file
+  std::string result;      // ok, verify-difference, refused, transfer-error, backup-failed, interrupted
   int exitStatus = 0;
-  QString backup;
+  std::string backup;
   double seconds = 0;
 };
 
 // The row for what a command found; file is the configuration file it
 // programmed, compared or wrote.
-RecordRow recordRowOf(const Report& report, const QString& file, double seconds);
+RecordRow recordRowOf(const Report& report, const std::string& file, double seconds);
 
 // The line of a row, with CRLF.
-QByteArray csvLine(const std::vector<QString>& fields);
+std::string csvLine(const std::vector<std::string>& fields);
 
 class RunRecord {
  public:
@@ -44,17 +43,17 @@ class RunRecord {
 
   // Opens path for appending, writing the header when it is new or empty.
   // False with a German error naming the file.
-  bool open(const QString& path, QString* error);
+  bool open(const std::string& path, std::string* error);
   bool isOpen() const { return fd_ >= 0; }
-  const QString& path() const { return path_; }
+  const std::string& path() const { return path_; }
   // Written, flushed and fsync'ed; false with an error when any step failed.
-  bool append(const RecordRow& row, QString* error);
+  bool append(const RecordRow& row, std::string* error);
 
  private:
-  bool writeAll(const QByteArray& bytes, QString* error);
+  bool writeAll(const std::string& bytes, std::string* error);
 
   int fd_ = -1;
-  QString path_;
+  std::string path_;
 };
 
 }  // namespace lk24::cli

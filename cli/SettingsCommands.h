@@ -8,9 +8,8 @@
 #include "editor/SettingsInWords.h"
 #include "model/ConfigImage.h"
 
-#include <QString>
-
 #include <functional>
+#include <string>
 
 namespace lk24::cli {
 
@@ -22,14 +21,14 @@ int runReport(const Arguments& arguments, const InterruptWatch* interrupts);
 
 // One differing setting as a line: "Alarm nach:  600 | 900  (EMPFÄNGER /
 // Grundeinstellung, Adresse 24-25)".
-QString differenceLine(const SettingDifference& difference);
+std::string differenceLine(const SettingDifference& difference);
 
 // Writes the report of image (from the file or port named source) as a PDF
 // at path; false with the reason in error. The PDF needs Qt's print module,
 // which only the lk24ctl program links, so the program hands the writer in;
 // without one, report says that it is not available.
-using ReportWriter = std::function<bool(const Table& image, const QString& source, const QString& path,
-                                        QString* error)>;
+using ReportWriter = std::function<bool(const Table& image, const std::string& source, const std::string& path,
+                                        std::string* error)>;
 void setReportWriter(ReportWriter writer);
 
 }  // namespace lk24::cli

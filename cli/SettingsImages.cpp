@@ -8,6 +8,7 @@
 #include "cli/CommandView.h"
 #include "cli/PortChoice.h"
 #include "cli/Places.h"
+#include "cli/Text.h"
 
 namespace lk24::cli {
 
@@ -15,11 +16,11 @@ namespace {
 
 void readDevice(const Arguments& arguments, const InterruptWatch* interrupts, SettingsImages& result) {
   ConfigImage image;
-  QString error;
+  std::string error;
   // The same template as every device command: the given one, LK24.ini
   // here, else the packaged one.
   const Place templatePlace = chooseTemplate(arguments.templatePath, arguments.templateGiven);
-  if (!templatePlace.notice.isEmpty() && !arguments.quiet) printErr(QStringLiteral("lk24ctl: ") + templatePlace.notice);
+  if (!templatePlace.notice.empty() && !arguments.quiet) printErr("lk24ctl: " + templatePlace.notice);
   const auto tables = loadTemplate(templatePlace.path, image, &error);
   if (!tables) {
     result.exitCode = code(ExitStatus::FileUnusable);
@@ -29,20 +30,20 @@ void readDevice(const Arguments& arguments, const InterruptWatch* interrupts, Se
   const PortChoice port = choosePort(arguments.port, tables->port);
   // The read's log lines go to stderr: stdout carries the settings.
   std::function<void(const LogLine&)> echo;
-  if (!arguments.json) echo = [](const LogLine& line) { printErr(line.text.trimmed()); };
+  if (!arguments.json) echo = [](const LogLine& line) { printErr(trimmed(line.text)); };
   CommandView view(image, nullptr, echo);
   bool finished = false;
   ExitStatus status = ExitStatus::Success;
-  QString cause;
+  std::string cause;
   {
-    DeviceSession session(image, view, port.number, interrupts, QString());  // a read makes no backup
+    DeviceSession session(image, view, port.number, interrupts, {});  // a read makes no backup
     finished = session.read();
     status = readOutcome(view, session);
     cause = causeOf(view, session, port);
   }
   if (!finished) {
     result.exitCode = kInterruptedBase + (interrupts ? interrupts->signalNumber() : 0);
-    result.message = QStringLiteral("abgebrochen, der Port ist geschlossen");
+    result.message = "abgebrochen, der Port ist geschlossen";
     return;
   }
   // A wrong checksum still leaves the whole image to describe; the message says so.
@@ -62,8 +63,8 @@ void readDevice(const Arguments& arguments, const InterruptWatch* interrupts, Se
 
 SettingsImages loadSettingsImages(const Arguments& arguments, const InterruptWatch* interrupts) {
   SettingsImages result;
-  for (const QString& file : arguments.files) {
-    QString error;
+  for (const std::string& file : arguments.files) {
+    std::string error;
     const auto image = loadConfiguration(file, &error);
     if (!image) {
       result.exitCode = code(ExitStatus::FileUnusable);
@@ -72,7 +73,7 @@ SettingsImages loadSettingsImages(const Arguments& arguments, const InterruptWat
     }
     result.images.push_back({*image, file});
   }
-  if (!arguments.port.isEmpty()) readDevice(arguments, interrupts, result);
+  if (!arguments.port.empty()) readDevice(arguments, interrupts, result);
   return result;
 }
 

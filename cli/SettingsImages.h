@@ -7,8 +7,7 @@
 #include "cli/ExitStatus.h"
 #include "model/ConfigImage.h"
 
-#include <QString>
-
+#include <string>
 #include <vector>
 
 namespace lk24::cli {
@@ -17,13 +16,13 @@ class InterruptWatch;
 
 struct NamedImage {
   Table image{};
-  QString name;  // the file as given, or the port
+  std::string name;  // the file as given, or the port
 };
 
 struct SettingsImages {
   std::vector<NamedImage> images;  // the files in their order, then the device
   int exitCode = 0;                // non-zero: the images are incomplete
-  QString message;                 // why, in German
+  std::string message;             // why, in German
   bool checksumWrong = false;      // the device's image is whole, but its checksum is wrong
 
   // A command's exit status once it has shown the images: its own when not
@@ -34,7 +33,7 @@ struct SettingsImages {
   }
 };
 
-// Main thread, inside a QCoreApplication; interrupts may be null.
+// Main thread; interrupts may be null.
 SettingsImages loadSettingsImages(const Arguments& arguments, const InterruptWatch* interrupts);
 
 // The "schema" key every JSON document of lk24ctl carries ("tool" is toolVersion()).

@@ -1,79 +1,69 @@
 // lk24ctl show: every setting of a file or a device in the window's order.
 #include "cli/SettingsCommands.h"
 
+#include "cli/CommandLine.h"
+#include "cli/Json.h"
 #include "cli/Output.h"
 #include "cli/Report.h"
 #include "cli/SettingsImages.h"
+#include "cli/Text.h"
 #include "link/DeviceIdentity.h"
-
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 
 namespace lk24::cli {
 
 namespace {
 
-QString serialNumberText(const DeviceFacts& facts) {
-  return facts.serialNumber >= 0 ? QStringLiteral("%1").arg(facts.serialNumber, 5, 10, QLatin1Char('0'))
-                                 : QStringLiteral("-");
+std::string serialNumberText(const DeviceFacts& facts) {
+  return facts.serialNumber >= 0 ? zeroPadded(facts.serialNumber, 5) : "-";
 }
 
 void printText(const Table& image, const std::vector<SettingText>& settings) {
   const DeviceFacts facts = factsOf(image);
-  printOut(QStringLiteral("Gerät:         ") + typeName(facts));
-  printOut(QStringLiteral("Seriennummer:  ") + serialNumberText(facts));
-  printOut(QStringLiteral("Firmware:      ") + facts.firmware);
+  printOut("Gerät:         " + typeName(facts));
+  printOut("Seriennummer:  " + serialNumberText(facts));
+  printOut("Firmware:      " + facts.firmware);
   std::string page;
   for (const SettingText& s : settings) {
     if (s.page != page) {
       page = s.page;
-      printOut(QString());
-      printOut(QString::fromStdString(page));
+      printOut({});
+      printOut(page);
     }
-    const QString value = QString::fromStdString(s.unit.empty() ? s.value : s.value + " " + s.unit);
-    printOut(QStringLiteral("  %1 %2 %3")
-                 .arg(QString::fromStdString(s.caption), -44)
-                 .arg(value, -30)
-                 .arg(QString::fromStdString(s.addresses)));
+    const std::string value = s.unit.empty() ? s.value : s.value + " " + s.unit;
+    printOut("  " + padded(s.caption, -44) + " " + padded(value, -30) + " " + s.addresses);
   }
 }
 
-QByteArray json(const NamedImage& source, const std::vector<SettingText>& settings) {
+std::string jsonDocument(const NamedImage& source, const std::vector<SettingText>& settings) {
   const DeviceFacts facts = factsOf(source.image);
-  QJsonArray rows;
+  json::Array rows;
   for (const SettingText& s : settings) {
-    rows.append(QJsonObject{{QStringLiteral("page"), QString::fromStdString(s.page)},
-                            {QStringLiteral("caption"), QString::fromStdString(s.caption)},
-                            {QStringLiteral("value"), QString::fromStdString(s.value)},
-                            {QStringLiteral("unit"), QString::fromStdString(s.unit)},
-                            {QStringLiteral("addresses"), QString::fromStdString(s.addresses)}});
+    rows.push_back(json::Object{
+        {"page", s.page}, {"caption", s.caption}, {"value", s.value}, {"unit", s.unit}, {"addresses", s.addresses}});
   }
-  const QJsonObject document{
-      {QStringLiteral("schema"), kJsonSchema},
-      {QStringLiteral("tool"), toolVersion()},
-      {QStringLiteral("command"), QStringLiteral("show")},
-      {QStringLiteral("source"), source.name},
-      {QStringLiteral("device"),
-       QJsonObject{{QStringLiteral("type"), typeName(facts)},
-                   {QStringLiteral("serialNumber"), facts.serialNumber >= 0 ? QJsonValue(facts.serialNumber)
-                                                                           : QJsonValue()},
-                   {QStringLiteral("firmware"), facts.firmware}}},
-      {QStringLiteral("settings"), rows},
-  };
-  return QJsonDocument(document).toJson(QJsonDocument::Compact);
+  return json::compact(json::Object{
+      {"schema", kJsonSchema},
+      {"tool", toolVersion()},
+      {"command", "show"},
+      {"source", source.name},
+      {"device",
+       json::Object{{"type", typeName(facts)},
+                    {"serialNumber", facts.serialNumber >= 0 ? json::Value(facts.serialNumber) : json::Value()},
+                    {"firmware", facts.firmware}}},
+      {"settings", rows},
+  });
 }
 
 }  // namespace
 
 int runShow(const Arguments& arguments, const InterruptWatch* interrupts) {
   const SettingsImages loaded = loadSettingsImages(arguments, interrupts);
-  if (!loaded.message.isEmpty()) printErr(QStringLiteral("lk24ctl: ") + loaded.message);
+  if (!loaded.message.empty()) printErr("lk24ctl: " + loaded.message);
   if (loaded.exitCode != 0) return loaded.exitCode;
   const NamedImage& source = loaded.images.front();
   const std::vector<SettingText> settings = describeSettings(source.image, settingsHalvesOf(source.image));
   if (arguments.json) {
-    printOut(QString::fromUtf8(json(source, settings)));
+    printOut(jsonDocument(source, settings));
   } else {
     printText(source.image, settings);
   }

@@ -2,6 +2,7 @@
 
 #include "cli/Output.h"
 #include "cli/Report.h"
+#include "cli/Text.h"
 
 #include <unistd.h>
 
@@ -18,52 +19,52 @@ bool colourWanted() {
 }
 
 // Single quotes keep every character but the quote itself.
-QString shellQuoted(const QString& text) {
-  QString inner = text;
-  inner.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-  return QLatin1Char('\'') + inner + QLatin1Char('\'');
+std::string shellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  quoted += replaced(text, "'", "'\\''");
+  return quoted + "'";
 }
 
 // Writing began only after the backup was kept; a run that then failed
 // left the device with part of the new image.
-bool halfWritten(const Report& report) { return !passed(report) && !report.backupFile.isEmpty(); }
+bool halfWritten(const Report& report) { return !passed(report) && !report.backupFile.empty(); }
 
 }  // namespace
 
 bool passed(const Report& report) { return report.exitCode() == 0; }
 
-QString deviceName(const Report& report) {
-  if (!report.device) return QStringLiteral("unbekanntes Gerät");
-  QString name = typeName(*report.device);
-  if (report.device->serialNumber >= 0) name += QStringLiteral(" %1").arg(report.device->serialNumber, 5, 10, QLatin1Char('0'));
+std::string deviceName(const Report& report) {
+  if (!report.device) return "unbekanntes Gerät";
+  std::string name = typeName(*report.device);
+  if (report.device->serialNumber >= 0) name += ' ' + zeroPadded(report.device->serialNumber, 5);
   return name;
 }
 
-QString restoreCommand(const QString& port, const QString& backup) {
-  return QStringLiteral("lk24ctl restore --port %1 %2").arg(shellQuoted(port), shellQuoted(backup));
+std::string restoreCommand(const std::string& port, const std::string& backup) {
+  return "lk24ctl restore --port " + shellQuoted(port) + " " + shellQuoted(backup);
 }
 
-QString verdictLine(const Report& report) {
+std::string verdictLine(const Report& report) {
   if (passed(report)) {
-    QString line = QStringLiteral("OK ") + deviceName(report) + QStringLiteral(": erfolgreich");
-    if (!report.backupFile.isEmpty()) line += QStringLiteral(", Sicherung \"%1\"").arg(report.backupFile);
+    std::string line = "OK " + deviceName(report) + ": erfolgreich";
+    if (!report.backupFile.empty()) line += ", Sicherung \"" + report.backupFile + "\"";
     return line;
   }
-  QString line = QStringLiteral("FEHLER ") + deviceName(report) + QStringLiteral(": ") + report.message +
-                 QStringLiteral(" (Exit-Status %1) – NICHT AUSLIEFERN").arg(report.exitCode());
+  std::string line = "FEHLER " + deviceName(report) + ": " + report.message + " (Exit-Status " +
+                     std::to_string(report.exitCode()) + ") – NICHT AUSLIEFERN";
   if (halfWritten(report)) {
-    line += QStringLiteral("; teilweise beschrieben, zurück mit: ") + restoreCommand(report.portGiven, report.backupFile);
+    line += "; teilweise beschrieben, zurück mit: " + restoreCommand(report.portGiven, report.backupFile);
   }
   return line;
 }
 
 void printVerdict(const Report& report) {
-  const QString line = verdictLine(report);
+  const std::string line = verdictLine(report);
   if (!colourWanted()) {
     printOut(line);
   } else {
     const char* colour = passed(report) ? "\033[1;32m" : "\033[1;31m";
-    printOut(QString::fromLatin1(colour) + line + QStringLiteral("\033[0m"));
+    printOut(colour + line + "\033[0m");
   }
   // The bell calls the operator back to a failed device.
   if (!passed(report) && ::isatty(STDERR_FILENO) == 1) {

@@ -4,41 +4,20 @@
 #include "cli/Commands.h"
 #include "cli/ExitStatus.h"
 #include "cli/InterruptWatch.h"
+#include "cli/MainLoop.h"
 #include "cli/Output.h"
 #include "cli/Report.h"
-#include "cli/SettingsCommands.h"
-#include "report/SettingsReport.h"
+#ifdef LK24_WITH_REPORT
+#include "cli/ReportPdfWriter.h"
+#endif
 
-#include <QCoreApplication>
-#include <QGuiApplication>
-
-#include <cstring>
-#include <memory>
+#include <string>
+#include <vector>
 
 namespace {
 
-// Only the report lays text out, which takes fonts and so a QGuiApplication
-// (on the offscreen platform: lk24ctl never shows a window).
-std::unique_ptr<QCoreApplication> makeApplication(int& argc, char** argv) {
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "report") == 0) {
-      qputenv("QT_QPA_PLATFORM", "offscreen");
-      return std::make_unique<QGuiApplication>(argc, argv);
-    }
-  }
-  return std::make_unique<QCoreApplication>(argc, argv);
-}
-
-}  // namespace
-
-int main(int argc, char** argv) {
-  const std::unique_ptr<QCoreApplication> app = makeApplication(argc, argv);
+int run(const std::vector<std::string>& args) {
   using namespace lk24::cli;
-  setReportWriter([](const lk24::Table& image, const QString& source, const QString& path, QString* error) {
-    return lk24::writeReportPdf({image, source, QDateTime::currentDateTime()}, path, error);
-  });
-  QStringList args = QCoreApplication::arguments();
-  args.removeFirst();
   const ParsedArguments parsed = parseArguments(args);
   if (!parsed.arguments) {
     // A script that asked for JSON gets its one document here too.
@@ -47,13 +26,24 @@ int main(int argc, char** argv) {
       usage.command = parsed.commandName;
       usage.status = ExitStatus::Usage;
       usage.message = parsed.error;
-      printOut(QString::fromUtf8(toJson(usage)));
+      printOut(toJson(usage));
     }
-    printErr(QStringLiteral("lk24ctl: ") + parsed.error);
-    printErr(parsed.commandName.isEmpty() ? QStringLiteral("\"lk24ctl --help\" zeigt den Aufruf.")
-                                          : QStringLiteral("\"lk24ctl help %1\" zeigt den Aufruf.").arg(parsed.commandName));
+    printErr("lk24ctl: " + parsed.error);
+    printErr(parsed.commandName.empty() ? "\"lk24ctl --help\" zeigt den Aufruf."
+                                        : "\"lk24ctl help " + parsed.commandName + "\" zeigt den Aufruf.");
     return code(ExitStatus::Usage);
   }
-  InterruptWatch interrupts;
+  InterruptWatch interrupts(mainLoop());
   return runCommand(*parsed.arguments, &interrupts);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+#ifdef LK24_WITH_REPORT
+  lk24::cli::installReportPdfWriter();
+#endif
+  const int status = run(std::vector<std::string>(argv + 1, argv + argc));
+  lk24::cli::endMainLoop();
+  return status;
 }

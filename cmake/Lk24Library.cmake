@@ -1,12 +1,16 @@
-# lk24_library(<name> DEPS <targets...>)
-# Builds every .cpp of the calling folder into a static library <name>.
+# lk24_library(<name> DEPS <targets...> [EXCLUDE <files...>])
+# Builds every .cpp of the calling folder, but the excluded ones, into a
+# static library <name>.
 # A folder without sources yet defines no target, so the tree configures
 # while a subsystem is still being written.
 function(lk24_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS
        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+  foreach(excluded IN LISTS ARG_EXCLUDE)
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+  endforeach()
   # Windows counterparts sit beside the Linux files and build only there.
   list(FILTER sources EXCLUDE REGEX "Win32\\.cpp$")
   if(NOT sources MATCHES "\\.cpp")

@@ -15,7 +15,7 @@ AfComPortLine::AfComPortLine(TAfComPort& port) : port_(port) {
   port_.setWriteThreadPriority(tpTimeCritical);
   if (port_.ComNumber() == 0) port_.setComNumber(1);
   // The port's errors name it.
-  if (port_.objectName().isEmpty()) port_.setObjectName("RS232");
+  if (port_.Name().empty()) port_.setName("RS232");
 }
 
 AfComPortLine::~AfComPortLine() {
@@ -57,7 +57,7 @@ void AfComPortLine::setHangUpHandler(HangUpHandler handler) {
     port_.OnHangUp = nullptr;
     return;
   }
-  port_.OnHangUp = [this, handler = std::move(handler)](auto* /*sender*/) {
+  port_.OnHangUp = [this, handler = std::move(handler)](TAfCustomSerialPort*) {
     handler(porttext::hangUpNotice(port_.ComNumber(), port_.Core().DevicePath()));
   };
 }
@@ -77,7 +77,7 @@ void AfComPortLine::setDataHandler(DataHandler handler) {
     port_.OnDataRecived = nullptr;
     return;
   }
-  port_.OnDataRecived = [this, handler = std::move(handler)](auto* /*sender*/, std::int32_t count) {
+  port_.OnDataRecived = [this, handler = std::move(handler)](TAfCustomSerialPort*, std::int32_t count) {
     handler(this, count);
   };
 }

@@ -41,7 +41,7 @@ struct TAfCustomSerialPort::PendingEvent {
   std::exception_ptr error;
 };
 
-TAfCustomSerialPort::TAfCustomSerialPort(QObject* owner) : TAfDataDispConnComponent(owner) {
+TAfCustomSerialPort::TAfCustomSerialPort() {
   syncId_ = SafeSyncRegister([this](const std::any& payload) {
     if (closingFlag_) return;
     if (const auto* event = std::any_cast<PendingEvent>(&payload)) {
@@ -142,7 +142,7 @@ void TAfCustomSerialPort::PurgeTx() {
 std::int32_t TAfCustomSerialPort::OutBufFree() { return core_->OutBufFree(); }
 
 void TAfCustomSerialPort::SerialPortError(const std::string& message) {
-  throw EAfComPortError(message + " - " + objectName().toStdString() + " ");
+  throw EAfComPortError(message + " - " + Name() + " ");
 }
 
 void TAfCustomSerialPort::UpdateDCB() {
@@ -347,8 +347,6 @@ void TAfCustomSerialPort::setXOffLim(std::uint16_t value) {
 
 // --- COM port
 
-TAfCustomComPort::TAfCustomComPort(QObject* owner) : TAfCustomSerialPort(owner) {}
-
 void TAfCustomComPort::setComNumber(std::uint16_t value) {
   if (value == comNumber_) return;
   if (Active()) {
@@ -370,5 +368,3 @@ void TAfCustomComPort::InternalOpen() {
   }
   ShowWaitCursor(false);
 }
-
-TAfComPort::TAfComPort(QObject* owner) : TAfCustomComPort(owner) {}

@@ -17,8 +17,6 @@
 #include "serial/AfDataDispatcher.h"
 #include "serial/AfPlatform.h"
 
-#include <QObject>
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -61,15 +59,18 @@ class EAfComPortError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-using TAfNotifyEvent = std::function<void(QObject* Sender)>;
-using TAfCPTDataReceivedEvent = std::function<void(QObject* Sender, std::int32_t Count)>;
-using TAfCPTErrorEvent = std::function<void(QObject* Sender, std::uint32_t Errors)>;
+class TAfCustomSerialPort;
+
+// Sender is the port whose event it is.
+using TAfNotifyEvent = std::function<void(TAfCustomSerialPort* Sender)>;
+using TAfCPTDataReceivedEvent = std::function<void(TAfCustomSerialPort* Sender, std::int32_t Count)>;
+using TAfCPTErrorEvent = std::function<void(TAfCustomSerialPort* Sender, std::uint32_t Errors)>;
 using TAfCPTCoreEvent =
-    std::function<void(QObject* Sender, TAfCoreEvent EventKind, std::uint32_t Data)>;
+    std::function<void(TAfCustomSerialPort* Sender, TAfCoreEvent EventKind, std::uint32_t Data)>;
 
 class TAfCustomSerialPort : public TAfDataDispConnComponent {
  public:
-  explicit TAfCustomSerialPort(QObject* owner = nullptr);
+  TAfCustomSerialPort();
   ~TAfCustomSerialPort() override;
 
   // After the properties have been restored: opens when AutoOpen.
@@ -189,7 +190,7 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
 
 class TAfCustomComPort : public TAfCustomSerialPort {
  public:
-  explicit TAfCustomComPort(QObject* owner = nullptr);
+  TAfCustomComPort() = default;
 
   std::uint16_t ComNumber() const { return comNumber_; }
   // Reopens an active port on the new number; the same number does nothing.
@@ -204,5 +205,5 @@ class TAfCustomComPort : public TAfCustomSerialPort {
 
 class TAfComPort : public TAfCustomComPort {
  public:
-  explicit TAfComPort(QObject* owner = nullptr);
+  TAfComPort() = default;
 };

@@ -1,7 +1,5 @@
 #include "serial/AfDataDispatcher.h"
 
-TAfDataDispConnComponent::TAfDataDispConnComponent(QObject* owner) : QObject(owner) {}
-
 TAfDataDispConnComponent::~TAfDataDispConnComponent() = default;
 
 // A dispatcher would be told here; none is ever linked in this program.

@@ -1,17 +1,25 @@
 #pragma once
 // Base of the serial port component: open, close and write as overridable
-// operations, and a link to a data dispatcher that this program never sets.
-
-#include <QObject>
+// operations, a name for its error messages, and a link to a data
+// dispatcher that this program never sets.
 
 #include <cstdint>
+#include <string>
+#include <utility>
 
 class TAfDataDispatcher;
 
-class TAfDataDispConnComponent : public QObject {
+class TAfDataDispConnComponent {
  public:
-  explicit TAfDataDispConnComponent(QObject* owner = nullptr);
-  ~TAfDataDispConnComponent() override;
+  TAfDataDispConnComponent() = default;
+  virtual ~TAfDataDispConnComponent();
+
+  TAfDataDispConnComponent(const TAfDataDispConnComponent&) = delete;
+  TAfDataDispConnComponent& operator=(const TAfDataDispConnComponent&) = delete;
+
+  // The component's name, which its error messages end with ("RS232").
+  const std::string& Name() const { return name_; }
+  void setName(std::string name) { name_ = std::move(name); }
 
   // Notify a linked dispatcher; there is none in this program.
   virtual void Close();
@@ -22,4 +30,5 @@ class TAfDataDispConnComponent : public QObject {
 
  private:
   TAfDataDispatcher* dispatcher_ = nullptr;
+  std::string name_;
 };

@@ -1,11 +1,7 @@
 #include "serial/AfSafeSync.h"
 
+#include "serial/AfMainThread.h"
 #include "serial/AfUtils.h"
-
-#include <QCoreApplication>
-#include <QEvent>
-#include <QObject>
-#include <QThread>
 
 #include <array>
 #include <chrono>
@@ -13,6 +9,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -62,12 +59,14 @@ struct Slot {
 std::mutex tableLock;
 std::uint32_t idCounter = 0;
 bool initialised = false;
-QObject* syncWindow = nullptr;
 std::unique_ptr<std::array<Slot, AfSafeSyncSlotCount>> table;
+// The main thread's loop and its wake-up; none: jobs run where they are asked for.
+std::function<void()> waker;
+std::thread::id mainThread;
 
 // Work for the main thread travels in this queue under its own lock; the
-// posted Qt event is only a wake-up token that carries nothing of ours, so
-// every hand-over of data is one that the thread checker can see.
+// wake-up is only a token that carries nothing of ours, so every hand-over
+// of data is one that the thread checker can see.
 std::mutex queueLock;
 std::deque<std::function<void()>> mainQueue;
 
@@ -103,66 +102,16 @@ void Deliver(std::uint32_t id, const std::any& payload, HandOver* record) {
   }
 }
 
-class SyncWindow : public QObject {
- protected:
-  // One token per queued job; Qt's own dispatch brings it here, so this
-  // code never reads the event object a worker thread allocated.
-  void customEvent(QEvent*) override {
-    std::function<void()> job;
-    {
-      std::lock_guard guard(queueLock);
-      if (mainQueue.empty()) return;
-      job = std::move(mainQueue.front());
-      mainQueue.pop_front();
-    }
-    job();
-  }
-};
+// Caller holds tableLock, so the main thread cannot be changed meanwhile.
+bool OnMainThreadLocked() { return !waker || std::this_thread::get_id() == mainThread; }
 
-bool OnWindowThread() {
-  return syncWindow == nullptr || QThread::currentThread() == syncWindow->thread();
-}
-
-// Runs when the application object goes away: the window cannot outlive it.
-void Finalise() {
-  std::deque<std::function<void()>> dropped;
-  {
-    std::lock_guard guard(tableLock);
-    if (!initialised) return;
-    initialised = false;
-    for (Slot& slot : *table) slot.CancelCalls();
-    table.reset();
-    delete syncWindow;  // drops the tokens still posted to it
-    syncWindow = nullptr;
-    std::lock_guard queueGuard(queueLock);
-    dropped.swap(mainQueue);
-  }
-  dropped.clear();  // their callers stop waiting
-}
-
-void InitialiseLocked() {
-  auto* window = new SyncWindow;
-  window->setObjectName("AfSafeSyncObjWnd");
-  if (QCoreApplication* app = QCoreApplication::instance()) {
-    // Handlers must run on the main thread whoever registers first.
-    if (window->thread() != app->thread()) window->moveToThread(app->thread());
-    qAddPostRoutine(Finalise);
-  }
-  syncWindow = window;
-  table = std::make_unique<std::array<Slot, AfSafeSyncSlotCount>>();
-  initialised = true;
-}
-
-// Caller holds tableLock, so the window cannot go away meanwhile.
+// Caller holds tableLock and has seen a waker.
 void PostToMainThreadLocked(std::function<void()> job) {
-  // Allocated before the queue lock is released, so that the main thread,
-  // taking that lock before Qt frees the token, is seen to follow it.
-  auto* token = new QEvent(QEvent::Type(AfSafeSyncEventType));
-  {
-    std::lock_guard guard(queueLock);
-    mainQueue.push_back(std::move(job));
-  }
-  QCoreApplication::postEvent(syncWindow, token);
+  std::lock_guard guard(queueLock);
+  mainQueue.push_back(std::move(job));
+  // Woken under the queue lock: whatever the waker allocates for its token
+  // is then seen to come before the main thread's next look at the queue.
+  waker();
 }
 
 }  // namespace
@@ -175,7 +124,10 @@ std::uint32_t AfSafeSyncNextId(std::uint32_t& counter) {
 
 std::uint32_t SafeSyncRegister(TAfSafeSyncHandler handler) {
   std::lock_guard guard(tableLock);
-  if (!initialised) InitialiseLocked();
+  if (!initialised) {
+    table = std::make_unique<std::array<Slot, AfSafeSyncSlotCount>>();
+    initialised = true;
+  }
   for (Slot& slot : *table) {
     if (slot.handler) continue;
     slot.enabled = false;
@@ -213,9 +165,8 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
     std::lock_guard guard(tableLock);
     Slot* slot = FindSlot(id);
     if (slot == nullptr || !slot->handler || !slot->enabled) return false;
-    // Asked here, under the lock: finalisation may delete the window as
-    // soon as it is released.
-    onMainThread = OnWindowThread();
+    // Asked here, under the lock: the loop may end as soon as it is released.
+    onMainThread = OnMainThreadLocked();
     std::erase_if(slot->inFlight, [](const auto& weak) { return weak.expired(); });
     slot->inFlight.push_back(record);
   }
@@ -227,7 +178,7 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
   } else {
     {
       std::lock_guard guard(tableLock);
-      if (syncWindow == nullptr) return false;
+      if (!initialised || !waker) return false;
       auto finisher = std::make_shared<Finisher>(record);
       PostToMainThreadLocked([id, payload = std::move(payload), finisher] {
         Deliver(id, payload, finisher->record.get());
@@ -256,11 +207,44 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
 void AfRunOnMainThread(std::function<void()> job) {
   {
     std::lock_guard guard(tableLock);
-    if (initialised && !OnWindowThread()) {
+    if (!OnMainThreadLocked()) {
       PostToMainThreadLocked(std::move(job));
       return;
     }
   }
   // On the main thread already, or no hand-over exists yet.
   job();
+}
+
+void AfSetMainThreadWaker(std::function<void()> wake) {
+  std::lock_guard guard(tableLock);
+  waker = std::move(wake);
+  mainThread = std::this_thread::get_id();
+}
+
+void AfRunMainThreadJobs() {
+  std::function<void()> job;
+  {
+    std::lock_guard guard(queueLock);
+    if (mainQueue.empty()) return;
+    job = std::move(mainQueue.front());
+    mainQueue.pop_front();
+  }
+  job();
+}
+
+void AfEndMainThreadJobs() {
+  std::deque<std::function<void()>> dropped;
+  {
+    std::lock_guard guard(tableLock);
+    waker = nullptr;
+    if (initialised) {
+      initialised = false;
+      for (Slot& slot : *table) slot.CancelCalls();
+      table.reset();
+    }
+    std::lock_guard queueGuard(queueLock);
+    dropped.swap(mainQueue);
+  }
+  dropped.clear();  // their callers stop waiting
 }

@@ -1,8 +1,9 @@
 #pragma once
 // Runs registered handlers on the main thread for worker threads that wait
-// for them with a time-out. A hidden object "AfSafeSyncObjWnd" on the main
-// thread receives one posted event per call; the call's payload travels in
-// that event, so a late handler never sees another call's data.
+// for them with a time-out. Each call is queued with its own payload and the
+// main thread's loop is woken for it (AfMainThread.h: a hidden object
+// "AfSafeSyncObjWnd" in the window), so a late handler never sees another
+// call's data.
 
 #include <any>
 #include <cstdint>
@@ -11,12 +12,9 @@
 using TAfSafeSyncHandler = std::function<void(const std::any& payload)>;
 
 inline constexpr int AfSafeSyncSlotCount = 64;
-// Event type of a hand-over to the main thread (QEvent::User + 257).
-inline constexpr int AfSafeSyncEventType = 1000 + 257;
 
 // Takes the first free slot, disabled, and returns its id, or 0 when all 64
-// slots are in use. The first call creates the hidden object on the
-// application's main thread. Any thread; takes the table lock.
+// slots are in use. Any thread; takes the table lock.
 std::uint32_t SafeSyncRegister(TAfSafeSyncHandler handler);
 
 // Frees the slot; calls in flight for it return False at once. Any thread.
@@ -36,5 +34,5 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload = 
 std::uint32_t AfSafeSyncNextId(std::uint32_t& counter);
 
 // Runs `job` on the main thread without waiting for it (at once when called
-// there, or before the hand-over exists). Any thread.
+// there, or while no main-thread waker is set). Any thread.
 void AfRunOnMainThread(std::function<void()> job);

@@ -12,6 +12,7 @@
 #include "ui/ModalDialog.h"
 #include "ui/PieGauge.h"
 #include "ui/QtLinkTimer.h"
+#include "ui/QtMainThreadWaker.h"
 #include "ui/SettingsView.h"
 #include "ui/StatusPanels.h"
 #include "ui/SystemBeep.h"
@@ -118,8 +119,12 @@ TForm1::TForm1(QWidget* parent)
   SaveDialog1.setFileName(QStringLiteral("default.lk2"));
   ReportDialog1.setDefaultExt(QStringLiteral("pdf"));
 
-  RS232 = new TAfComPort(this);
-  RS232->setObjectName(QStringLiteral("RS232"));
+  // The port's events reach this thread through Qt's loop (already so when
+  // the program set it up at start).
+  InstallQtMainThreadWaker();
+  port_ = std::make_unique<TAfComPort>();
+  RS232 = port_.get();
+  RS232->setName("RS232");
   // The line sets the port up for the device (19200 baud, time-critical threads).
   line_ = std::make_unique<AfComPortLine>(*RS232);
 

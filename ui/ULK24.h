@@ -195,6 +195,8 @@ class TForm1 : public QMainWindow {
   std::string receiverFirmwareText() const;
 
   ConfigImage image_;
+  // Goes after the line and the link that use it.
+  std::unique_ptr<TAfComPort> port_;
   std::unique_ptr<AfComPortLine> line_;
   std::unique_ptr<WindowLinkView> linkView_;
   std::unique_ptr<DeviceLink> link_;

@@ -26,20 +26,20 @@ using devsim::test::startedDevice;
 
 TEST(CtlOptions, AreParsedAsGetoptLongParsesThem) {
   const auto joined = parseArguments({"info", "--port=COM2", "--template=other.ini"});
-  ASSERT_TRUE(joined.arguments) << joined.error.toStdString();
+  ASSERT_TRUE(joined.arguments) << joined.error;
   EXPECT_EQ(joined.arguments->port, "COM2");
   EXPECT_EQ(joined.arguments->templatePath, "other.ini");
   const auto attached = parseArguments({"-qpCOM1", "read", "-o", "x.lk2"});
-  ASSERT_TRUE(attached.arguments) << attached.error.toStdString();
+  ASSERT_TRUE(attached.arguments) << attached.error;
   EXPECT_EQ(attached.arguments->port, "COM1");
   EXPECT_TRUE(attached.arguments->quiet);
   const auto dashed = parseArguments({"program", "-p", "COM1", "--", "--each"});
-  ASSERT_TRUE(dashed.arguments) << dashed.error.toStdString();
+  ASSERT_TRUE(dashed.arguments) << dashed.error;
   EXPECT_EQ(dashed.arguments->file, "--each");
   EXPECT_FALSE(dashed.arguments->each);
 
   struct Refused {
-    QStringList args;
+    std::vector<std::string> args;
     const char* named;
   };
   const Refused refused[] = {
@@ -54,8 +54,8 @@ TEST(CtlOptions, AreParsedAsGetoptLongParsesThem) {
   };
   for (const Refused& r : refused) {
     const auto parsed = parseArguments(r.args);
-    EXPECT_FALSE(parsed.arguments) << r.args.join(' ').toStdString();
-    EXPECT_TRUE(parsed.error.contains(QString::fromUtf8(r.named))) << parsed.error.toStdString();
+    EXPECT_FALSE(parsed.arguments) << r.args.front() << " " << r.args.back();
+    EXPECT_NE(parsed.error.find(r.named), std::string::npos) << parsed.error;
   }
 }
 
@@ -123,10 +123,10 @@ TEST(CtlOptions, PortsNamesTheGroupOnlyWhenOneMayOpenThePort) {
   access.state = TAfPortState::NoPermission;
   access.group = "uucp";
   cli::judge(entry, access);
-  EXPECT_EQ(entry.availability, QStringLiteral("keine Berechtigung (Gruppe uucp)"));
+  EXPECT_EQ(entry.availability, "keine Berechtigung (Gruppe uucp)");
   access.group.clear();
   cli::judge(entry, access);
-  EXPECT_EQ(entry.availability, QStringLiteral("keine Berechtigung (nur root)"));
+  EXPECT_EQ(entry.availability, "keine Berechtigung (nur root)");
 }
 
 // The progress line only on a terminal that can take it back (script(1)
@@ -174,7 +174,7 @@ TEST(CtlOptions, BackupsFallBackToTheDataFolderUnlessAFolderIsGiven) {
 
 TEST(CtlRecord, FieldsAreQuotedAsRfc4180AndTheHeaderComesOnce) {
   EXPECT_EQ(cli::csvLine({"a", "b,c", "say \"hi\"", "two\nlines", ""}),
-            QByteArray("a,\"b,c\",\"say \"\"hi\"\"\",\"two\nlines\",\r\n"));
+            "a,\"b,c\",\"say \"\"hi\"\"\",\"two\nlines\",\r\n");
   EXPECT_EQ(cli::sha256Hex(""), "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
   EXPECT_EQ(cli::sha256Hex(std::string(1000, 'a') + "abc"),
             "cf7d216094e932e0cf4fc60d10daaea040e44547ef475c07a3ce0d77854ff4e2");
@@ -182,12 +182,12 @@ TEST(CtlRecord, FieldsAreQuotedAsRfc4180AndTheHeaderComesOnce) {
   CtlFolder folder;
   for (int run = 0; run < 2; ++run) {
     cli::RunRecord record;
-    QString error;
-    ASSERT_TRUE(record.open(folder.path("r.csv"), &error)) << error.toStdString();
+    std::string error;
+    ASSERT_TRUE(record.open(folder.file("r.csv"), &error)) << error;
     cli::RecordRow row;
-    row.command = QStringLiteral("read");
-    row.file = QStringLiteral("Kunde, Müller.lk2");
-    ASSERT_TRUE(record.append(row, &error)) << error.toStdString();
+    row.command = "read";
+    row.file = "Kunde, Müller.lk2";
+    ASSERT_TRUE(record.append(row, &error)) << error;
   }
   std::ifstream in(folder.file("r.csv"), std::ios::binary);
   const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -7,12 +7,11 @@
 #include "cli/CommandView.h"
 #include "cli/DeviceSession.h"
 #include "cli/Inputs.h"
+#include "cli/MainLoop.h"
 #include "cli/Outcome.h"
 #include "cli/PortChoice.h"
 #include "link/LinkTexts.h"
 #include "serial/AfUtils.h"
-
-#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -28,29 +27,29 @@ TEST(CtlSerialError, AnErrorReportedDuringTheWritePassLeavesTheRunToFinish) {
   auto device = startedDevice();
   ::setenv("LK24_COM1", device->slavePath().c_str(), 1);
   ConfigImage image;
-  QString error;
-  const auto tables = cli::loadTemplate(folder.path("LK24.ini"), image, &error);
-  ASSERT_TRUE(tables) << error.toStdString();
+  std::string error;
+  const auto tables = cli::loadTemplate(folder.file("LK24.ini"), image, &error);
+  ASSERT_TRUE(tables) << error;
   image.DeviceImage = device->eeprom();
   cli::CommandView view(image, nullptr);
-  cli::DeviceSession session(image, view, 1, nullptr, folder.path("Sicherungen"));
+  cli::DeviceSession session(image, view, 1, nullptr, folder.file("Sicherungen"));
 
   // As the event thread would report a failed write, once the write pass runs.
-  QTimer watch;
   bool reported = false;
-  QObject::connect(&watch, &QTimer::timeout, [&] {
+  const auto watch = cli::mainLoop().startTimer(std::chrono::milliseconds(1), true, [&] {
     const TransferState& state = session.link().state();
     if (!reported && state.ProgramMode && !state.ReadMode && state.BytePos >= 30) {
       reported = true;
       ShowStandardError("Schreibfehler");
     }
   });
-  watch.start(1);
-  ASSERT_TRUE(session.program());
+  const bool finished = session.program();
+  cli::mainLoop().stopTimer(watch);  // before the state it looks at goes
+  ASSERT_TRUE(finished);
   ::unsetenv("LK24_COM1");
 
   EXPECT_TRUE(reported);
-  EXPECT_EQ(session.escapedError(), QStringLiteral("Schreibfehler"));
+  EXPECT_EQ(session.escapedError(), "Schreibfehler");
   EXPECT_TRUE(view.logged(linktext::programDone()));
   EXPECT_EQ(cli::programOutcome(view, session), cli::ExitStatus::Success);
   EXPECT_EQ(device->stats().commands, 256 + 8 + 248 + 256);  // every pass to its end

@@ -3,6 +3,10 @@
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#ifdef LK24_TEST_QT_WAKER
+#include "ui/QtMainThreadWaker.h"
+#endif
+
 #include <cstdlib>
 #include <string>
 #include <sys/stat.h>
@@ -20,6 +24,9 @@ int main(int argc, char** argv) {
     setenv("XDG_RUNTIME_DIR", runtime.c_str(), 1);
   }
   QApplication app(argc, argv);
+#ifdef LK24_TEST_QT_WAKER
+  lk24::InstallQtMainThreadWaker();
+#endif
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

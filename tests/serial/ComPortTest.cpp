@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 bool OnMainThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 
 struct Port : TAfComPort {
-  Port() { setObjectName("RS232"); }
+  Port() { setName("RS232"); }
   using TAfCustomSerialPort::UpdateDCB;
 };
 
@@ -113,7 +113,7 @@ TEST(ComPortRecord, FramingRatesAndXonXoffLimits) {
 TEST(ComPortClosed, OperationsOnAClosedPort) {
   Port port;
   int closes = 0;
-  port.OnPortClose = [&](QObject* sender) {
+  port.OnPortClose = [&](TAfCustomSerialPort* sender) {
     EXPECT_EQ(sender, &port);
     ++closes;
   };
@@ -139,8 +139,8 @@ struct PtyPort : ::testing::Test {
     pty.BindTo(kPort);
     port.setBaudRate(br19200);
     port.setComNumber(kPort);
-    port.OnPortOpen = [this](QObject*) { ++opens; };
-    port.OnPortClose = [this](QObject*) { ++closes; };
+    port.OnPortOpen = [this](TAfCustomSerialPort*) { ++opens; };
+    port.OnPortClose = [this](TAfCustomSerialPort*) { ++closes; };
   }
 };
 
@@ -148,7 +148,7 @@ TEST_F(PtyPort, EveryArrivalIsADataEventOnTheMainThreadAndAnswersGoOut) {
   std::vector<std::int32_t> counts;
   std::vector<std::uint8_t> received;
   bool allOnMain = true;
-  port.OnDataRecived = [&](QObject* sender, std::int32_t count) {
+  port.OnDataRecived = [&](TAfCustomSerialPort* sender, std::int32_t count) {
     EXPECT_EQ(sender, &port);
     allOnMain = allOnMain && OnMainThread();
     counts.push_back(count);
@@ -188,8 +188,8 @@ TEST_F(PtyPort, EveryArrivalIsADataEventOnTheMainThreadAndAnswersGoOut) {
 TEST_F(PtyPort, UnreadBytesAreReportedAgainByTheIdlePoll) {
   std::vector<std::int32_t> counts;
   std::vector<TAfCoreEvent> kinds;
-  port.OnSyncEvent = [&](QObject*, TAfCoreEvent kind, std::uint32_t) { kinds.push_back(kind); };
-  port.OnDataRecived = [&](QObject*, std::int32_t count) { counts.push_back(count); };
+  port.OnSyncEvent = [&](TAfCustomSerialPort*, TAfCoreEvent kind, std::uint32_t) { kinds.push_back(kind); };
+  port.OnDataRecived = [&](TAfCustomSerialPort*, std::int32_t count) { counts.push_back(count); };
   port.Open();
   pty.Send({5, 6});
   ASSERT_TRUE(PumpUntil([&] { return counts.size() >= 3; }, 3000));
@@ -261,7 +261,7 @@ TEST_F(PtyPort, AFailedOpenLeavesThePortClosedAndReusable) {
 TEST_F(PtyPort, HandlerErrorsGoToTheErrorDisplayAndThePortGoesOn) {
   ErrorCapture errors;
   int calls = 0;
-  port.OnDataRecived = [&](QObject*, std::int32_t) {
+  port.OnDataRecived = [&](TAfCustomSerialPort*, std::int32_t) {
     ++calls;
     port.ReadChar();
     port.ReadChar();  // only one byte came
@@ -283,7 +283,7 @@ TEST(ComPortLifetime, DestroyingAnOpenPortStopsItWithoutACloseEvent) {
   {
     Port port;
     port.setComNumber(53);
-    port.OnPortClose = [&](QObject*) { ++closes; };
+    port.OnPortClose = [&](TAfCustomSerialPort*) { ++closes; };
     port.Open();
     EXPECT_EQ(CountEngineThreads(), threads + 2);
   }
@@ -301,16 +301,16 @@ struct FakePort : ::testing::Test {
   void SetUp() override {
     port.Core().SetDeviceFactory(FakeFactory(line));
     port.setComNumber(1);
-    auto note = [this](const char* name) { return [this, name](QObject*) { fired.push_back(name); }; };
+    auto note = [this](const char* name) { return [this, name](TAfCustomSerialPort*) { fired.push_back(name); }; };
     port.OnCTSChanged = note("CTS");
     port.OnDSRChanged = note("DSR");
     port.OnRINGDetected = note("RING");
     port.OnRLSDChanged = note("RLSD");
     port.OnOutBufFree = note("OutBufFree");
-    port.OnSyncEvent = [this](QObject*, TAfCoreEvent kind, std::uint32_t) {
+    port.OnSyncEvent = [this](TAfCustomSerialPort*, TAfCoreEvent kind, std::uint32_t) {
       fired.push_back("Sync" + std::to_string(kind));
     };
-    port.OnLineError = [this](QObject*, std::uint32_t errors) {
+    port.OnLineError = [this](TAfCustomSerialPort*, std::uint32_t errors) {
       fired.push_back("LineError" + std::to_string(errors));
     };
   }
@@ -339,7 +339,7 @@ TEST_F(FakePort, RefusedSettingsOnAnOpenPortKeepTheDevicesRecord) {
 
 TEST_F(FakePort, AnEventLateForTheMainThreadKeepsItsOwnKindAndData) {
   std::vector<std::pair<TAfCoreEvent, std::uint32_t>> seen;
-  port.OnSyncEvent = [&](QObject*, TAfCoreEvent kind, std::uint32_t data) {
+  port.OnSyncEvent = [&](TAfCustomSerialPort*, TAfCoreEvent kind, std::uint32_t data) {
     seen.emplace_back(kind, data);
   };
   port.Open();
@@ -356,7 +356,7 @@ TEST_F(FakePort, NonSyncEventsStayOnTheEventThreadAndTheirErrorsReachTheMainThre
   ErrorCapture errors;
   std::atomic<int> offMain{0};
   std::atomic<int> onMain{0};
-  port.OnNonSyncEvent = [&](QObject*, TAfCoreEvent, std::uint32_t) {
+  port.OnNonSyncEvent = [&](TAfCustomSerialPort*, TAfCoreEvent, std::uint32_t) {
     if (OnMainThread()) {
       ++onMain;
     } else {
@@ -365,7 +365,7 @@ TEST_F(FakePort, NonSyncEventsStayOnTheEventThreadAndTheirErrorsReachTheMainThre
     throw std::runtime_error("on the event thread");
   };
   int dataEvents = 0;
-  port.OnDataRecived = [&](QObject*, std::int32_t) { ++dataEvents; };
+  port.OnDataRecived = [&](TAfCustomSerialPort*, std::int32_t) { ++dataEvents; };
   port.Open();
   line->Receive({9});
   ASSERT_TRUE(PumpUntil([&] { return !errors.Messages().empty(); }, 3000));
@@ -392,8 +392,8 @@ TEST_F(FakePort, AWriteThreadThatDiedLeavesPurgeUnacknowledged) {
 
 TEST_F(FakePort, AHandlerMayCloseThePortWhoseEventItHandles) {
   int closes = 0;
-  port.OnPortClose = [&](QObject*) { ++closes; };
-  port.OnDataRecived = [&](QObject*, std::int32_t) { port.Close(); };
+  port.OnPortClose = [&](TAfCustomSerialPort*) { ++closes; };
+  port.OnDataRecived = [&](TAfCustomSerialPort*, std::int32_t) { port.Close(); };
   port.Open();
   line->Receive({1});
   ASSERT_TRUE(PumpUntil([&] { return closes == 1; }, 3000));
@@ -405,7 +405,7 @@ TEST_F(FakePort, AHandlerMayCloseThePortWhoseEventItHandles) {
 
 TEST_F(FakePort, CloseDropsAnEventOnItsWayToTheMainThread) {
   int dataEvents = 0;
-  port.OnDataRecived = [&](QObject*, std::int32_t) { ++dataEvents; };
+  port.OnDataRecived = [&](TAfCustomSerialPort*, std::int32_t) { ++dataEvents; };
   port.Open();
   line->Receive({1});
   std::this_thread::sleep_for(100ms);  // the hand-over waits for the main thread
@@ -445,7 +445,7 @@ struct SeamPort : ::testing::Test {
 };
 
 TEST_F(SeamPort, ModemLinesAreNotReadWithoutAHandlerForThem) {
-  port.OnDataRecived = [&](QObject*, std::int32_t) { port.ReadChar(); };
+  port.OnDataRecived = [&](TAfCustomSerialPort*, std::int32_t) { port.ReadChar(); };
   port.Open();
   const int atOpen = seamModemReads;
   pty.Send({1, 2, 3});
@@ -456,8 +456,8 @@ TEST_F(SeamPort, ModemLinesAreNotReadWithoutAHandlerForThem) {
 TEST_F(SeamPort, NoStatusReadSwallowsAModemChangeOrALineError) {
   int cts = 0;
   std::vector<std::uint32_t> errors;
-  port.OnCTSChanged = [&](QObject*) { ++cts; };
-  port.OnLineError = [&](QObject*, std::uint32_t e) { errors.push_back(e); };
+  port.OnCTSChanged = [&](TAfCustomSerialPort*) { ++cts; };
+  port.OnLineError = [&](TAfCustomSerialPort*, std::uint32_t e) { errors.push_back(e); };
   port.Open();
   for (int round = 1; round <= 20; ++round) {
     seamLines ^= TIOCM_CTS;

@@ -5,6 +5,7 @@
 // when the run ended as it must. Runs in a folder that holds LK24.ini.
 // Usage: lk24-vm-window read | probe
 //        lk24-vm-window unplug REQUEST-FILE LOCK-FILE
+#include "ui/QtMainThreadWaker.h"
 #include "link/DeviceLink.h"
 #include "ui/ConfirmBox.h"
 #include "ui/ULK24.h"
@@ -43,6 +44,7 @@ void PrintLog(const lk24::TForm1& form) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  lk24::InstallQtMainThreadWaker();
   const QStringList args = app.arguments();
   lk24::SetYesNoHandler([](const QString&) { return true; });
   lk24::TForm1 form;

@@ -25,7 +25,11 @@ class LoopWaiter {
   std::vector<int> wait(const std::vector<int>& watched, std::optional<std::chrono::milliseconds> timeout);
 
  private:
+#ifdef _WIN32
+  void* event_ = nullptr;  // an auto-reset event object
+#else
   int pipe_[2] = {-1, -1};
+#endif
 };
 
 }  // namespace lk24::cli

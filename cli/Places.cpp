@@ -1,16 +1,9 @@
 #include "cli/Places.h"
 
+#include "cli/System.h"
 #include "model/DeviceBackup.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
-
-#ifndef LK24_PACKAGED_TEMPLATE
-#define LK24_PACKAGED_TEMPLATE "/usr/share/lk24/LK24.ini"
-#endif
 
 namespace lk24::cli {
 
@@ -46,29 +39,16 @@ bool exists(const std::string& path) {
   return fs::exists(path, ignored);
 }
 
-bool writableFolder(const std::string& path) {
-  std::error_code ignored;
-  return fs::is_directory(path, ignored) && ::access(path.c_str(), W_OK | X_OK) == 0;
-}
 
 std::string templateFolder(const std::string& templatePath) { return clean(fs::path(absolute(templatePath)).parent_path()); }
 
-std::string homeFolder() {
-  if (const char* home = std::getenv("HOME"); home && *home) return clean(home);
-  const passwd* user = ::getpwuid(::getuid());
-  return user && user->pw_dir ? clean(user->pw_dir) : std::string("/");
-}
 
 }  // namespace
 
-std::string userDataFolder() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg && *xdg == '/') return inFolder(xdg, "lk24");
-  return inFolder(homeFolder(), ".local/share/lk24");
-}
+std::string userDataFolder() { return inFolder(sys::dataHome(), "lk24"); }
 
 Place chooseTemplate(const std::string& given, bool explicitlyGiven) {
-  const std::string packaged = LK24_PACKAGED_TEMPLATE;
+  const std::string packaged = sys::packagedTemplate();
   if (explicitlyGiven || exists(given) || !exists(packaged)) return {given, {}};
   return {packaged, "keine " + given + " im aktuellen Verzeichnis, die installierte Vorlage \"" + packaged + "\" gilt"};
 }
@@ -76,7 +56,7 @@ Place chooseTemplate(const std::string& given, bool explicitlyGiven) {
 Place chooseBackupFolder(const std::string& backupDir, const std::string& templatePath) {
   if (!backupDir.empty()) return {absolute(backupDir), {}};
   const std::string beside = inFolder(templateFolder(templatePath), kBackupFolderName);
-  const bool usable = exists(beside) ? writableFolder(beside) : writableFolder(templateFolder(templatePath));
+  const bool usable = exists(beside) ? sys::writableFolder(beside) : sys::writableFolder(templateFolder(templatePath));
   if (usable) return {beside, {}};
   const std::string fallback = inFolder(userDataFolder(), kBackupFolderName);
   return {fallback, "\"" + beside + "\" ist nicht beschreibbar, die Sicherungen gehen nach \"" + fallback + "\""};
@@ -85,7 +65,7 @@ Place chooseBackupFolder(const std::string& backupDir, const std::string& templa
 Place chooseLoopRecord(const std::string& templatePath) {
   const std::string name = "Protokoll.csv";
   const std::string folder = templateFolder(templatePath);
-  if (writableFolder(folder)) return {inFolder(folder, name), {}};
+  if (sys::writableFolder(folder)) return {inFolder(folder, name), {}};
   std::error_code ignored;
   fs::create_directories(userDataFolder(), ignored);
   return {inFolder(userDataFolder(), name), {}};

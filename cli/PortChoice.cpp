@@ -1,9 +1,9 @@
 #include "cli/PortChoice.h"
 
 #include "cli/CommandLine.h"
+#include "cli/System.h"
 #include "serial/AfPortResolver.h"
 
-#include <cstdlib>
 #include <string>
 
 namespace lk24::cli {
@@ -22,7 +22,7 @@ PortChoice choosePort(const std::string& given, std::uint16_t templatePort) {
   choice.fileNumber = templatePort;
   choice.device = given;
   const std::string variable = "LK24_COM" + std::to_string(choice.number);
-  ::setenv(variable.c_str(), given.c_str(), 1);
+  sys::setEnvironment(variable, given);
   return choice;
 }
 

@@ -12,12 +12,11 @@
 #include "cli/Report.h"
 #include "cli/RunRecord.h"
 #include "cli/Stopwatch.h"
+#include "cli/System.h"
 #include "cli/Text.h"
 #include "cli/Verdict.h"
 #include "serial/AfPortResolver.h"
 
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include <filesystem>
 #include <optional>
@@ -28,26 +27,11 @@ namespace {
 
 constexpr std::chrono::milliseconds kProbeInterval{500};  // about twice a second
 
-// A character device of the kernel's tty class (pseudo-terminals have no
-// class entry but their own majors), judged from sysfs without opening it.
-bool isTtyNode(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return true;  // absent: the port check says so
-  if (!S_ISCHR(info.st_mode)) return false;
-  const unsigned major = ::major(info.st_rdev);
-  if (major >= 136 && major <= 143) return true;  // /dev/pts/N
-  const std::string subsystem =
-      "/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(::minor(info.st_rdev)) + "/subsystem";
-  std::error_code failed;
-  const std::string target = std::filesystem::read_symlink(subsystem, failed).string();
-  return !failed && target.size() >= 4 && target.compare(target.size() - 4, 4, "/tty") == 0;
-}
-
 // Why the port cannot be used now; nothing when it can, and with
 // absentOk nothing for a port that is merely absent (an unplugged adapter).
 std::optional<std::string> portProblem(const PortChoice& port, bool absentOk) {
   const std::string where = port.given == port.device ? port.given : port.given + " = " + port.device;
-  if (!isTtyNode(port.device)) return "Port " + where + " nicht zu benutzen: keine serielle Schnittstelle";
+  if (!sys::maybeSerialPort(port.device)) return "Port " + where + " nicht zu benutzen: keine serielle Schnittstelle";
   const TAfPortAccess access = AfCheckPortAccess(port.device, TAfPortRoots{});
   if (access.state == TAfPortState::Free || (absentOk && access.state == TAfPortState::Missing)) return std::nullopt;
   PortEntry entry;

@@ -2,12 +2,9 @@
 
 #include "cli/Report.h"
 #include "cli/Sha256.h"
+#include "cli/System.h"
 #include "cli/Text.h"
 #include "link/DeviceIdentity.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -24,21 +21,13 @@ const std::vector<std::string> kHeader = {"time",     "station", "port",   "comm
                                           "exit_status", "backup", "seconds"};
 
 std::string localTimeWithOffset() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
+  long offset = 0;
+  const std::tm local = sys::localTime(std::time(nullptr), &offset);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-  const long offset = local.tm_gmtoff;
   const long minutes = (offset < 0 ? -offset : offset) / 60;
   return std::string(stamp) + (offset < 0 ? "-" : "+") + zeroPadded(static_cast<int>(minutes / 60), 2) + ":" +
          zeroPadded(static_cast<int>(minutes % 60), 2);
-}
-
-std::string hostName() {
-  char name[256] = {};
-  if (::gethostname(name, sizeof name - 1) != 0) return {};
-  return name;
 }
 
 // The record's own words: plain ASCII, so any spreadsheet reads them.
@@ -86,7 +75,7 @@ std::string oneDecimal(double value) {
 RecordRow recordRowOf(const Report& report, const std::string& file, double seconds) {
   RecordRow row;
   row.time = localTimeWithOffset();
-  row.station = hostName();
+  row.station = sys::hostName();
   row.port = trimmed("COM" + std::to_string(report.portNumber) + " " + report.portDevice);
   row.command = report.command;
   row.type = recordType(report.device);
@@ -110,37 +99,31 @@ std::string csvLine(const std::vector<std::string>& fields) {
 }
 
 RunRecord::~RunRecord() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) sys::closeFile(fd_);
 }
 
 bool RunRecord::open(const std::string& path, std::string* error) {
   path_ = path;
-  fd_ = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+  fd_ = sys::openForAppend(path);
   if (fd_ < 0) {
     *error = "Protokoll \"" + path + "\" kann nicht geöffnet werden (" + errnoText() + ")";
     return false;
   }
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+  long long size = 0;
+  if (!sys::isRegularFile(fd_, &size)) {
     *error = "Protokoll \"" + path + "\" ist keine gewöhnliche Datei";
-    ::close(fd_);
+    sys::closeFile(fd_);
     fd_ = -1;
     return false;
   }
-  if (info.st_size == 0) {
+  if (size == 0) {
     if (!writeAll(csvLine(kHeader), error)) {
-      ::close(fd_);
+      sys::closeFile(fd_);
       fd_ = -1;
       return false;
     }
     // The new file's name is on disk too, not only its bytes.
-    std::error_code ignored;
-    const std::string folderPath = std::filesystem::absolute(path, ignored).parent_path().string();
-    const int folder = ::open(folderPath.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder >= 0) {
-      ::fsync(folder);
-      ::close(folder);
-    }
+    sys::syncFolderOf(path);
   }
   return true;
 }
@@ -160,8 +143,7 @@ bool RunRecord::writeAll(const std::string& bytes, std::string* error) {
   const char* data = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
-    const ssize_t written = ::write(fd_, data, left);
-    if (written < 0 && errno == EINTR) continue;
+    const long long written = sys::writeSome(fd_, data, left);
     if (written <= 0) {
       *error = "Protokoll \"" + path_ + "\" kann nicht geschrieben werden (" + errnoText() + ")";
       return false;
@@ -169,7 +151,7 @@ bool RunRecord::writeAll(const std::string& bytes, std::string* error) {
     data += written;
     left -= static_cast<std::size_t>(written);
   }
-  if (::fsync(fd_) != 0) {
+  if (!sys::syncFile(fd_)) {
     *error = "Protokoll \"" + path_ + "\" kann nicht gesichert werden (" + errnoText() + ")";
     return false;
   }

@@ -58,7 +58,13 @@ class Overlapped {
 
 class Win32SerialDevice final : public TAfSerialDevice {
  public:
-  explicit Win32SerialDevice(HANDLE handle) : handle_(handle) {}
+  explicit Win32SerialDevice(HANDLE handle) : handle_(handle) {
+    // Every Windows serial driver reports the modem lines. One that cannot
+    // (Wine on a pseudo-terminal) never ends a WaitCommEvent either: there
+    // the receive queue is watched instead.
+    DWORD modemStatus = 0;
+    pollForData_ = !GetCommModemStatus(handle_, &modemStatus);
+  }
 
   ~Win32SerialDevice() override {
     // The threads are gone; a wait they left in flight is ended here, before
@@ -83,6 +89,7 @@ class Win32SerialDevice final : public TAfSerialDevice {
 
   // Windows itself ends a wait in progress with mask 0 here.
   bool SetCommMask(std::uint32_t mask) override {
+    ++maskChanges_;
     if (noModemLines_) mask &= ~modemEventMask;
     return ::SetCommMask(handle_, mask) != FALSE;
   }
@@ -106,6 +113,7 @@ class Win32SerialDevice final : public TAfSerialDevice {
 
   TAfWaitResult WaitCommEvent(std::span<TAfEvent* const> events, int timeoutMs) override {
     if (events.size() > maxWaitEvents || gone_) return Failed();
+    if (pollForData_) return WaitByPolling(events, timeoutMs);
     // One wait stays in flight across calls: a time-out leaves it running,
     // so no line event between two calls is lost.
     if (!waitPending_) {
@@ -151,7 +159,7 @@ class Win32SerialDevice final : public TAfSerialDevice {
     DWORD winErrors = 0;
     WinCOMSTAT win{};
     if (!::ClearCommError(handle_, &winErrors, &win)) return false;
-    errors = winErrors | pendingErrors_;
+    errors = winErrors | pendingErrors_ | polledErrors_.exchange(0);
     pendingErrors_ = 0;
     std::memcpy(&status, &win, sizeof status);
     return true;
@@ -172,6 +180,7 @@ class Win32SerialDevice final : public TAfSerialDevice {
     pendingErrors_ |= errors;
     if (count > std::int32_t(status.cbInQue)) count = std::int32_t(status.cbInQue);
     if (count <= 0) return 0;
+    ++reads_;
     DWORD done = 0;
     if (ReadFile(handle_, buffer, DWORD(count), &done, read_.begin())) return std::int32_t(done);
     if (GetLastError() != ERROR_IO_PENDING) return -1;
@@ -215,6 +224,48 @@ class Win32SerialDevice final : public TAfSerialDevice {
   }
 
  private:
+  // EV_RXCHAR for a driver whose WaitCommEvent never ends: the receive queue
+  // is looked at in short steps, and growth in it is a character received.
+  // A change of the mask ends the wait with mask 0, as Windows does.
+  TAfWaitResult WaitByPolling(std::span<TAfEvent* const> events, int timeoutMs) {
+    constexpr DWORD stepMs = 5;
+    HANDLE handles[maxWaitEvents];
+    DWORD count = 0;
+    for (TAfEvent* e : events) handles[count++] = e->handle();
+    const ULONGLONG deadline = timeoutMs < 0 ? ~0ULL : GetTickCount64() + ULONGLONG(timeoutMs);
+    const unsigned maskChangesAtStart = maskChanges_;
+    for (;;) {
+      if (maskChanges_ != maskChangesAtStart) return LineEvent(0);
+      DWORD mask = 0;
+      if (!GetCommMask(handle_, &mask)) return Broken(GetLastError());
+      if (mask & EV_RXCHAR) {
+        DWORD errors = 0;
+        WinCOMSTAT status{};
+        if (!::ClearCommError(handle_, &errors, &status)) return Broken(GetLastError());
+        polledErrors_ |= errors;
+        // Bytes waiting count as new when the queue grew or was read from
+        // since the last look.
+        const DWORD before = polledQueue_;
+        const unsigned reads = reads_;
+        const bool readSince = reads != polledReads_;
+        polledQueue_ = status.cbInQue;
+        polledReads_ = reads;
+        if (status.cbInQue > 0 && (status.cbInQue > before || readSince)) return LineEvent(EV_RXCHAR);
+      }
+      const ULONGLONG now = GetTickCount64();
+      if (now >= deadline) return TAfWaitResult{TAfWaitResult::TimedOut, 0, -1};
+      const DWORD step = DWORD(deadline - now < stepMs ? deadline - now : stepMs);
+      if (count == 0) {
+        Sleep(step);
+        continue;
+      }
+      const DWORD result = WaitForMultipleObjects(count, handles, FALSE, step);
+      if (result == WAIT_TIMEOUT) continue;
+      if (result >= WAIT_OBJECT_0 + count) return Failed();
+      return TAfWaitResult{TAfWaitResult::Woken, 0, int(result - WAIT_OBJECT_0)};
+    }
+  }
+
   static TAfWaitResult Failed() { return TAfWaitResult{TAfWaitResult::Failed, 0, -1}; }
   static TAfWaitResult LineEvent(DWORD mask) {
     return TAfWaitResult{TAfWaitResult::LineEvent, std::uint32_t(mask), -1};
@@ -234,6 +285,12 @@ class Win32SerialDevice final : public TAfSerialDevice {
   bool waitPending_ = false;  // event thread
   bool gone_ = false;         // event thread
   std::atomic<bool> noModemLines_{false};
+  bool pollForData_ = false;                // set at open
+  DWORD polledQueue_ = 0;                   // event thread: the queue at the last look
+  std::atomic<unsigned> maskChanges_{0};
+  std::atomic<DWORD> polledErrors_{0};      // line errors the looks took from the driver
+  unsigned polledReads_ = 0;                // event thread: reads_ at the last look
+  std::atomic<unsigned> reads_{0};          // reads from the receive queue so far
   // Line errors a read took from the driver, for the next ClearCommError;
   // both run under the engine's StatusLock.
   DWORD pendingErrors_ = 0;

@@ -1,0 +1,35 @@
+#pragma once
+// What lk24ctl asks of the operating system beyond the port and plain
+// files, one implementation per system (SystemPosix.cpp, SystemWin32.cpp).
+
+#include <ctime>
+#include <string>
+
+namespace lk24::cli::sys {
+
+// The folder for the user's data: $XDG_DATA_HOME or ~/.local/share on
+// POSIX, %LOCALAPPDATA% on Windows.
+std::string dataHome();
+// The template a package ships: /usr/share/lk24/LK24.ini (where the package
+// puts it) on POSIX, LK24.ini beside lk24ctl.exe on Windows.
+std::string packagedTemplate();
+// A folder this user may make files in.
+bool writableFolder(const std::string& path);
+void setEnvironment(const std::string& name, const std::string& value);
+std::string hostName();
+// Local time and its distance from UTC in seconds.
+std::tm localTime(std::time_t when, long* utcOffsetSeconds);
+// Whether a port given by path is a serial port at all (/dev/null is not);
+// a path that does not exist is left to the port check.
+bool maybeSerialPort(const std::string& path);
+
+// The production record: a file opened for appending, each row on disk
+// before the next device; the new file's name too.
+int openForAppend(const std::string& path);
+bool isRegularFile(int fd, long long* size);
+long long writeSome(int fd, const char* data, unsigned long long size);
+bool syncFile(int fd);
+void syncFolderOf(const std::string& path);
+void closeFile(int fd);
+
+}  // namespace lk24::cli::sys

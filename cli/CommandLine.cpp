@@ -17,6 +17,16 @@ namespace lk24::cli {
 
 namespace {
 
+// The window's menu has COM1 to COM4, and so has Linux; Windows names every
+// port COMn, COM10 and higher too.
+#ifdef _WIN32
+constexpr int kHighestComNumber = 255;
+constexpr const char* kPortChoices = "COM1 bis COM255 oder der Pfad eines Geräts";
+#else
+constexpr int kHighestComNumber = 4;
+constexpr const char* kPortChoices = "COM1 bis COM4 oder der Pfad eines Geräts";
+#endif
+
 // Every option once; a command names the ones it takes by their bits.
 enum Option : int {
   Port = 'p',
@@ -253,7 +263,7 @@ std::string judge(const CommandRow& command, Collected& c) {
   }
   if (command.needsPort && r.port.empty()) return name + ": --port fehlt";
   if (!r.port.empty() && comNumberOf(r.port) == 0 && !isDevicePath(r.port)) {
-    return "Port \"" + r.port + "\": COM1 bis COM4 oder der Pfad eines Geräts";
+    return "Port \"" + r.port + "\": " + kPortChoices;
   }
   if (command.needsOutput && r.output.empty()) return name + ": --output fehlt";
   if (!r.each && (c.seen & (bit(Count) | bit(StopOnFailure)))) {
@@ -294,8 +304,13 @@ std::string judge(const CommandRow& command, Collected& c) {
 }  // namespace
 
 int comNumberOf(const std::string& port) {
-  if (port.size() != 4 || lowerCase(port.substr(0, 3)) != "com" || port[3] < '1' || port[3] > '4') return 0;
-  return port[3] - '0';
+  if (port.size() < 4 || port.size() > 6 || lowerCase(port.substr(0, 3)) != "com") return 0;
+  int number = 0;
+  for (char c : port.substr(3)) {
+    if (c < '0' || c > '9') return 0;
+    number = number * 10 + (c - '0');
+  }
+  return number >= 1 && number <= kHighestComNumber && port[3] != '0' ? number : 0;
 }
 
 bool isDevicePath(const std::string& port) { return port.find('/') != std::string::npos; }

@@ -14,6 +14,10 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace {
 
 int run(const std::vector<std::string>& args) {
@@ -40,6 +44,10 @@ int run(const std::vector<std::string>& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // The texts are UTF-8; the console shows them as such.
+  SetConsoleOutputCP(CP_UTF8);
+#endif
 #ifdef LK24_WITH_REPORT
   lk24::cli::installReportPdfWriter();
 #endif

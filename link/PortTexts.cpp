@@ -14,6 +14,20 @@ namespace lk24::porttext {
 
 namespace {
 
+// Windows' error numbers are its own, and its remedy for a missing port
+// names where Windows lists its ports.
+#ifdef _WIN32
+constexpr const char* kMissingRemedy =
+    " – ist der USB-Adapter eingesteckt? \"lk24ctl ports\" und der Geräte-Manager zeigen die COM-Ports, die "
+    "Windows kennt";
+constexpr int kAdapterSilent = 31;  // ERROR_GEN_FAILURE: the device does not work
+std::string systemErrorText(int error) { return "Windows-Fehler " + std::to_string(error); }
+#else
+constexpr const char* kMissingRemedy = " – ist der USB-Adapter eingesteckt?";
+constexpr int kAdapterSilent = EIO;
+std::string systemErrorText(int error) { return std::strerror(error); }
+#endif
+
 std::string joined(const std::vector<std::string>& parts, const std::string& separator) {
   std::string text;
   for (const std::string& part : parts) text += (text.empty() ? "" : separator) + part;
@@ -106,7 +120,7 @@ std::string openFailureReason(int comNumber, const TAfPortAccess& access,
     case TAfPortState::Missing: {
       const std::string brltty = brlttyHint(grabbers);
       if (!brltty.empty()) return port + "Gerät nicht vorhanden" + brltty;
-      return port + "Gerät nicht vorhanden – ist der USB-Adapter eingesteckt?";
+      return port + "Gerät nicht vorhanden" + kMissingRemedy;
     }
     case TAfPortState::NoUart:
       return port + "kein UART hinter diesem Anschluss – einen anderen COM-Port oder einen USB-Adapter verwenden";
@@ -130,12 +144,12 @@ std::string openFailureReason(int comNumber, const TAfPortAccess& access,
       return port + "wird von einem anderen Programm benutzt – dieses Programm beenden";
     }
     case TAfPortState::Failed:
-      if (access.systemError == EIO) {
+      if (access.systemError == kAdapterSilent) {
         return port + "der Adapter antwortet nicht – den USB-Adapter abziehen und wieder einstecken";
       }
       break;
   }
-  return port + "lässt sich nicht öffnen (" + std::strerror(access.systemError) + ")";
+  return port + "lässt sich nicht öffnen (" + systemErrorText(access.systemError) + ")";
 }
 
 std::string latencyNotice(const std::string& devicePath, int ms) {

@@ -2,7 +2,7 @@
 // system names its ports, and the device namespace "\\.\COMn" opens any of
 // them. The ports present are those the SERIALCOMM key of the registry
 // lists; its value names are the drivers' device objects, from which the
-// kind of port follows. Whether a port is free shows only when it is opened:
+// kind of port follows. Whether a port is held shows only when it is opened:
 // Windows gives a port to one program at a time and names no holder.
 #include "serial/AfPortResolver.h"
 
@@ -99,9 +99,12 @@ TAfComResolution AfResolveComPort(int number, const TAfPortRoots& roots) {
   return resolution;
 }
 
-TAfPortAccess AfCheckPortAccess(const std::string& path, const TAfPortRoots&) {
+// Whether another program holds the port shows only when it is opened; a
+// port the registry does not list is not there.
+TAfPortAccess AfCheckPortAccess(const std::string& path, const TAfPortRoots& roots) {
   TAfPortAccess access;
   access.devicePath = path;
+  if (!AfDescribePort(path, roots)) access.state = TAfPortState::Missing;
   return access;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The end of the session (logout, shutdown, a closed terminal, Ctrl+C in the
 // shell that started the window) as a close request: SIGTERM, SIGHUP and
-// SIGINT no longer end the process at once, so a write pass is finished and
+// SIGINT (on Windows the console's events) no longer end the process at once, so a write pass is finished and
 // LK24.ini is written as when the user closes the window.
 
 #include <QObject>
@@ -19,6 +19,9 @@ class SessionEndWatch : public QObject {
 
   SessionEndWatch(const SessionEndWatch&) = delete;
   SessionEndWatch& operator=(const SessionEndWatch&) = delete;
+
+  // Runs onEnd; the system's handler asks for it. Main thread.
+  void requestEnd();
 
  private:
   void drainPipe();

@@ -3,15 +3,10 @@
 
 #include "link/LinkView.h"
 
-#include <QString>
-
 #include <array>
 #include <ostream>
 #include <string>
 #include <vector>
-
-// Test failures show log texts as text, not as UTF-16 code units.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 namespace lk24::test {
 

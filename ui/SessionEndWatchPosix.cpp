@@ -51,7 +51,11 @@ void SessionEndWatch::drainPipe() {
   unsigned char byte = 0;
   bool any = false;
   while (::read(wakePipe[0], &byte, 1) == 1) any = true;
-  if (any && onEnd_) onEnd_();
+  if (any) requestEnd();
+}
+
+void SessionEndWatch::requestEnd() {
+  if (onEnd_) onEnd_();
 }
 
 }  // namespace lk24

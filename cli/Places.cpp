@@ -27,11 +27,18 @@ std::string absolute(const std::string& path) {
   return text;
 }
 
+// The separator the system's own paths show.
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
 // name inside folder, which is taken as it is but for one trailing separator.
 std::string inFolder(std::string folder, const std::string& name) {
-  if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-  if (folder.empty() || folder.back() == '/') return folder + name;
-  return folder + "/" + name;
+  if (folder.size() > 1 && folder.back() == kSeparator) folder.pop_back();
+  if (folder.empty() || folder.back() == kSeparator) return folder + name;
+  return folder + kSeparator + name;
 }
 
 bool exists(const std::string& path) {

@@ -28,7 +28,7 @@ TEST(SimCommandLine, ReadsEveryOption) {
       {"--type", "transmitter", "--image=in.lk2", "--save", "out.lk2", "--silent", "--stop-after", "10",
        "--wrong-echo-at", "7", "--bad-checksum", "--firmware", "1.20", "--type-code", "30", "--write-protected",
        "--garbage", "2", "--latency-ms", "15", "--baud", "19200", "--trace", "t.txt", "--link", "/tmp/COM1",
-       "--seed", "9"});
+       "--seed", "9", "--noisy-at", "50", "--extra-after", "3", "--loopback", "--wake-answer", "0"});
   ASSERT_EQ(parsed.error, "");
   const Options& o = parsed.options;
   EXPECT_EQ(o.type, DeviceType::Transmitter);
@@ -47,6 +47,10 @@ TEST(SimCommandLine, ReadsEveryOption) {
   EXPECT_EQ(o.traceFile, "t.txt");
   EXPECT_EQ(o.linkPath, "/tmp/COM1");
   EXPECT_EQ(o.seed, 9u);
+  EXPECT_EQ(o.noisyAt, 50);
+  EXPECT_EQ(o.extraAfter, 3);
+  EXPECT_TRUE(o.loopback);
+  EXPECT_EQ(o.wakeAnswer, 0);
 
   const ParsedCommandLine plain = parseCommandLine({});
   EXPECT_EQ(plain.error, "");
@@ -69,6 +73,8 @@ TEST(SimCommandLine, BadOptionsEndWithOneLineAndExitCodeTwo) {
       {"--garbage", "-2"},
       {"--latency-ms", ""},
       {"--baud", "0"},
+      {"--noisy-at", "256"},
+      {"--wake-answer", "256"},
       {"--silent=yes"},
       {"--image", "/nonexistent/device.lk2"},
       {"receiver"},
@@ -89,6 +95,25 @@ TEST(SimCommandLine, BadOptionsEndWithOneLineAndExitCodeTwo) {
     ASSERT_FALSE(err.empty());
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
   }
+}
+
+TEST(SimCommandLine, TheManPageDescribesEveryOptionOfTheHelpText) {
+  std::FILE* file = std::fopen(LK24_SOURCE_DIR "/tools/devsim/lk24-devsim.1", "r");
+  ASSERT_NE(file, nullptr);
+  std::string manPage;
+  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) manPage += static_cast<char>(c);
+  std::fclose(file);
+  const std::string help = usageText();
+  int options = 0;
+  for (std::size_t at = help.find("\n  --"); at != std::string::npos; at = help.find("\n  --", at + 1)) {
+    const std::size_t start = at + 3;
+    std::string name = help.substr(start, help.find_first_of(" \n", start) - start);
+    std::string roff;
+    for (const char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
+    EXPECT_NE(manPage.find(roff), std::string::npos) << name;
+    ++options;
+  }
+  EXPECT_GT(options, 25);
 }
 
 // The program itself, started as a user would and ended by SIGTERM.

@@ -160,7 +160,7 @@ void TAfCustomSerialPort::UpdateDCB() {
   }
   if (dtr_ && flowControl_ != fwDtrDsr) flags |= dcb_DtrControlEnable;
   if (rts_ && flowControl_ != fwRtsCts) flags |= dcb_RtsControlEnable;
-  dcb.Flags = flags;
+  AfSetDcbFlags(dcb, flags);
   dcb_ = dcb;
   if (Active()) {
     try {

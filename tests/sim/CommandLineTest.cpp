@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
+#include <regex>
 
 extern char** environ;
 
@@ -98,20 +100,14 @@ TEST(SimCommandLine, BadOptionsEndWithOneLineAndExitCodeTwo) {
 }
 
 TEST(SimCommandLine, TheManPageDescribesEveryOptionOfTheHelpText) {
-  std::FILE* file = std::fopen(LK24_SOURCE_DIR "/tools/devsim/lk24-devsim.1", "r");
-  ASSERT_NE(file, nullptr);
-  std::string manPage;
-  for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) manPage += static_cast<char>(c);
-  std::fclose(file);
+  std::ifstream file(LK24_SOURCE_DIR "/tools/devsim/lk24-devsim.1");
+  const std::string manPage{std::istreambuf_iterator<char>(file), {}};
+  const std::regex option("\n  (--[a-z-]+)");
   const std::string help = usageText();
   int options = 0;
-  for (std::size_t at = help.find("\n  --"); at != std::string::npos; at = help.find("\n  --", at + 1)) {
-    const std::size_t start = at + 3;
-    std::string name = help.substr(start, help.find_first_of(" \n", start) - start);
-    std::string roff;
-    for (const char c : name) roff += c == '-' ? std::string("\\-") : std::string(1, c);
-    EXPECT_NE(manPage.find(roff), std::string::npos) << name;
-    ++options;
+  for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it, ++options) {
+    EXPECT_NE(manPage.find(std::regex_replace((*it)[1].str(), std::regex("-"), "\\-")), std::string::npos)
+        << (*it)[1];
   }
   EXPECT_GT(options, 25);
 }

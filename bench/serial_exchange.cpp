@@ -1,9 +1,11 @@
 // One command and its answer, through the port component on a pseudo-terminal
 // against a minimal peer, next to a bare blocking termios loop on the same
 // kind of terminal. Prints microseconds per exchange for both (medians of the
-// runs, and the best run) and the ratio.
+// runs, and the best run) and the ratio; then the same through the component
+// with the byte trace (LK24_TRACE) on, beside it off, which is the default.
 //   bench_serial_exchange [runs]
 #include "ui/QtMainThreadWaker.h"
+#include "serial/AfByteTrace.h"
 #include "serial/AfComPort.h"
 
 #include <QCoreApplication>
@@ -17,6 +19,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -80,7 +83,8 @@ double BareLoop() {
   return std::chrono::duration<double, std::micro>(elapsed).count() / kExchanges;
 }
 
-double ThroughComponent() {
+double ThroughComponent(const std::string& tracePath = {}) {
+  AfSetByteTracePath(tracePath);
   Pty pty;
   MakeRaw(pty.master);
   setenv("LK24_COM9", pty.slave.c_str(), 1);
@@ -111,6 +115,7 @@ double ThroughComponent() {
   QCoreApplication::exec();
   peer.join();
   port.Close();
+  AfSetByteTracePath(std::nullopt);
   return std::chrono::duration<double, std::micro>(end - start).count() / kExchanges;
 }
 
@@ -142,5 +147,19 @@ int main(int argc, char** argv) {
   std::printf("median ratio of pairs:  %.2f x (target <= 4 x)\n", Median(ratios));
   std::printf("TABLE|one exchange through TAfComPort on a pty (median)|%.1f us|bare termios loop %.1f us (target 4 x)|%.2f\n",
               Median(component), Median(bare), Median(ratios));
+
+  // The trace's cost: off (the default, nothing on a byte's way) beside on.
+  const std::string tracePath = "/tmp/lk24-bench-trace-" + std::to_string(getpid()) + ".txt";
+  std::vector<double> untraced;
+  std::vector<double> traced;
+  for (int round = 0; round < rounds; ++round) {
+    untraced.push_back(ThroughComponent());
+    traced.push_back(ThroughComponent(tracePath));
+  }
+  std::remove(tracePath.c_str());
+  std::printf("trace off (default):    %.1f us/exchange median\n", Median(untraced));
+  std::printf("trace on (LK24_TRACE):  %.1f us/exchange median\n", Median(traced));
+  std::printf("TABLE|one exchange with LK24_TRACE on (median)|%.1f us|trace off %.1f us|%.2f\n",
+              Median(traced), Median(untraced), Median(traced) / Median(untraced));
   return 0;
 }

@@ -83,7 +83,6 @@ void TAfCustomSerialPort::Open() {
   core_->SetEventMask(WatchedEvents());
   closingFlag_ = false;
   InternalOpen();
-  TAfDataDispConnComponent::Open();
   if (OnPortOpen) OnPortOpen(this);
 }
 
@@ -103,7 +102,6 @@ void TAfCustomSerialPort::Close() {
   closingFlag_ = true;
   SafeSyncEnable(syncId_, false);
   core_->CloseComPort();
-  TAfDataDispConnComponent::Close();
   if (OnPortClose) OnPortClose(this);
   closingFlag_ = false;
 }
@@ -162,7 +160,7 @@ void TAfCustomSerialPort::UpdateDCB() {
   }
   if (dtr_ && flowControl_ != fwDtrDsr) flags |= dcb_DtrControlEnable;
   if (rts_ && flowControl_ != fwRtsCts) flags |= dcb_RtsControlEnable;
-  dcb.Flags = flags;
+  AfSetDcbFlags(dcb, flags);
   dcb_ = dcb;
   if (Active()) {
     try {
@@ -347,7 +345,7 @@ void TAfCustomSerialPort::setXOffLim(std::uint16_t value) {
 
 // --- COM port
 
-void TAfCustomComPort::setComNumber(std::uint16_t value) {
+void TAfComPort::setComNumber(std::uint16_t value) {
   if (value == comNumber_) return;
   if (Active()) {
     Close();
@@ -358,7 +356,7 @@ void TAfCustomComPort::setComNumber(std::uint16_t value) {
   }
 }
 
-void TAfCustomComPort::InternalOpen() {
+void TAfComPort::InternalOpen() {
   ShowWaitCursor(true);
   try {
     Core().OpenComPort(comNumber_);

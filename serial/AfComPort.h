@@ -14,7 +14,6 @@
 // When the device goes away, the port closes itself and fires OnHangUp.
 
 #include "serial/AfComPortCore.h"
-#include "serial/AfDataDispatcher.h"
 #include "serial/AfPlatform.h"
 
 #include <atomic>
@@ -24,6 +23,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 enum TAfBaudrate {
   br110, br300, br600, br1200, br2400, br4800, br9600, br14400, br19200,
@@ -68,21 +68,32 @@ using TAfCPTErrorEvent = std::function<void(TAfCustomSerialPort* Sender, std::ui
 using TAfCPTCoreEvent =
     std::function<void(TAfCustomSerialPort* Sender, TAfCoreEvent EventKind, std::uint32_t Data)>;
 
-class TAfCustomSerialPort : public TAfDataDispConnComponent {
+// The component this port follows had two more layers: a base that linked
+// the port to a data dispatcher, and a TAfCustomComPort between this class
+// and TAfComPort. No dispatcher is ever linked in this program and nothing
+// derives from the middle layer, so the port's name lives here and the COM
+// number in TAfComPort.
+class TAfCustomSerialPort {
  public:
   TAfCustomSerialPort();
-  ~TAfCustomSerialPort() override;
+  virtual ~TAfCustomSerialPort();
+  TAfCustomSerialPort(const TAfCustomSerialPort&) = delete;
+  TAfCustomSerialPort& operator=(const TAfCustomSerialPort&) = delete;
+
+  // The component's name, which its error messages end with ("RS232").
+  const std::string& Name() const { return name_; }
+  void setName(std::string name) { name_ = std::move(name); }
 
   // After the properties have been restored: opens when AutoOpen.
   virtual void Loaded();
 
-  void Close() override;
-  void Open() override;
+  void Close();
+  void Open();
   bool Active() const;
 
   void ReadData(void* buffer, std::int32_t size);
   std::uint8_t ReadChar();
-  void WriteData(const void* buffer, std::int32_t size) override;
+  void WriteData(const void* buffer, std::int32_t size);
   void WriteChar(std::uint8_t c);
   void PurgeRx();
   void PurgeTx();
@@ -163,6 +174,7 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   // The engine's event mask for the handlers now assigned.
   std::uint32_t WatchedEvents() const;
 
+  std::string name_;
   bool autoOpen_ = false;
   TAfBaudrate baudRate_ = br115200;
   std::atomic<bool> closingFlag_{false};
@@ -188,9 +200,9 @@ class TAfCustomSerialPort : public TAfDataDispConnComponent {
   TThreadPriority writeThreadPriority_ = tpHighest;
 };
 
-class TAfCustomComPort : public TAfCustomSerialPort {
+class TAfComPort : public TAfCustomSerialPort {
  public:
-  TAfCustomComPort() = default;
+  TAfComPort() = default;
 
   std::uint16_t ComNumber() const { return comNumber_; }
   // Reopens an active port on the new number; the same number does nothing.
@@ -201,9 +213,4 @@ class TAfCustomComPort : public TAfCustomSerialPort {
 
  private:
   std::uint16_t comNumber_ = 0;
-};
-
-class TAfComPort : public TAfCustomComPort {
- public:
-  TAfComPort() = default;
 };

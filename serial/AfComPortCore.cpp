@@ -1,5 +1,6 @@
 #include "serial/AfComPortCore.h"
 
+#include "serial/AfByteTrace.h"
 #include "serial/AfComPortThreads.h"
 #include "serial/AfEvent.h"
 
@@ -53,7 +54,7 @@ bool TAfComPortCore::OpenComPort(std::int32_t number) {
 void TAfComPortCore::OpenSequence() {
   TAfOpenResult result = factory_ ? factory_(number_) : AfOpenPlatformDevice(number_);
   if (!result.device) FailOpen(result, number_);
-  device_ = std::move(result.device);
+  device_ = AfTraceDevice(std::move(result.device), number_, result.access.devicePath);
   devicePath_ = result.access.devicePath;
   latencyTimerMs_ = result.latencyTimerMs;
   try {

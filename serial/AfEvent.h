@@ -1,6 +1,6 @@
 #pragma once
 // A waitable event the engine threads wait on together with the device: an
-// eventfd polled beside the descriptor (AfEvent.cpp), or a Windows event
+// eventfd polled beside the descriptor (AfEventPosix.cpp), or a Windows event
 // object (AfEventWin32.cpp).
 
 #include <cstdint>

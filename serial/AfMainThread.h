@@ -14,6 +14,11 @@
 // Called on the main thread: that thread becomes the one jobs run on, and
 // `wake` is called (from any thread, once per queued job) to make its loop
 // call AfRunMainThreadJobs soon. Replaces an earlier waker.
+//
+// `wake` runs while two locks are held, the hand-over's table lock and the
+// job queue's lock: it must only post a token to the loop and return. It
+// must not wait for the main thread, nor call any function of this header
+// or of AfSafeSync.h.
 void AfSetMainThreadWaker(std::function<void()> wake);
 
 // Runs the next queued job, if any; one call per wake-up. Main thread.

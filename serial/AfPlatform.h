@@ -6,7 +6,9 @@
 
 #include "serial/AfPortResolver.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <span>
@@ -14,7 +16,30 @@
 
 class TAfEvent;
 
-// Line-settings record; flag bits of `Flags` below.
+#ifdef _WIN32
+// Windows' own records and constants: they are the ones the engine was
+// designed on, and the device layer hands them to kernel32 as they stand.
+#include "serial/AfWin32Api.h"
+
+static_assert(sizeof(DCB) == 28 && offsetof(DCB, BaudRate) == 4 && offsetof(DCB, wReserved) == 12 &&
+              offsetof(DCB, XonLim) == 14 && offsetof(DCB, ByteSize) == 18 && offsetof(DCB, EvtChar) == 25);
+static_assert(sizeof(COMSTAT) == 12 && offsetof(COMSTAT, cbInQue) == 4);
+static_assert(sizeof(COMMTIMEOUTS) == 20);
+
+// Windows declares the flag word as bit fields (fBinary ... fAbortOnError);
+// the engine reads and writes it whole, in the 32 bits after BaudRate.
+inline std::uint32_t AfDcbFlags(const DCB& dcb) {
+  std::uint32_t flags = 0;
+  std::memcpy(&flags, reinterpret_cast<const char*>(&dcb) + offsetof(DCB, BaudRate) + 4, sizeof flags);
+  return flags;
+}
+inline void AfSetDcbFlags(DCB& dcb, std::uint32_t flags) {
+  std::memcpy(reinterpret_cast<char*>(&dcb) + offsetof(DCB, BaudRate) + 4, &flags, sizeof flags);
+}
+#else
+// Elsewhere our own records and constants, with the fields and values of
+// Windows' ones, so the engine reads alike on both systems; the POSIX device
+// layer maps them to termios.
 struct DCB {
   std::uint32_t DCBlength;
   std::uint32_t BaudRate;
@@ -32,23 +57,6 @@ struct DCB {
   char EvtChar;
   std::uint16_t wReserved1;
 };
-
-inline constexpr std::uint32_t dcb_Binary = 0x1;
-inline constexpr std::uint32_t dcb_Parity = 0x2;
-inline constexpr std::uint32_t dcb_OutxCtsFlow = 0x4;
-inline constexpr std::uint32_t dcb_OutxDsrFlow = 0x8;
-inline constexpr std::uint32_t dcb_DtrControlMask = 0x30;
-inline constexpr std::uint32_t dcb_DtrControlEnable = 0x10;
-inline constexpr std::uint32_t dcb_DtrControlHandshake = 0x20;
-inline constexpr std::uint32_t dcb_DsrSensivity = 0x40;
-inline constexpr std::uint32_t dcb_TXContinueOnXoff = 0x80;
-inline constexpr std::uint32_t dcb_OutX = 0x100;
-inline constexpr std::uint32_t dcb_InX = 0x200;
-inline constexpr std::uint32_t dcb_ErrorChar = 0x400;
-inline constexpr std::uint32_t dcb_NullStrip = 0x800;
-inline constexpr std::uint32_t dcb_RtsControlMask = 0x3000;
-inline constexpr std::uint32_t dcb_RtsControlEnable = 0x1000;
-inline constexpr std::uint32_t dcb_RtsControlHandshake = 0x2000;
 
 inline constexpr std::uint8_t NOPARITY = 0, ODDPARITY = 1, EVENPARITY = 2, MARKPARITY = 3,
                               SPACEPARITY = 4;
@@ -93,6 +101,28 @@ struct COMMTIMEOUTS {
   std::uint32_t WriteTotalTimeoutMultiplier;
   std::uint32_t WriteTotalTimeoutConstant;
 };
+
+inline std::uint32_t AfDcbFlags(const DCB& dcb) { return dcb.Flags; }
+inline void AfSetDcbFlags(DCB& dcb, std::uint32_t flags) { dcb.Flags = flags; }
+#endif
+
+// Bits of the line-settings record's flag word (AfDcbFlags).
+inline constexpr std::uint32_t dcb_Binary = 0x1;
+inline constexpr std::uint32_t dcb_Parity = 0x2;
+inline constexpr std::uint32_t dcb_OutxCtsFlow = 0x4;
+inline constexpr std::uint32_t dcb_OutxDsrFlow = 0x8;
+inline constexpr std::uint32_t dcb_DtrControlMask = 0x30;
+inline constexpr std::uint32_t dcb_DtrControlEnable = 0x10;
+inline constexpr std::uint32_t dcb_DtrControlHandshake = 0x20;
+inline constexpr std::uint32_t dcb_DsrSensivity = 0x40;
+inline constexpr std::uint32_t dcb_TXContinueOnXoff = 0x80;
+inline constexpr std::uint32_t dcb_OutX = 0x100;
+inline constexpr std::uint32_t dcb_InX = 0x200;
+inline constexpr std::uint32_t dcb_ErrorChar = 0x400;
+inline constexpr std::uint32_t dcb_NullStrip = 0x800;
+inline constexpr std::uint32_t dcb_RtsControlMask = 0x3000;
+inline constexpr std::uint32_t dcb_RtsControlEnable = 0x1000;
+inline constexpr std::uint32_t dcb_RtsControlHandshake = 0x2000;
 
 // Outcome of waiting for a line event together with some engine events.
 struct TAfWaitResult {

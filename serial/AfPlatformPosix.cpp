@@ -1,9 +1,9 @@
 // The serial device over POSIX termios: real ttys and pseudo-terminals.
 #include "serial/AfEvent.h"
 #include "serial/AfPlatform.h"
-#include "serial/AfPortLock.h"
-#include "serial/AfPosixBaud.h"
-#include "serial/AfTermiosSettings.h"
+#include "serial/AfPortLockPosix.h"
+#include "serial/AfBaudPosix.h"
+#include "serial/AfTermiosSettingsPosix.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>

@@ -3,7 +3,7 @@
 // thread's ReadFile each have an OVERLAPPED of their own, so all three run
 // at once on the one handle.
 #include "serial/AfEvent.h"
-#include "serial/AfWin32Api.h"
+#include "serial/AfPlatform.h"
 
 #include <atomic>
 #include <cstddef>
@@ -11,14 +11,6 @@
 #include <string>
 
 namespace {
-
-// The engine's records are Windows' own, field for field and bit for bit, so
-// they are handed over as they stand.
-static_assert(sizeof(DCB) == sizeof(WinDCB));
-static_assert(offsetof(DCB, Flags) == 8 && offsetof(DCB, XonLim) == 14 &&
-              offsetof(DCB, ByteSize) == 18 && offsetof(DCB, EvtChar) == 25);
-static_assert(sizeof(COMSTAT) == sizeof(WinCOMSTAT));
-static_assert(sizeof(COMMTIMEOUTS) == sizeof(WinCOMMTIMEOUTS));
 
 constexpr std::uint32_t modemEventMask = EV_CTS | EV_DSR | EV_RLSD | EV_RING;
 
@@ -78,9 +70,8 @@ class Win32SerialDevice final : public TAfSerialDevice {
   }
 
   bool SetCommTimeouts(const COMMTIMEOUTS& timeouts) override {
-    WinCOMMTIMEOUTS win;
-    std::memcpy(&win, &timeouts, sizeof win);
-    return ::SetCommTimeouts(handle_, &win) != FALSE;
+    COMMTIMEOUTS copy = timeouts;
+    return ::SetCommTimeouts(handle_, &copy) != FALSE;
   }
 
   bool SetupComm(std::int32_t inQueue, std::int32_t outQueue) override {
@@ -95,18 +86,15 @@ class Win32SerialDevice final : public TAfSerialDevice {
   }
 
   bool SetCommState(const DCB& dcb) override {
-    WinDCB win;
-    std::memcpy(&win, &dcb, sizeof win);
-    win.DCBlength = sizeof win;
-    return ::SetCommState(handle_, &win) != FALSE;
+    DCB copy = dcb;
+    copy.DCBlength = sizeof copy;
+    return ::SetCommState(handle_, &copy) != FALSE;
   }
 
   bool GetCommState(DCB& dcb) override {
-    WinDCB win{};
-    win.DCBlength = sizeof win;
-    if (!::GetCommState(handle_, &win)) return false;
-    std::memcpy(&dcb, &win, sizeof dcb);
-    return true;
+    dcb = DCB{};
+    dcb.DCBlength = sizeof dcb;
+    return ::GetCommState(handle_, &dcb) != FALSE;
   }
 
   bool BeginEventWaits() override { return wait_.valid() && read_.valid() && write_.valid(); }
@@ -157,11 +145,9 @@ class Win32SerialDevice final : public TAfSerialDevice {
 
   bool ClearCommError(std::uint32_t& errors, COMSTAT& status) override {
     DWORD winErrors = 0;
-    WinCOMSTAT win{};
-    if (!::ClearCommError(handle_, &winErrors, &win)) return false;
+    if (!::ClearCommError(handle_, &winErrors, &status)) return false;
     errors = winErrors | pendingErrors_ | polledErrors_.exchange(0);
     pendingErrors_ = 0;
-    std::memcpy(&status, &win, sizeof status);
     return true;
   }
 
@@ -175,7 +161,7 @@ class Win32SerialDevice final : public TAfSerialDevice {
   // driver makes of the engine's "return at once" time-outs (Wine waits).
   std::int32_t Read(void* buffer, std::int32_t count) override {
     DWORD errors = 0;
-    WinCOMSTAT status{};
+    COMSTAT status{};
     if (!::ClearCommError(handle_, &errors, &status)) return -1;
     pendingErrors_ |= errors;
     if (count > std::int32_t(status.cbInQue)) count = std::int32_t(status.cbInQue);
@@ -240,7 +226,7 @@ class Win32SerialDevice final : public TAfSerialDevice {
       if (!GetCommMask(handle_, &mask)) return Broken(GetLastError());
       if (mask & EV_RXCHAR) {
         DWORD errors = 0;
-        WinCOMSTAT status{};
+        COMSTAT status{};
         if (!::ClearCommError(handle_, &errors, &status)) return Broken(GetLastError());
         polledErrors_ |= errors;
         // Bytes waiting count as new when the queue grew or was read from

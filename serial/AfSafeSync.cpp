@@ -1,15 +1,13 @@
 #include "serial/AfSafeSync.h"
 
-#include "serial/AfMainThread.h"
+#include "serial/AfMainThreadQueue.h"
 #include "serial/AfUtils.h"
 
 #include <array>
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -56,19 +54,9 @@ struct Slot {
   }
 };
 
-std::mutex tableLock;
 std::uint32_t idCounter = 0;
 bool initialised = false;
 std::unique_ptr<std::array<Slot, AfSafeSyncSlotCount>> table;
-// The main thread's loop and its wake-up; none: jobs run where they are asked for.
-std::function<void()> waker;
-std::thread::id mainThread;
-
-// Work for the main thread travels in this queue under its own lock; the
-// wake-up is only a token that carries nothing of ours, so every hand-over
-// of data is one that the thread checker can see.
-std::mutex queueLock;
-std::deque<std::function<void()>> mainQueue;
 
 Slot* FindSlot(std::uint32_t id) {
   if (!table || id == 0) return nullptr;
@@ -81,7 +69,7 @@ Slot* FindSlot(std::uint32_t id) {
 void Deliver(std::uint32_t id, const std::any& payload, HandOver* record) {
   TAfSafeSyncHandler handler;
   {
-    std::lock_guard guard(tableLock);
+    std::lock_guard guard(AfSafeSyncTableLock);
     if (!initialised) return;
     // A call dropped by disabling its slot stays dropped, also when the
     // slot has been enabled again since (a port closed and reopened).
@@ -102,19 +90,9 @@ void Deliver(std::uint32_t id, const std::any& payload, HandOver* record) {
   }
 }
 
-// Caller holds tableLock, so the main thread cannot be changed meanwhile.
-bool OnMainThreadLocked() { return !waker || std::this_thread::get_id() == mainThread; }
-
-// Caller holds tableLock and has seen a waker.
-void PostToMainThreadLocked(std::function<void()> job) {
-  std::lock_guard guard(queueLock);
-  mainQueue.push_back(std::move(job));
-  // Woken under the queue lock: whatever the waker allocates for its token
-  // is then seen to come before the main thread's next look at the queue.
-  waker();
-}
-
 }  // namespace
+
+std::mutex AfSafeSyncTableLock;
 
 std::uint32_t AfSafeSyncNextId(std::uint32_t& counter) {
   ++counter;
@@ -123,7 +101,7 @@ std::uint32_t AfSafeSyncNextId(std::uint32_t& counter) {
 }
 
 std::uint32_t SafeSyncRegister(TAfSafeSyncHandler handler) {
-  std::lock_guard guard(tableLock);
+  std::lock_guard guard(AfSafeSyncTableLock);
   if (!initialised) {
     table = std::make_unique<std::array<Slot, AfSafeSyncSlotCount>>();
     initialised = true;
@@ -139,7 +117,7 @@ std::uint32_t SafeSyncRegister(TAfSafeSyncHandler handler) {
 }
 
 bool SafeSyncUnregister(std::uint32_t id) {
-  std::lock_guard guard(tableLock);
+  std::lock_guard guard(AfSafeSyncTableLock);
   Slot* slot = FindSlot(id);
   if (slot == nullptr) return false;
   slot->handler = nullptr;
@@ -150,7 +128,7 @@ bool SafeSyncUnregister(std::uint32_t id) {
 }
 
 bool SafeSyncEnable(std::uint32_t id, bool enabled) {
-  std::lock_guard guard(tableLock);
+  std::lock_guard guard(AfSafeSyncTableLock);
   Slot* slot = FindSlot(id);
   if (slot == nullptr || !slot->handler) return false;
   slot->enabled = enabled;
@@ -162,11 +140,11 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
   auto record = std::make_shared<HandOver>();
   bool onMainThread = false;
   {
-    std::lock_guard guard(tableLock);
+    std::lock_guard guard(AfSafeSyncTableLock);
     Slot* slot = FindSlot(id);
     if (slot == nullptr || !slot->handler || !slot->enabled) return false;
     // Asked here, under the lock: the loop may end as soon as it is released.
-    onMainThread = OnMainThreadLocked();
+    onMainThread = AfOnMainThreadLocked();
     std::erase_if(slot->inFlight, [](const auto& weak) { return weak.expired(); });
     slot->inFlight.push_back(record);
   }
@@ -177,10 +155,10 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
     Deliver(id, payload, record.get());
   } else {
     {
-      std::lock_guard guard(tableLock);
-      if (!initialised || !waker) return false;
+      std::lock_guard guard(AfSafeSyncTableLock);
+      if (!initialised || !AfHasMainThreadWakerLocked()) return false;
       auto finisher = std::make_shared<Finisher>(record);
-      PostToMainThreadLocked([id, payload = std::move(payload), finisher] {
+      AfPostToMainThreadLocked([id, payload = std::move(payload), finisher] {
         Deliver(id, payload, finisher->record.get());
       });
     }
@@ -190,7 +168,7 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
     cancelled = record->cancelled;
   }
 
-  std::lock_guard guard(tableLock);
+  std::lock_guard guard(AfSafeSyncTableLock);
   Slot* slot = FindSlot(id);
   // A slot disabled during the wait counts as disabled even if it was
   // enabled again since: the call belonged to the earlier session.
@@ -206,9 +184,9 @@ bool SafeSyncCall(std::uint32_t id, std::uint32_t timeoutMs, std::any payload) {
 
 void AfRunOnMainThread(std::function<void()> job) {
   {
-    std::lock_guard guard(tableLock);
-    if (!OnMainThreadLocked()) {
-      PostToMainThreadLocked(std::move(job));
+    std::lock_guard guard(AfSafeSyncTableLock);
+    if (!AfOnMainThreadLocked()) {
+      AfPostToMainThreadLocked(std::move(job));
       return;
     }
   }
@@ -216,35 +194,9 @@ void AfRunOnMainThread(std::function<void()> job) {
   job();
 }
 
-void AfSetMainThreadWaker(std::function<void()> wake) {
-  std::lock_guard guard(tableLock);
-  waker = std::move(wake);
-  mainThread = std::this_thread::get_id();
-}
-
-void AfRunMainThreadJobs() {
-  std::function<void()> job;
-  {
-    std::lock_guard guard(queueLock);
-    if (mainQueue.empty()) return;
-    job = std::move(mainQueue.front());
-    mainQueue.pop_front();
-  }
-  job();
-}
-
-void AfEndMainThreadJobs() {
-  std::deque<std::function<void()>> dropped;
-  {
-    std::lock_guard guard(tableLock);
-    waker = nullptr;
-    if (initialised) {
-      initialised = false;
-      for (Slot& slot : *table) slot.CancelCalls();
-      table.reset();
-    }
-    std::lock_guard queueGuard(queueLock);
-    dropped.swap(mainQueue);
-  }
-  dropped.clear();  // their callers stop waiting
+void AfEndSafeSyncLocked() {
+  if (!initialised) return;
+  initialised = false;
+  for (Slot& slot : *table) slot.CancelCalls();
+  table.reset();
 }

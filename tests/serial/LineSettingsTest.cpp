@@ -1,8 +1,8 @@
 // The termios device: settings read back from the pseudo-terminal's master
 // side, so that setting and reading use the same flag words.
 #include "serial/AfPlatform.h"
-#include "serial/AfPosixBaud.h"
-#include "serial/AfTermiosSettings.h"
+#include "serial/AfBaudPosix.h"
+#include "serial/AfTermiosSettingsPosix.h"
 
 #include "SerialTestSupport.h"
 

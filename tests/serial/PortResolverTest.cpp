@@ -1,7 +1,7 @@
 // Which device COMn reaches, and whether a port can be opened now: a fake
 // /dev and /sys tree whose ports are real pseudo-terminals, and second
 // processes that hold them.
-#include "serial/AfPortLock.h"
+#include "serial/AfPortLockPosix.h"
 #include "serial/AfPortResolver.h"
 
 #include "FakePortTree.h"

@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <fstream>
+#include <regex>
 
 extern char** environ;
 
@@ -28,7 +30,7 @@ TEST(SimCommandLine, ReadsEveryOption) {
       {"--type", "transmitter", "--image=in.lk2", "--save", "out.lk2", "--silent", "--stop-after", "10",
        "--wrong-echo-at", "7", "--bad-checksum", "--firmware", "1.20", "--type-code", "30", "--write-protected",
        "--garbage", "2", "--latency-ms", "15", "--baud", "19200", "--trace", "t.txt", "--link", "/tmp/COM1",
-       "--seed", "9"});
+       "--seed", "9", "--noisy-at", "50", "--extra-after", "3", "--loopback", "--wake-answer", "0"});
   ASSERT_EQ(parsed.error, "");
   const Options& o = parsed.options;
   EXPECT_EQ(o.type, DeviceType::Transmitter);
@@ -47,6 +49,10 @@ TEST(SimCommandLine, ReadsEveryOption) {
   EXPECT_EQ(o.traceFile, "t.txt");
   EXPECT_EQ(o.linkPath, "/tmp/COM1");
   EXPECT_EQ(o.seed, 9u);
+  EXPECT_EQ(o.noisyAt, 50);
+  EXPECT_EQ(o.extraAfter, 3);
+  EXPECT_TRUE(o.loopback);
+  EXPECT_EQ(o.wakeAnswer, 0);
 
   const ParsedCommandLine plain = parseCommandLine({});
   EXPECT_EQ(plain.error, "");
@@ -69,6 +75,8 @@ TEST(SimCommandLine, BadOptionsEndWithOneLineAndExitCodeTwo) {
       {"--garbage", "-2"},
       {"--latency-ms", ""},
       {"--baud", "0"},
+      {"--noisy-at", "256"},
+      {"--wake-answer", "256"},
       {"--silent=yes"},
       {"--image", "/nonexistent/device.lk2"},
       {"receiver"},
@@ -89,6 +97,19 @@ TEST(SimCommandLine, BadOptionsEndWithOneLineAndExitCodeTwo) {
     ASSERT_FALSE(err.empty());
     EXPECT_EQ(err.find('\n'), err.size() - 1) << err;
   }
+}
+
+TEST(SimCommandLine, TheManPageDescribesEveryOptionOfTheHelpText) {
+  std::ifstream file(LK24_SOURCE_DIR "/tools/devsim/lk24-devsim.1");
+  const std::string manPage{std::istreambuf_iterator<char>(file), {}};
+  const std::regex option("\n  (--[a-z-]+)");
+  const std::string help = usageText();
+  int options = 0;
+  for (std::sregex_iterator it(help.begin(), help.end(), option), end; it != end; ++it, ++options) {
+    EXPECT_NE(manPage.find(std::regex_replace((*it)[1].str(), std::regex("-"), "\\-")), std::string::npos)
+        << (*it)[1];
+  }
+  EXPECT_GT(options, 25);
 }
 
 // The program itself, started as a user would and ended by SIGTERM.

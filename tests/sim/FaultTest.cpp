@@ -146,6 +146,45 @@ TEST(SimFaults, GarbageComesBeforeEveryAnswerAndFollowsTheSeed) {
   EXPECT_EQ(first->stats().commands, 2);
 }
 
+// The faults that a disturbed line shows the tool: one answer changed, one
+// byte too many, its own bytes back, a byte before any command.
+TEST(SimFaults, LineFaultsShowOnlyWhereAsked) {
+  using Bytes = std::vector<std::uint8_t>;
+  {
+    auto device = startedDevice({.noisyAt = 50});
+    const std::uint8_t stored = device->eeprom()[50];
+    PtyClient tool(device->slavePath());
+    EXPECT_EQ(tool.write(50, stored), stored) << "a write's echo is not a read";
+    EXPECT_EQ(tool.read(50), stored ^ 0xFF);
+    EXPECT_EQ(tool.read(50), stored) << "once only";
+  }
+  {
+    auto device = startedDevice({.extraAfter = 1});
+    PtyClient tool(device->slavePath());
+    EXPECT_EQ(tool.read(0xFD), 20);
+    EXPECT_EQ(tool.read(0xFF), 5);
+    EXPECT_EQ(tool.drain(kQuiet), Bytes{5});
+  }
+  {
+    auto device = startedDevice({.loopback = true});
+    const auto before = device->eeprom();
+    PtyClient tool(device->slavePath());
+    const Bytes sent = {0x00, 0xE9, 0x05, 0x42, 0xE6, 0xFD};
+    ASSERT_TRUE(tool.send(sent));
+    EXPECT_EQ(tool.drain(kQuiet), sent);
+    EXPECT_EQ(device->eeprom(), before) << "a plug stores nothing";
+  }
+  {
+    auto device = startedDevice({.wakeAnswer = 0x33});
+    PtyClient tool(device->slavePath());
+    ASSERT_TRUE(tool.send(Bytes(25, 0x00)));
+    EXPECT_EQ(tool.drain(kQuiet), Bytes{0x33}) << "one byte for the whole run";
+    EXPECT_EQ(tool.read(0x00), device->eeprom()[0]) << "a zero address is no wake-up";
+    ASSERT_TRUE(tool.send({0x00, 0x00, 0xE6, 0xFD}));
+    EXPECT_EQ(tool.drain(kQuiet), (Bytes{0x33, 20})) << "every run, before the answer";
+  }
+}
+
 // Lower bounds only: a slow machine can make an answer later, never earlier.
 TEST(SimFaults, LatencyAndWireTimeHoldEveryAnswerBack) {
   {

@@ -30,7 +30,7 @@ DCB Line19200() {
   DCB dcb{};
   dcb.DCBlength = sizeof dcb;
   dcb.BaudRate = 19200;
-  dcb.Flags = dcb_Binary | dcb_DtrControlEnable | dcb_RtsControlEnable;
+  AfSetDcbFlags(dcb, dcb_Binary | dcb_DtrControlEnable | dcb_RtsControlEnable);
   dcb.ByteSize = 8;
   dcb.Parity = NOPARITY;
   dcb.StopBits = ONESTOPBIT;
@@ -76,7 +76,7 @@ void ReadImage(int port) {
   Check(held.BaudRate == wanted.BaudRate && held.ByteSize == 8 && held.Parity == NOPARITY &&
             held.StopBits == ONESTOPBIT,
         "19200 8N1 read back");
-  Check((held.Flags & (dcb_DtrControlMask | dcb_RtsControlMask)) ==
+  Check((AfDcbFlags(held) & (dcb_DtrControlMask | dcb_RtsControlMask)) ==
             (dcb_DtrControlEnable | dcb_RtsControlEnable),
         "DTR and RTS control bits read back");
 

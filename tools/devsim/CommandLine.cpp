@@ -85,6 +85,10 @@ const std::vector<OptionRow>& optionTable() {
       {"--wrong-echo-at", number(&Options::wrongEchoAt), {}},
       {"--stuck-at", number(&Options::stuckAt), {}},
       {"--noisy-answer", number(&Options::noisyAnswer), {}},
+      {"--noisy-at", number(&Options::noisyAt), {}},
+      {"--extra-after", number(&Options::extraAfter), {}},
+      {"--loopback", {}, [](Options& o) { o.loopback = true; }},
+      {"--wake-answer", number(&Options::wakeAnswer), {}},
       {"--bad-checksum", {}, [](Options& o) { o.badChecksum = true; }},
       {"--firmware",
        [](Options& o, std::string_view text) -> std::string {
@@ -148,6 +152,10 @@ const char* usageText() {
          "  --wrong-echo-at A       echo the byte written to A inverted\n"
          "  --stuck-at A            echo the byte written to A but keep the old one\n"
          "  --noisy-answer N        invert answer N (the first is 0), as line noise would\n"
+         "  --noisy-at A            invert the answer to the first read of A, once\n"
+         "  --extra-after N         send answer N (the first is 0) twice\n"
+         "  --loopback              send every byte back and answer nothing, as a loopback plug\n"
+         "  --wake-answer V         answer the wake-up run of zeros with one byte V\n"
          "  --bad-checksum          a wrong EEPROM checksum in byte 239\n"
          "  --firmware M.N          firmware version in bytes 254, 255 (1.05)\n"
          "  --type-code N           device type code in byte 253 (20 or 10)\n"

@@ -26,6 +26,13 @@ struct Options {
   std::optional<int> wrongEchoAt{};              // --wrong-echo-at A: the write to A echoes D xor 0xFF
   std::optional<int> stuckAt{};                  // --stuck-at A: the write to A is echoed but not stored
   std::optional<int> noisyAnswer{};              // --noisy-answer N: answer N (from 0) goes out inverted, once
+  std::optional<int> noisyAt{};                  // --noisy-at A: the answer to the first read of A goes out
+                                                 //   inverted, once
+  std::optional<int> extraAfter{};               // --extra-after N: answer N (from 0) is followed by a copy
+  bool loopback = false;                         // --loopback: every byte comes back and nothing answers,
+                                                 //   as with a loopback plug in place of the device
+  std::optional<int> wakeAnswer{};               // --wake-answer V: a run of zeros outside a command gets
+                                                 //   one byte V back
   bool badChecksum = false;                      // --bad-checksum: byte 239 off by one
   std::optional<std::pair<int, int>> firmware{}; // --firmware M.N: bytes 254, 255
   std::optional<int> typeCode{};                 // --type-code N: byte 253

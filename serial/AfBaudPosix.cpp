@@ -1,4 +1,4 @@
-#include "serial/AfPosixBaud.h"
+#include "serial/AfBaudPosix.h"
 
 #include <asm/termbits.h>
 #include <sys/ioctl.h>

@@ -1,4 +1,4 @@
-#include "serial/AfPortLock.h"
+#include "serial/AfPortLockPosix.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

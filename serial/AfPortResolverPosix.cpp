@@ -1,6 +1,6 @@
 #include "serial/AfPortResolver.h"
 
-#include "serial/AfPortLock.h"
+#include "serial/AfPortLockPosix.h"
 
 #include <dirent.h>
 #include <fcntl.h>

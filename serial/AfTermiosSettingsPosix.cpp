@@ -1,4 +1,4 @@
-#include "serial/AfTermiosSettings.h"
+#include "serial/AfTermiosSettingsPosix.h"
 
 namespace {
 

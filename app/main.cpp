@@ -32,7 +32,7 @@ int main(int argc, char** argv) {
 
   // Logout, shutdown or a closed terminal closes the window like its close
   // box: a running transfer ends first, then LK24.ini is written.
-  lk24::SessionEndWatch sessionEnd([&form] { form.close(); });
+  lk24::SessionEndWatch sessionEnd([&form] { form.sessionEnded(); });
 
   form.show();
   return app.exec();

@@ -104,7 +104,8 @@ RunRecord::~RunRecord() {
 
 bool RunRecord::open(const std::string& path, std::string* error) {
   path_ = path;
-  fd_ = sys::openForAppend(path);
+  bool created = false;
+  fd_ = sys::openForAppend(path, &created);
   if (fd_ < 0) {
     *error = "Protokoll \"" + path + "\" kann nicht geöffnet werden (" + errnoText() + ")";
     return false;
@@ -120,6 +121,8 @@ bool RunRecord::open(const std::string& path, std::string* error) {
     if (!writeAll(csvLine(kHeader), error)) {
       sys::closeFile(fd_);
       fd_ = -1;
+      // A record that could not even take its header is no record.
+      if (created) sys::removeFile(path);
       return false;
     }
     // The new file's name is on disk too, not only its bytes.
@@ -139,13 +142,24 @@ bool RunRecord::append(const RecordRow& row, std::string* error) {
                   error);
 }
 
+// One write of the whole row; whatever a failed or short write left is cut
+// off again, so the file always ends with a whole row and the next row
+// never runs on from half a one.
 bool RunRecord::writeAll(const std::string& bytes, std::string* error) {
+  long long before = 0;
+  if (!sys::isRegularFile(fd_, &before)) {
+    *error = "Protokoll \"" + path_ + "\" ist keine gewöhnliche Datei";
+    return false;
+  }
   const char* data = bytes.data();
   std::size_t left = bytes.size();
   while (left > 0) {
     const long long written = sys::writeSome(fd_, data, left);
     if (written <= 0) {
-      *error = "Protokoll \"" + path_ + "\" kann nicht geschrieben werden (" + errnoText() + ")";
+      *error = "Protokoll \"" + path_ + "\" kann nicht geschrieben werden (" +
+               (written == 0 ? std::string("Datenträger voll") : errnoText()) + ")";
+      sys::truncateFile(fd_, before);
+      sys::syncFile(fd_);
       return false;
     }
     data += written;
@@ -153,6 +167,7 @@ bool RunRecord::writeAll(const std::string& bytes, std::string* error) {
   }
   if (!sys::syncFile(fd_)) {
     *error = "Protokoll \"" + path_ + "\" kann nicht gesichert werden (" + errnoText() + ")";
+    sys::truncateFile(fd_, before);
     return false;
   }
   return true;

@@ -24,10 +24,15 @@ std::tm localTime(std::time_t when, long* utcOffsetSeconds);
 bool maybeSerialPort(const std::string& path);
 
 // The production record: a file opened for appending, each row on disk
-// before the next device; the new file's name too.
-int openForAppend(const std::string& path);
+// before the next device; the new file's name too. The open never blocks
+// (a FIFO without a reader is refused at once); created tells whether the
+// file was made by this open.
+int openForAppend(const std::string& path, bool* created);
 bool isRegularFile(int fd, long long* size);
 long long writeSome(int fd, const char* data, unsigned long long size);
+// Cuts the file back to size bytes: what a failed write left is taken back.
+bool truncateFile(int fd, long long size);
+void removeFile(const std::string& path);
 bool syncFile(int fd);
 void syncFolderOf(const std::string& path);
 void closeFile(int fd);

@@ -76,8 +76,19 @@ bool maybeSerialPort(const std::string& path) {
   return !failed && target.size() >= 4 && target.compare(target.size() - 4, 4, "/tty") == 0;
 }
 
-int openForAppend(const std::string& path) {
-  return ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+int openForAppend(const std::string& path, bool* created) {
+  constexpr int kFlags = O_WRONLY | O_APPEND | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+  *created = false;
+  for (;;) {
+    const int fd = ::open(path.c_str(), kFlags);
+    if (fd >= 0 || errno != ENOENT) return fd;
+    const int made = ::open(path.c_str(), kFlags | O_CREAT | O_EXCL, 0644);
+    if (made >= 0 || errno != EEXIST) {
+      *created = made >= 0;
+      return made;
+    }
+    // Made by someone else between the two opens: open theirs.
+  }
 }
 
 bool isRegularFile(int fd, long long* size) {
@@ -93,6 +104,10 @@ long long writeSome(int fd, const char* data, unsigned long long size) {
     if (written >= 0 || errno != EINTR) return written;
   }
 }
+
+bool truncateFile(int fd, long long size) { return ::ftruncate(fd, static_cast<off_t>(size)) == 0; }
+
+void removeFile(const std::string& path) { ::unlink(path.c_str()); }
 
 bool syncFile(int fd) { return ::fsync(fd) == 0; }
 

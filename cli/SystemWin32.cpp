@@ -53,8 +53,14 @@ std::tm localTime(std::time_t when, long* utcOffsetSeconds) {
 // Windows names its ports COMn; what such a name is shows when it is opened.
 bool maybeSerialPort(const std::string&) { return true; }
 
-int openForAppend(const std::string& path) {
-  return ::_open(path.c_str(), _O_WRONLY | _O_APPEND | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+int openForAppend(const std::string& path, bool* created) {
+  constexpr int kFlags = _O_WRONLY | _O_APPEND | _O_BINARY | _O_NOINHERIT;
+  *created = false;
+  const int fd = ::_open(path.c_str(), kFlags);
+  if (fd >= 0 || errno != ENOENT) return fd;
+  const int made = ::_open(path.c_str(), kFlags | _O_CREAT | _O_EXCL, _S_IREAD | _S_IWRITE);
+  *created = made >= 0;
+  return made;
 }
 
 bool isRegularFile(int fd, long long* size) {
@@ -68,6 +74,10 @@ long long writeSome(int fd, const char* data, unsigned long long size) {
   const unsigned chunk = size > 0x40000000ULL ? 0x40000000U : static_cast<unsigned>(size);
   return ::_write(fd, data, chunk);
 }
+
+bool truncateFile(int fd, long long size) { return ::_chsize_s(fd, size) == 0; }
+
+void removeFile(const std::string& path) { ::_unlink(path.c_str()); }
 
 bool syncFile(int fd) { return ::_commit(fd) == 0; }
 

@@ -9,7 +9,7 @@ ConfigurationFileLoad readConfigurationFile(const std::string& path) {
   LineList lines;
   result.readStatus = lines.loadFromFile(path);
   if (result.readStatus != FileReadStatus::Ok) return result;
-  const auto image = parseDeviceImage(lines);
+  const auto image = parseDeviceImage(lines, &result.badLine);
   if (!image) return result;
   result.deviceImage = *image;
   result.port = scanPortEntry(lines, 1);

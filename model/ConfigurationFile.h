@@ -16,6 +16,7 @@ struct ConfigurationFileLoad {
   FileReadStatus readStatus = FileReadStatus::Ok;  // why reading failed, if it did
   Table deviceImage{};                             // lines 256..511
   std::uint16_t port = 1;                          // 1, then the file's port entry
+  int badLine = -1;  // read but not taken: the first line (from 0) that is no byte
 };
 
 ConfigurationFileLoad readConfigurationFile(const std::string& path);

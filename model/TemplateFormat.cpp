@@ -17,17 +17,23 @@ int roundHalfEvenDiv256(int sum) {
   return q;
 }
 
-// Table lines keep the low 8 bits of whatever 32-bit value they hold.
+// A table line holds one byte. A value outside 0..255 is no byte of an
+// EEPROM: taking its low 8 bits would program a value nobody wrote.
 std::optional<std::uint8_t> parseTableByte(const LineList& lines, int index) {
   const auto value = parseInt32(lines.line(index));
-  if (!value) return std::nullopt;
-  return static_cast<std::uint8_t>(static_cast<std::uint32_t>(*value) & 0xFF);
+  if (!value || *value < 0 || *value > 255) return std::nullopt;
+  return static_cast<std::uint8_t>(*value);
 }
 
-bool parseTable(const LineList& lines, int firstLine, Table& table) {
+// Fills the table line by line; on the first line that is no byte, stops
+// there and names it in badLine.
+bool parseTable(const LineList& lines, int firstLine, Table& table, int* badLine) {
   for (int i = 0; i < kImageSize; ++i) {
     const auto byte = parseTableByte(lines, firstLine + i);
-    if (!byte) return false;
+    if (!byte) {
+      if (badLine) *badLine = firstLine + i;
+      return false;
+    }
     table[i] = *byte;
   }
   return true;
@@ -87,7 +93,7 @@ LineList fileLines(const ConfigImage& image, int comNumber, const std::string& t
   return lines;
 }
 
-TemplateLoad loadTemplateTables(const LineList& lines, ConfigImage& image) {
+TemplateLoad loadTemplateTables(const LineList& lines, ConfigImage& image, int* badLine) {
   const std::array<std::pair<int, Table*>, 4> tables{{
       {line::kFactoryImage, &image.FactoryImage},
       {line::kDeviceImage, &image.DeviceImage},
@@ -95,11 +101,14 @@ TemplateLoad loadTemplateTables(const LineList& lines, ConfigImage& image) {
       {line::kOrMask, &image.OrMask},
   }};
   for (const auto& [first, table] : tables) {
-    if (!parseTable(lines, first, *table)) return TemplateLoad::Malformed;
+    if (!parseTable(lines, first, *table, badLine)) return TemplateLoad::Malformed;
   }
   const auto high = parseInt32(lines.line(line::kChecksumHigh));
   const auto low = parseInt32(lines.line(line::kChecksumLow));
-  if (!high || !low) return TemplateLoad::Malformed;
+  if (!high || !low) {
+    if (badLine) *badLine = high ? line::kChecksumLow : line::kChecksumHigh;
+    return TemplateLoad::Malformed;
+  }
   const TemplateChecksum expected = templateChecksum(image);
   if (*high != expected.high || *low != expected.low) return TemplateLoad::ChecksumMismatch;
   return TemplateLoad::Valid;
@@ -116,9 +125,9 @@ std::uint16_t scanPortEntry(const LineList& lines, std::uint16_t current) {
   return port;
 }
 
-std::optional<Table> parseDeviceImage(const LineList& lines) {
+std::optional<Table> parseDeviceImage(const LineList& lines, int* badLine) {
   Table table{};
-  if (!parseTable(lines, line::kDeviceImage, table)) return std::nullopt;
+  if (!parseTable(lines, line::kDeviceImage, table, badLine)) return std::nullopt;
   return table;
 }
 

@@ -53,14 +53,16 @@ LineList fileLines(const ConfigImage& image, int comNumber, const std::string& t
 
 enum class TemplateLoad {
   Valid,             // all four tables read and both checksum lines match
-  Malformed,         // a line of 0..1025 does not parse (missing lines read empty)
+  Malformed,         // a line of 0..1025 does not parse or a table line is no byte
+                     // 0..255 (missing lines read empty)
   ChecksumMismatch,  // the tables were read but the checksum lines differ
 };
 
 // Reads lines 0..1023 into FactoryImage, DeviceImage, AndMask and OrMask in
 // that order, stopping at the first line that does not parse (the entries
 // before it keep the file's values), then compares lines 1024 and 1025.
-TemplateLoad loadTemplateTables(const LineList& lines, ConfigImage& image);
+// When Malformed, badLine (if given) is the number of the line at fault.
+TemplateLoad loadTemplateTables(const LineList& lines, ConfigImage& image, int* badLine = nullptr);
 
 // The port entry: for each line 1000..1100 that is exactly "[+][01]", the
 // line two below gives the port (its low 16 bits). The last match wins; an
@@ -68,7 +70,8 @@ TemplateLoad loadTemplateTables(const LineList& lines, ConfigImage& image);
 // starting from current.
 std::uint16_t scanPortEntry(const LineList& lines, std::uint16_t current);
 
-// The DeviceImage of a configuration file (lines 256..511), all or nothing.
-std::optional<Table> parseDeviceImage(const LineList& lines);
+// The DeviceImage of a configuration file (lines 256..511), all or nothing;
+// on failure badLine (if given) is the number of the first line at fault.
+std::optional<Table> parseDeviceImage(const LineList& lines, int* badLine = nullptr);
 
 }  // namespace lk24

@@ -19,6 +19,15 @@ namespace {
 // and not yet written; only one left so for this long is stale.
 constexpr int unfinishedLockSeconds = 10;
 
+// No process has a PID above the kernel's limit (2^22): a lock naming one,
+// or a number too long to be a PID at all, is stale, never held for ever.
+constexpr long long kHighestPid = 1 << 22;
+
+std::optional<pid_t> PlausiblePid(long long pid) {
+  if (pid <= 0 || pid > kHighestPid) return std::nullopt;
+  return pid_t(pid);
+}
+
 // The PID in an open lock file: ten ASCII digits by convention; old binary
 // locks of four bytes are read as well.
 std::optional<pid_t> LockPid(int fd) {
@@ -29,10 +38,33 @@ std::optional<pid_t> LockPid(int fd) {
   if (text.size() == sizeof(int) && (text.back() == '\0' || static_cast<unsigned char>(text[0]) > '9')) {
     int binary = 0;
     std::memcpy(&binary, text.data(), sizeof binary);
-    return binary > 0 ? std::optional<pid_t>(binary) : std::nullopt;
+    return PlausiblePid(binary);
   }
-  const long pid = std::strtol(text.c_str(), nullptr, 10);
-  return pid > 0 ? std::optional<pid_t>(pid_t(pid)) : std::nullopt;
+  errno = 0;
+  const long long pid = std::strtoll(text.c_str(), nullptr, 10);
+  if (errno == ERANGE) return std::nullopt;
+  return PlausiblePid(pid);
+}
+
+bool IsDanglingLink(const std::string& file) {
+  struct stat named {};
+  struct stat target {};
+  return lstat(file.c_str(), &named) == 0 && S_ISLNK(named.st_mode) && stat(file.c_str(), &target) != 0 &&
+         errno == ENOENT;
+}
+
+// A lock that is a symbolic link to nothing was left by no program that
+// still runs. It is taken aside under a name of our own first, so that a
+// fresh lock another program made meanwhile is put back, never removed.
+bool RemoveDanglingLink(const std::string& file, const TAfPortRoots& roots) {
+  if (!IsDanglingLink(file)) return false;
+  const std::string aside = roots.lock + "/LSTALE." + std::to_string(getpid()) + "." + std::to_string(gettid());
+  if (rename(file.c_str(), aside.c_str()) != 0) return false;
+  if (!IsDanglingLink(aside)) {
+    if (link(aside.c_str(), file.c_str()) != 0) return false;  // keep it aside rather than lose it
+  }
+  unlink(aside.c_str());
+  return true;
 }
 
 std::optional<pid_t> LockPid(const std::string& file) {
@@ -62,6 +94,7 @@ LockLook LookAtLock(const std::string& file, const TAfPortRoots& roots, std::opt
   const int fd = open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
     if (errno == ENOENT) return LockLook::None;
+    if (errno == ELOOP && RemoveDanglingLink(file, roots)) return LockLook::Removed;
     holder = TAfPortHolder{};  // another user's lock we may not read
     return LockLook::Held;
   }

@@ -12,6 +12,8 @@ namespace lk24 {
 
 // True only when the user answers Yes.
 bool AskYesNo(QWidget* parent, const QString& question);
+// Answers the box AskYesNo has open, if any, as Yes.
+void AnswerOpenQuestionYes();
 // Replaces the box; an empty function restores it.
 void SetYesNoHandler(std::function<bool(const QString&)> handler);
 

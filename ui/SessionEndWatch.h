@@ -1,8 +1,9 @@
 #pragma once
 // The end of the session (logout, shutdown, a closed terminal, Ctrl+C in the
-// shell that started the window) as a close request: SIGTERM, SIGHUP and
-// SIGINT (on Windows the console's events) no longer end the process at once, so a write pass is finished and
-// LK24.ini is written as when the user closes the window.
+// shell that started the window) as a close request: SIGTERM, SIGHUP, SIGINT
+// and SIGQUIT (on Windows the console's events) no longer end the process at
+// once, so a write pass is finished and LK24.ini is written as when the user
+// closes the window.
 
 #include <QObject>
 

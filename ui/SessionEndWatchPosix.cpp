@@ -13,7 +13,8 @@ namespace lk24 {
 
 namespace {
 
-constexpr std::array kSessionEndSignals{SIGTERM, SIGHUP, SIGINT};
+// SIGQUIT too: Ctrl+\ in the terminal must not cut a write pass off.
+constexpr std::array kSessionEndSignals{SIGTERM, SIGHUP, SIGINT, SIGQUIT};
 
 // A handler may only write to a pipe; the event loop reads it.
 int wakePipe[2] = {-1, -1};

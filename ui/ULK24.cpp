@@ -473,8 +473,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     const QString failure = FormClose();
     // The window's configuration lives on only in LK24.ini: the user decides
     // whether to go without it (and may still save a file first).
-    if (!failure.isEmpty() &&
-        !AskYesNo(this, QStringLiteral("LK24.ini konnte nicht geschrieben werden: %1. Trotzdem beenden?").arg(failure))) {
+    if (!failure.isEmpty() && !closeWithoutTemplate(failure)) {
       closeHeld_ = false;
       event->ignore();
       return;
@@ -482,6 +481,25 @@ void TForm1::closeEvent(QCloseEvent* event) {
     formClosed_ = true;
   }
   QMainWindow::closeEvent(event);
+}
+
+bool TForm1::closeWithoutTemplate(const QString& failure) {
+  askingToCloseWithoutTemplate_ = true;
+  sessionEndWhileAsking_ = false;
+  const bool yes =
+      AskYesNo(this, QStringLiteral("LK24.ini konnte nicht geschrieben werden: %1. Trotzdem beenden?").arg(failure));
+  askingToCloseWithoutTemplate_ = false;
+  return yes || sessionEndWhileAsking_;
+}
+
+void TForm1::sessionEnded() {
+  if (askingToCloseWithoutTemplate_) {
+    // A logout or shutdown must never wait for good on a box nobody sees.
+    sessionEndWhileAsking_ = true;
+    AnswerOpenQuestionYes();
+    return;
+  }
+  close();
 }
 
 void TForm1::transferEnded() {

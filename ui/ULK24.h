@@ -173,6 +173,11 @@ class TForm1 : public QMainWindow {
   // number, all or nothing; false leaves both exactly as they were.
   bool DateiGeladen();
 
+  // The end of the session (logout, shutdown, a signal): a close request.
+  // While the box after a failed LK24.ini is open it answers it "Ja", so
+  // that a logout is never held for good. Main thread.
+  void sessionEnded();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -186,6 +191,8 @@ class TForm1 : public QMainWindow {
   void FormCreate();
   // Closes the port and writes LK24.ini; the reason when it could not be written.
   QString FormClose();
+  // Asks whether to close although LK24.ini could not be written.
+  bool closeWithoutTemplate(const QString& failure);
   void loadTemplate();
   void fillDiagnosticLists();
   void enterReducedState(const QString& message);
@@ -203,6 +210,8 @@ class TForm1 : public QMainWindow {
   TFinfo* info_ = nullptr;
   TFhilfe* help_ = nullptr;
   bool closeHeld_ = false;  // a close request waits for the transfer to end
+  bool askingToCloseWithoutTemplate_ = false;  // the box after a failed LK24.ini is open
+  bool sessionEndWhileAsking_ = false;         // and the session ended meanwhile
   bool formClosed_ = false;  // FormClose has run; it never runs twice
 };
 

@@ -16,7 +16,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace lk24::test {
 namespace {
@@ -194,6 +200,80 @@ TEST(CtlRecord, FieldsAreQuotedAsRfc4180AndTheHeaderComesOnce) {
   EXPECT_EQ(text.find("time,station"), 0u);
   EXPECT_EQ(text.rfind("time,station"), 0u);
   EXPECT_NE(text.find(",\"Kunde, Müller.lk2\","), std::string::npos);
+}
+
+// A full disk (a file size limit here) in the middle of a row: the file is
+// cut back to its last whole row, and the next row after space was freed is
+// a whole row of its own, never glued onto half of one.
+TEST(CtlRecord, AFullDiskLeavesOnlyWholeRowsAndNoEmptyFile) {
+  CtlFolder folder;
+  const std::string path = folder.file("r.csv");
+  const auto fileText = [&] {
+    std::ifstream in(path, std::ios::binary);
+    return std::string{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  };
+  cli::RecordRow row;
+  row.command = "program";
+  row.file = "batch.lk2";
+  row.sha256 = std::string(64, 'a');
+
+  rlimit previous{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  const auto limitTo = [&](rlim_t bytes) {
+    rlimit limit = previous;
+    limit.rlim_cur = bytes;
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+  };
+  std::string error;
+  bool newOnFullDisk = true;
+  bool firstRow = false;
+  bool halfRow = true;
+  std::string afterHalfRow;
+  {
+    ASSERT_TRUE(limitTo(20));
+    cli::RunRecord record;
+    newOnFullDisk = record.open(path, &error);
+  }
+  const bool leftAFile = std::filesystem::exists(path);
+  {
+    cli::RunRecord record;
+    ASSERT_TRUE(limitTo(previous.rlim_cur));
+    ASSERT_TRUE(record.open(path, &error)) << error;
+    firstRow = record.append(row, &error);
+    ASSERT_TRUE(limitTo(static_cast<rlim_t>(fileText().size() + 40)));
+    halfRow = record.append(row, &error);
+    afterHalfRow = fileText();
+    ASSERT_TRUE(limitTo(previous.rlim_cur));
+    EXPECT_TRUE(record.append(row, &error)) << error;
+  }
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, previousHandler);
+
+  EXPECT_FALSE(newOnFullDisk);
+  EXPECT_FALSE(leftAFile) << "a record that could not take its header is no file";
+  EXPECT_TRUE(firstRow);
+  EXPECT_FALSE(halfRow);
+  EXPECT_NE(error.find("r.csv"), std::string::npos);
+  ASSERT_GE(afterHalfRow.size(), 2u);
+  EXPECT_EQ(afterHalfRow.substr(afterHalfRow.size() - 2), "\r\n");
+  const std::string text = fileText();
+  std::size_t rows = 0;
+  for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2, ++rows) {
+    const std::string line = text.substr(start, end - start);
+    EXPECT_EQ(std::count(line.begin(), line.end(), ','), 12) << line;
+  }
+  EXPECT_EQ(rows, 3u);  // the header and two whole rows
+}
+
+TEST(CtlRecord, AFifoIsRefusedWithoutWaitingForAReader) {
+  CtlFolder folder;
+  const std::string path = folder.file("fifo.csv");
+  ASSERT_EQ(mkfifo(path.c_str(), 0644), 0);
+  cli::RunRecord record;
+  std::string error;
+  EXPECT_FALSE(record.open(path, &error));  // blocked for ever before
+  EXPECT_NE(error.find("fifo.csv"), std::string::npos);
 }
 
 }  // namespace

@@ -74,5 +74,16 @@ TEST_F(ConfigurationFileRead, EveryBadFileFailsWhole) {
   EXPECT_FALSE(readConfigurationFile(dir_.path().toStdString()).ok);
 }
 
+TEST_F(ConfigurationFileRead, AValueThatIsNoByteRefusesTheFileAndNamesItsLine) {
+  for (const char* text : {"256", "300", "-1"}) {
+    write("wide.lk2", fileText(0x42, 2, 256 + 44, text));
+    const auto load = readConfigurationFile(path("wide.lk2"));
+    EXPECT_FALSE(load.ok) << text;
+    EXPECT_EQ(load.badLine, 256 + 44) << text;
+  }
+  write("good.lk2", fileText(0x42, 2, 256 + 44, "255"));
+  EXPECT_TRUE(readConfigurationFile(path("good.lk2")).ok);
+}
+
 }  // namespace
 }  // namespace lk24

@@ -142,28 +142,33 @@ TEST(TemplateLoad, EditsAtAddressZeroKeepItValidAtAddressOneBreakIt) {
   EXPECT_EQ(loaded.DeviceImage[1], 1);  // the tables hold the file's values
 }
 
-TEST(TemplateLoad, TableLinesKeepTheLow8BitsAndTheChecksumUsesThem) {
+TEST(TemplateLoad, ATableLineThatIsNoByteIsMalformedAndNamed) {
   ConfigImage image;
   image.AndMask.fill(0xFF);  // keep the user's byte through the merge
   image.DeviceImage[5] = 44;
-  LineList lines = BuildFile(image, 1, "", "");
-  LineList edited;
-  for (int i = 0; i < lines.count(); ++i) {
-    if (i == 256 + 5) edited.append("300");
-    else if (i == 256 + 6) edited.append("-1");
-    else if (i == 256 + 7) edited.append("$1FF");
-    else edited.append(lines.line(i));
+  const LineList lines = BuildFile(image, 1, "", "");
+  const auto withLine = [&](int index, const char* text) {
+    LineList edited;
+    for (int i = 0; i < lines.count(); ++i) edited.append(i == index ? text : lines.line(i));
+    return edited;
+  };
+  // 300 once wrapped to 44 and kept the checksum valid; -1 wrapped to 255.
+  for (const char* text : {"300", "256", "-1", "$1FF"}) {
+    ConfigImage loaded;
+    int badLine = -1;
+    EXPECT_EQ(loadTemplateTables(withLine(256 + 5, text), loaded, &badLine), TemplateLoad::Malformed) << text;
+    EXPECT_EQ(badLine, 256 + 5) << text;
+  }
+  // The other spellings of a byte still read as that byte.
+  for (const char* text : {"+44", "$2C", "0x2C", " 44"}) {
+    ConfigImage loaded;
+    EXPECT_EQ(loadTemplateTables(withLine(256 + 5, text), loaded), TemplateLoad::Valid) << text;
+    EXPECT_EQ(loaded.DeviceImage[5], 44) << text;
   }
   ConfigImage loaded;
-  EXPECT_EQ(loadTemplateTables(edited, loaded), TemplateLoad::ChecksumMismatch);  // bytes 6, 7 changed
-  EXPECT_EQ(loaded.DeviceImage[5], 44);
-  EXPECT_EQ(loaded.DeviceImage[6], 255);
-  EXPECT_EQ(loaded.DeviceImage[7], 255);
-
-  // Only "300" for 44: still valid.
-  LineList only300;
-  for (int i = 0; i < lines.count(); ++i) only300.append(i == 256 + 5 ? "300" : lines.line(i));
-  EXPECT_EQ(loadTemplateTables(only300, loaded), TemplateLoad::Valid);
+  int badLine = -1;
+  EXPECT_EQ(loadTemplateTables(withLine(1025, "x"), loaded, &badLine), TemplateLoad::Malformed);
+  EXPECT_EQ(badLine, 1025);
 }
 
 TEST(TemplateLoad, MalformedStopsAtTheFailingLine) {

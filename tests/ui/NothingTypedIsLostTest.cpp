@@ -86,7 +86,7 @@ TEST_F(NothingTypedIsLost, MenuCommandsAndTheCloseTakeTheTypedValue) {
 }
 
 TEST_F(NothingTypedIsLost, TheEndOfTheSessionClosesTheWindowLikeItsCloseBox) {
-  for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+  for (const int signal : {SIGTERM, SIGHUP, SIGINT, SIGQUIT}) {
     SCOPED_TRACE(signal);
     SessionEndWatch watch([this] { form->close(); });
     typePending("777");

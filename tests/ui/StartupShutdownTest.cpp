@@ -5,12 +5,14 @@
 
 #include "ui/ConfirmBox.h"
 #include "ui/MessageLog.h"
+#include "ui/SessionEndWatch.h"
 #include "ui/StatusPanels.h"
 #include "ui/ULK24.h"
 
 #include <QAction>
 #include <QFile>
 #include <QLabel>
+#include <QMessageBox>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -407,6 +409,38 @@ TEST_F(StartupTest, ATemplateThatCannotBeWrittenAtExitIsAskedAboutAndKeepsTheOld
   EXPECT_EQ(readFile(kTemplateFileName), bytes);
   EXPECT_EQ(QDir::current().entryList(QDir::NoDotAndDotDot | QDir::AllEntries),
             QStringList{QString::fromLatin1(kTemplateFileName)});
+}
+
+// A logout while that question is open: the session's end answers it "Ja",
+// so a logout is never held for good by a box nobody may see.
+TEST_F(StartupTest, TheEndOfTheSessionAnswersTheOpenQuestionYes) {
+  writeFile(kTemplateFileName, templateLines(sampleImage(), 3).text());
+  TForm1 form;
+  form.show();
+  SessionEndWatch watch([&form] { form.sessionEnded(); });
+  bool answeredByTheWatchdog = false;
+  QTimer::singleShot(200, [] { ::raise(SIGTERM); });
+  QTimer watchdog;  // never let the test hang on a box: it answers "Nein"
+  QObject::connect(&watchdog, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      answeredByTheWatchdog = true;
+      box->done(QMessageBox::No);
+    }
+  });
+  watchdog.start(3000);
+
+  rlimit previous{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit tiny = previous;
+  tiny.rlim_cur = 100;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  form.close();  // the real box opens, and SIGTERM arrives while it is open
+  setrlimit(RLIMIT_FSIZE, &previous);
+  std::signal(SIGXFSZ, previousHandler);
+
+  EXPECT_FALSE(answeredByTheWatchdog);
+  EXPECT_FALSE(form.isVisible());
 }
 
 TEST_F(StartupTest, ReadOnlyDirectoryAtExitKeepsTheOldTemplate) {

@@ -6,6 +6,7 @@
 #include "editor/SwitchMap.h"
 #include "model/TemplateFormat.h"
 #include "ui/DesignFont.h"
+#include "ui/DesignPalette.h"
 #include "ui/SettingsView.h"
 #include "ui/SettingsWidgets.h"
 
@@ -117,7 +118,7 @@ void SettingsPageBuilder::buildHalf(QWidget* half, std::string_view halfName) {
       cover->setAlignment(Qt::AlignCenter);
       cover->setAutoFillBackground(true);
       QPalette palette = cover->palette();
-      palette.setColor(QPalette::WindowText, Qt::red);
+      palette.setColor(QPalette::WindowText, kDesignRed);
       cover->setPalette(palette);
       cover->setGeometry(0, 0, 257, 473);
       cover->hide();
@@ -275,8 +276,9 @@ void SettingsPageBuilder::wireField(SettingsEdit* edit, const FieldRow& field) {
       edit->setReadOnly(true);
       edit->setFocusPolicy(Qt::ClickFocus);
       QPalette palette = edit->palette();
-      palette.setColor(QPalette::Text, Qt::red);
-      palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+      palette.setColor(QPalette::Text, kDesignRed);
+      // No ground of its own: the panel's shows through, whoever sets its colour.
+      palette.setColor(QPalette::Base, Qt::transparent);
       edit->setPalette(palette);
       break;
     }

@@ -8,6 +8,7 @@
 #include "ui/Artwork.h"
 #include "ui/ConfirmBox.h"
 #include "ui/DesignFont.h"
+#include "ui/DesignPalette.h"
 #include "ui/MessageLog.h"
 #include "ui/ModalDialog.h"
 #include "ui/PieGauge.h"
@@ -133,6 +134,7 @@ TForm1::TForm1(QWidget* parent)
   Settings = new SettingsView(PSender, Pempfang, image_, [this] { showdata(); });
   setTabOrder();
   buildMenu();
+  ApplyDesignPalette(*this);
   linkView_ = std::make_unique<WindowLinkView>(*this);
   link_ = std::make_unique<DeviceLink>(image_, *linkView_, *line_, std::make_unique<QtLinkTimer>(),
                                        std::make_unique<QtLinkTimer>());
@@ -169,7 +171,7 @@ void TForm1::buildClientArea() {
   fillBackground(Client, Qt::white);
   setCentralWidget(Client);
 
-  const QColor face = QApplication::palette().color(QPalette::Button);
+  const QColor face = kDesignFace;
 
   // The lime frames lie behind the halves and show as a border when visible.
   PTaktiv = makePanel(Client, "PTaktiv", QRect(14, 14, 271, 589), kFrameLime, false);

@@ -7,6 +7,7 @@
 #include "model/TemplateFormat.h"
 #include "ui/DesignFont.h"
 #include "ui/DesignPalette.h"
+#include "ui/ScreenReaderNames.h"
 #include "ui/SettingsView.h"
 #include "ui/SettingsWidgets.h"
 
@@ -216,7 +217,9 @@ void SettingsPageBuilder::buildContents(QWidget* container, std::string_view con
       };
       for (const auto& [name, textAndPlace] : buttons) {
         auto* button = new QRadioButton(tableText(textAndPlace.first), container);
-        button->setAutoExclusive(false);
+        // Exclusive within its pair's group only, and so announced as a
+        // radio button, not a check box; a greyed copy's pair has no group.
+        button->setAutoExclusive(group != nullptr);
         button->move(textAndPlace.second);
         button->adjustSize();
         button->resize(button->width(), kFieldHeight);
@@ -321,6 +324,7 @@ void BuildSettingsPages(QWidget* pSender, QWidget* pEmpfang, SettingsView& view,
   builder.buildPanels();
   for (const PageRow& page : pages()) builder.buildContents(controls.widget(page.name), page.name, BuildMode::Live);
   builder.applyTooltips();
+  NameSettingsForScreenReaders(controls);
 }
 
 // Controls whose tops lie within a

@@ -14,6 +14,7 @@
 #include "ui/PieGauge.h"
 #include "ui/QtLinkTimer.h"
 #include "ui/QtMainThreadWaker.h"
+#include "ui/ScreenReaderNames.h"
 #include "ui/SettingsView.h"
 #include "ui/StatusPanels.h"
 #include "ui/SystemBeep.h"
@@ -135,6 +136,7 @@ TForm1::TForm1(QWidget* parent)
   setTabOrder();
   buildMenu();
   ApplyDesignPalette(*this);
+  NameControlColumnForScreenReaders(*this);
   linkView_ = std::make_unique<WindowLinkView>(*this);
   link_ = std::make_unique<DeviceLink>(image_, *linkView_, *line_, std::make_unique<QtLinkTimer>(),
                                        std::make_unique<QtLinkTimer>());

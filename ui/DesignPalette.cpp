@@ -37,8 +37,12 @@ QPalette DesignPalette() {
 void ApplyDesignPalette(QWidget& window) {
   const QPalette palette = DesignPalette();
   window.setPalette(palette);
-  // Menus open as windows of their own and inherit nothing from the window.
-  for (QMenu* menu : window.findChildren<QMenu*>()) menu->setPalette(palette);
+  for (QWidget* child : window.findChildren<QWidget*>()) {
+    // Menus open as windows of their own and inherit nothing from the
+    // window; a widget with a style sheet keeps the palette it had when the
+    // sheet was set (the tab bars: the desktop's).
+    if (qobject_cast<QMenu*>(child) || !child->styleSheet().isEmpty()) child->setPalette(palette);
+  }
 }
 
 }  // namespace lk24

@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPalette>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
@@ -88,7 +89,7 @@ QString fromTable(std::string_view name) { return QString::fromUtf8(name.data(),
 
 enum class Desktop { Light, DarkBeforeStart, DarkAfterStart };
 
-class ReadableColoursTest : public ShellTest, public ::testing::WithParamInterface<Desktop> {
+class DesktopPaletteTest : public ShellTest {
  protected:
   void SetUp() override {
     ShellTest::SetUp();
@@ -100,6 +101,17 @@ class ReadableColoursTest : public ShellTest, public ::testing::WithParamInterfa
   }
   QPalette light_;
 };
+
+class ReadableColoursTest : public DesktopPaletteTest, public ::testing::WithParamInterface<Desktop> {};
+
+int differingPixels(const QImage& a, const QImage& b) {
+  if (a.size() != b.size()) return a.width() * a.height();
+  int differing = 0;
+  for (int y = 0; y < a.height(); ++y) {
+    for (int x = 0; x < a.width(); ++x) differing += a.pixel(x, y) != b.pixel(x, y);
+  }
+  return differing;
+}
 
 TEST_P(ReadableColoursTest, EveryTextStandsOutFromItsGround) {
   if (GetParam() == Desktop::DarkBeforeStart) QApplication::setPalette(darkPalette());
@@ -121,11 +133,15 @@ TEST_P(ReadableColoursTest, EveryTextStandsOutFromItsGround) {
       {"red log line", logLine(form.MInfo, QStringLiteral("rote Zeile"))},
       {"red battery estimate", fieldText(form.findChild<QLineEdit*>(QStringLiteral("Tage")))},
   };
-  // A caption of each page, or the cover that hides it.
+  // Each page's tab, chosen or not, and a caption of each page, or the
+  // cover that hides it.
   for (const PageRow& row : pages()) {
     auto* page = form.findChild<QWidget*>(fromTable(row.name));
     ASSERT_NE(page, nullptr) << row.name;
-    qobject_cast<QTabWidget*>(page->parentWidget()->parentWidget())->setCurrentWidget(page);
+    auto* tabs = qobject_cast<QTabWidget*>(page->parentWidget()->parentWidget());
+    QTabBar* bar = tabs->tabBar();
+    texts.emplace_back(std::string(row.name) + " tab", drawn(bar, bar->tabRect(tabs->indexOf(page)).adjusted(3, 3, -3, -3)));
+    tabs->setCurrentWidget(page);
     QLabel* caption = row.cover.empty() ? nullptr : form.findChild<QLabel*>(fromTable(row.cover));
     for (QLabel* label : page->findChildren<QLabel*>()) {
       if (caption == nullptr && label->isVisibleTo(page) && !label->text().trimmed().isEmpty()) caption = label;
@@ -138,6 +154,26 @@ TEST_P(ReadableColoursTest, EveryTextStandsOutFromItsGround) {
 
 INSTANTIATE_TEST_SUITE_P(Desktops, ReadableColoursTest,
                          ::testing::Values(Desktop::Light, Desktop::DarkBeforeStart, Desktop::DarkAfterStart));
+
+// Not a patchwork either: nothing of the window takes the desktop's colours,
+// at start or when the desktop changes them.
+TEST_F(DesktopPaletteTest, TheWindowLooksTheSameUnderEveryDesktopPalette) {
+  writeTemplate(templateLines(sampleImage(), 1));
+  auto started = [](TForm1& form) {
+    form.show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(&form));
+    form.inittimerTimer();
+  };
+  TForm1 lightForm;
+  started(lightForm);
+  const QImage light = drawn(&lightForm);
+  QApplication::setPalette(darkPalette());
+  EXPECT_EQ(differingPixels(light, drawn(&lightForm)), 0) << "after the desktop turned dark";
+  lightForm.close();
+  TForm1 darkForm;
+  started(darkForm);
+  EXPECT_EQ(differingPixels(light, drawn(&darkForm)), 0) << "started on a dark desktop";
+}
 
 }  // namespace
 }  // namespace lk24::test

@@ -173,17 +173,15 @@ void TForm1::buildClientArea() {
   fillBackground(Client, Qt::white);
   setCentralWidget(Client);
 
-  const QColor face = kDesignFace;
-
   // The lime frames lie behind the halves and show as a border when visible.
   PTaktiv = makePanel(Client, "PTaktiv", QRect(14, 14, 271, 589), kFrameLime, false);
   PTaktiv->hide();
   PRaktiv = makePanel(Client, "PRaktiv", QRect(302, 14, 271, 589), kFrameLime, false);
   PRaktiv->hide();
 
-  PSender = makePanel(Client, "PSender", QRect(16, 16, 267, 585), face);
+  PSender = makePanel(Client, "PSender", QRect(16, 16, 267, 585), kDesignFace);
   PSender->setToolTip(QStringLiteral("Einstellungen für den Sender"));
-  Pempfang = makePanel(Client, "Pempfang", QRect(304, 16, 267, 585), face);
+  Pempfang = makePanel(Client, "Pempfang", QRect(304, 16, 267, 585), kDesignFace);
   Pempfang->setToolTip(QStringLiteral("Einstellungen für den Empfänger"));
 
   buildControlColumn();
@@ -194,7 +192,7 @@ void TForm1::buildClientArea() {
   SB1->setGeometry(0, 614, kClientWidth, 20);
   // A status bar speaks in the smaller system font, not the window's.
   SB1->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 12));
-  fillBackground(SB1, face);
+  fillBackground(SB1, kDesignFace);
 }
 
 void TForm1::buildControlColumn() {

@@ -34,8 +34,9 @@ double luminance(QRgb rgb) {
 }
 
 double contrast(QRgb a, QRgb b) {
-  const auto [dark, light] = std::minmax(luminance(a), luminance(b));
-  return (light + 0.05) / (dark + 0.05);
+  const double la = luminance(a);
+  const double lb = luminance(b);
+  return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // The ground is the commonest colour of the area; the text is the pixel

@@ -25,6 +25,7 @@ struct Setting {
   std::string_view container;        // for the section heading of an ambiguous caption
   int y = 0;                         // within the container
   std::tuple<int, int, int> order;   // page, top edge in the page, left edge
+  std::vector<std::string_view> controls;  // the controls that show it
 };
 
 std::string trimmed(std::string_view text) {
@@ -200,7 +201,7 @@ Setting fieldSetting(const FieldRow& field) {
   const int bytes = field.kind == FieldKind::Word ? 2 : 1;
   Setting setting{pageTitle(page), fieldCaption(field), fieldUnit(field), addressText(field.address, bytes), {},
                   [&field](const Table& image) { return trimmed(fieldText(field, image)); }, field.container,
-                  field.y, {pageIndex(page), top, field.x}};
+                  field.y, {pageIndex(page), top, field.x}, {field.control}};
   for (int b = 0; b < bytes; ++b) setting.bits[field.address + b] = 0xFF;
   return setting;
 }
@@ -230,7 +231,7 @@ Setting switchSetting(const SwitchRow& row) {
   Setting setting{pageTitle(page), switchCaption(row), {},
                   std::to_string(row.byte) + " Bit " + std::to_string(row.bit), {},
                   [&row](const Table& image) { return switchValue(row, image); }, row.container, row.y,
-                  {pageIndex(page), top, row.x}};
+                  {pageIndex(page), top, row.x}, {row.control, row.clearControl}};
   setting.bits[row.byte] = static_cast<std::uint8_t>(1u << row.bit);
   return setting;
 }
@@ -288,7 +289,7 @@ std::vector<Setting> buildHalf(std::string_view half) {
     if (display.container != half || display.kind != IdentityKind::Firmware) continue;
     Setting firmware{halfTitle(half), trimmed(display.caption), {}, addressText(display.address, 2), {},
                      [&display](const Table& image) { return trimmed(identityText(display, image)); },
-                     display.container, display.y, {}};
+                     display.container, display.y, {}, {display.control}};
     firmware.bits = {{display.address, 0xFF}, {display.address + 1, 0xFF}};
     settings.insert(settings.begin(), firmware);
   }
@@ -317,6 +318,14 @@ std::vector<SettingText> describeSettings(const Table& image, SettingsHalves hal
   std::vector<SettingText> texts;
   for (const Setting& s : settingsOf(halves)) texts.push_back({s.page, s.caption, s.value(image), s.unit, s.addresses});
   return texts;
+}
+
+ControlSetting settingOfControl(std::string_view control) {
+  if (control.empty()) return {};
+  for (const Setting& s : settingsOf(SettingsHalves::Both)) {
+    if (std::find(s.controls.begin(), s.controls.end(), control) != s.controls.end()) return {s.page, s.caption};
+  }
+  return {};
 }
 
 std::vector<SettingDifference> compareSettings(const Table& a, const Table& b, SettingsHalves halves,

@@ -7,6 +7,7 @@
 #include "model/ConfigImage.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace lk24 {
@@ -23,6 +24,15 @@ struct SettingText {
 };
 
 std::vector<SettingText> describeSettings(const Table& image, SettingsHalves halves);
+
+// The page and caption describeSettings gives the setting a field or switch
+// control shows (both buttons of a radio pair share theirs); empty for a
+// control that shows no setting of the image.
+struct ControlSetting {
+  std::string page;
+  std::string caption;
+};
+ControlSetting settingOfControl(std::string_view control);
 
 struct SettingDifference {
   std::string page;  // empty for a byte no setting shows

@@ -2,6 +2,8 @@
 // The message log: a read-only rich-text box in which every character keeps
 // its own colour. All messages to the user end up here. Main thread only.
 
+#include "ui/DesignPalette.h"
+
 #include <QColor>
 #include <QString>
 
@@ -14,7 +16,7 @@ class QTime;
 namespace lk24 {
 
 inline const QColor clBlack(0, 0, 0);
-inline const QColor clRed(255, 0, 0);
+inline const QColor clRed = kDesignRed;
 
 // Bits of a log entry's style.
 namespace entry {

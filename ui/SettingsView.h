@@ -1,17 +1,18 @@
 #pragma once
 // Everything inside the transmitter and receiver halves of the main window:
-// built from the editor's field, switch and page tables, rewritten from the
-// device image by refresh(), and written back by the handlers below, which
-// keep the names the window's handlers have always had.
+// built from the editor's field, switch and page tables (SettingsPageBuilder),
+// rewritten from the device image by refresh(), and written back by the
+// handlers below: one per field kind, with the names the window's handlers
+// have always had, and one per switch kind.
 // Main thread only, like every widget; no operation takes a lock.
 
 #include "model/ConfigImage.h"
+#include "ui/SettingsPageBuilder.h"
 
 #include <QObject>
 #include <QPointer>
 
 #include <functional>
-#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,10 +26,7 @@ class QWidget;
 
 namespace lk24 {
 
-struct FieldRow;
 struct SwitchRow;
-class SettingsEdit;
-class ClickableLabel;
 
 class SettingsView : public QObject {
   Q_OBJECT
@@ -77,50 +75,17 @@ class SettingsView : public QObject {
   void KapazitaetExit();
   void KapazitaetKeyUp(int key);
 
-  // Check boxes: the box's new state sets or clears its bit, then showdata.
-  void CB_T_NotrufClick();
-  void CB_T_IntevallClick();
-  void CBTonTestClick();
-  void CBRelaisTestClick();
-  void CBResetTonClick();
-  void CBalarmDistanceClick();
-  void CBAlarmNotrufClick();
-  void CBdistanceTonClick();
-  void CBnotruftonClick();
-  void CBselfclearClick();
-  void CBpresetClick();
-  void CBarbitupdateClick();
-  // Checked allows overwriting (clears byte 3 bit 0); no refresh.
-  void CBwriteallowClick();
-
-  // Radio buttons: act only when their button is chosen, then showdata.
-  void RBfernClick();
-  void RBnahClick();
-  void RBpotiClick();
-  void RBfestClick();
-  void RBrelalaoffClick();
-  void RBrelalaonClick();
-  void RXB868Click();
-  void RXB433Click();
-  void RB868Click();
-  void RB433Click();
-
-  // Status texts that toggle their check box.
-  void LNotrufClick();
-  void LintervallClick();
+  // The shared handlers of the switches: every check box, radio button and
+  // clickable status text is connected straight to one of them with its row.
+  // A check box's new state sets or clears its bit, then showdata (except for
+  // the write permission, which takes no refresh).
+  void checkBoxClicked(const SwitchRow& row);
+  // Acts only when button is now chosen, then showdata.
+  void radioClicked(const SwitchRow& row, QRadioButton* button);
+  // The status text beside a check box toggles the box.
+  void statusClicked(const SwitchRow& row);
 
  private:
-  enum class BuildMode { Live, Placeholder };
-
-  void buildHalf(QWidget* half, std::string_view halfName);
-  void buildContents(QWidget* container, std::string_view containerName, BuildMode mode);
-  void buildPanels();
-  void wireField(SettingsEdit* edit, const FieldRow& field);
-  void applyTooltips();
-
-  void checkBoxClicked(std::string_view control);
-  void radioClicked(std::string_view control);
-  void toggleFromStatus(std::string_view checkBox);
   void storeAndRefresh(QLineEdit* field);
   void enterPressed(QLineEdit* field, int key);
   void runShowdata();
@@ -138,10 +103,7 @@ class SettingsView : public QObject {
   QPointer<QWidget> empfang_;
   bool refreshing_ = false;
 
-  std::map<std::string, QWidget*, std::less<>> named_;  // live controls, panels and pages by name
-  std::map<QLineEdit*, const FieldRow*> fieldOf_;
-  std::vector<QPointer<SettingsEdit>> edits_;  // unhooked when the view goes
-  std::vector<QPointer<ClickableLabel>> clickables_;
+  SettingsControls controls_;
 };
 
 }  // namespace lk24

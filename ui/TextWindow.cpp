@@ -2,6 +2,7 @@
 
 #include "model/MakerInfo.h"
 #include "ui/DesignFont.h"
+#include "ui/DesignPalette.h"
 #include "ui/OpenUrl.h"
 #include "ui/SystemBeep.h"
 
@@ -31,6 +32,7 @@ TTextWindow::TTextWindow(const TextWindowDesign& design, QWidget* parent) : QDia
   setWindowTitle(design.caption);
   resize(design.size);
   setFont(DesignFont(QStringLiteral("MS Sans Serif"), 11));
+  ApplyDesignPalette(*this);
   fillBackground(this, Qt::white);
 
   Panel1 = new QFrame(this);

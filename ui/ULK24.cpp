@@ -8,11 +8,13 @@
 #include "ui/Artwork.h"
 #include "ui/ConfirmBox.h"
 #include "ui/DesignFont.h"
+#include "ui/DesignPalette.h"
 #include "ui/MessageLog.h"
 #include "ui/ModalDialog.h"
 #include "ui/PieGauge.h"
 #include "ui/QtLinkTimer.h"
 #include "ui/QtMainThreadWaker.h"
+#include "ui/ScreenReaderNames.h"
 #include "ui/SettingsView.h"
 #include "ui/StatusPanels.h"
 #include "ui/SystemBeep.h"
@@ -133,6 +135,8 @@ TForm1::TForm1(QWidget* parent)
   Settings = new SettingsView(PSender, Pempfang, image_, [this] { showdata(); });
   setTabOrder();
   buildMenu();
+  ApplyDesignPalette(*this);
+  NameControlColumnForScreenReaders(*this);
   linkView_ = std::make_unique<WindowLinkView>(*this);
   link_ = std::make_unique<DeviceLink>(image_, *linkView_, *line_, std::make_unique<QtLinkTimer>(),
                                        std::make_unique<QtLinkTimer>());
@@ -169,17 +173,15 @@ void TForm1::buildClientArea() {
   fillBackground(Client, Qt::white);
   setCentralWidget(Client);
 
-  const QColor face = QApplication::palette().color(QPalette::Button);
-
   // The lime frames lie behind the halves and show as a border when visible.
   PTaktiv = makePanel(Client, "PTaktiv", QRect(14, 14, 271, 589), kFrameLime, false);
   PTaktiv->hide();
   PRaktiv = makePanel(Client, "PRaktiv", QRect(302, 14, 271, 589), kFrameLime, false);
   PRaktiv->hide();
 
-  PSender = makePanel(Client, "PSender", QRect(16, 16, 267, 585), face);
+  PSender = makePanel(Client, "PSender", QRect(16, 16, 267, 585), kDesignFace);
   PSender->setToolTip(QStringLiteral("Einstellungen für den Sender"));
-  Pempfang = makePanel(Client, "Pempfang", QRect(304, 16, 267, 585), face);
+  Pempfang = makePanel(Client, "Pempfang", QRect(304, 16, 267, 585), kDesignFace);
   Pempfang->setToolTip(QStringLiteral("Einstellungen für den Empfänger"));
 
   buildControlColumn();
@@ -190,7 +192,7 @@ void TForm1::buildClientArea() {
   SB1->setGeometry(0, 614, kClientWidth, 20);
   // A status bar speaks in the smaller system font, not the window's.
   SB1->setFont(DesignFont(QStringLiteral("MS Sans Serif"), 12));
-  fillBackground(SB1, face);
+  fillBackground(SB1, kDesignFace);
 }
 
 void TForm1::buildControlColumn() {

@@ -3,6 +3,7 @@
 
 #include "editor/FieldMap.h"
 #include "editor/NumberCodecs.h"
+#include "ui/DesignPalette.h"
 
 #include <QApplication>
 
@@ -257,7 +258,7 @@ TEST(SettingsFields, TheDaysFieldIsADisplay) {
   QLineEdit* days = w.field("Tage");
   EXPECT_FALSE(days->hasFrame());
   EXPECT_EQ(days->focusPolicy() & Qt::TabFocus, 0);
-  EXPECT_EQ(days->palette().color(QPalette::Text), QColor(Qt::red));
+  EXPECT_EQ(days->palette().color(QPalette::Text), kDesignRed);
   const Table before = w.image.DeviceImage;
   w.clickOn(days);
   QTest::keyClicks(days, "1");

@@ -7,6 +7,7 @@
 #include "link/DeviceLink.h"
 #include "tools/devsim/DeviceSimulator.h"
 #include "ui/FileDialogs.h"
+#include "ui/MessageLog.h"
 #include "ui/ModalDialog.h"
 #include "ui/ULK24.h"
 
@@ -84,7 +85,7 @@ TEST_F(SettingsReportWindowTest, ComparisonListsTheDifferencesAndLeavesTheWindow
   const std::vector<LogLine> lines = logLines(form.MInfo);
   const LogLine* difference = lineWith(lines, QStringLiteral(" Alarm nach:  %1 | 900").arg(shownSeconds));
   ASSERT_NE(difference, nullptr) << logTexts(form.MInfo).join(QLatin1Char('|')).toStdString();
-  EXPECT_EQ(difference->colours, std::set<QRgb>{QColor(Qt::red).rgb()});
+  EXPECT_EQ(difference->colours, std::set<QRgb>{clRed.rgb()});
   // The heading and that setting; not the checksum that goes with it.
   EXPECT_EQ(logTexts(form.MInfo).filter(QStringLiteral(" | ")).size(), 2)
       << logTexts(form.MInfo).join(QLatin1Char('|')).toStdString();

@@ -5,9 +5,6 @@
 #include "CtlProcess.h"
 #include "model/TemplateFormat.h"
 
-#include <QFile>
-#include <QProcess>
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -21,83 +18,57 @@ namespace fs = std::filesystem;
 QString ldd(const QString& file) {
   QProcess process;
   process.start(QStringLiteral("ldd"), {file});
-  EXPECT_TRUE(process.waitForFinished(30000)) << "ldd did not finish";
-  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  EXPECT_TRUE(process.waitForFinished(30000) && process.exitCode() == 0) << "ldd " << file.toStdString();
   return QString::fromUtf8(process.readAllStandardOutput());
 }
 
 TEST(CtlWithoutQt, TheProgramLinksNoQtLibraryAndTheModuleDoes) {
   const QString program = ldd(ctlPath());
-  // A listing of the libraries at all, not an error that matches nothing.
-  ASSERT_TRUE(program.contains(QStringLiteral("libc.so"))) << program.toStdString();
+  ASSERT_TRUE(program.contains(QStringLiteral("libc.so"))) << program.toStdString();  // a listing at all
   EXPECT_FALSE(program.contains(QStringLiteral("libQt"))) << program.toStdString();
-  // The same words find Qt where it is: in the module beside the program.
+  // The same words find Qt where it is.
   const QString module = ldd(QStringLiteral(LK24_BINARY_DIR "/cli/lk24-report.so"));
   EXPECT_TRUE(module.contains(QStringLiteral("libQt6Gui.so"))) << module.toStdString();
   EXPECT_FALSE(module.contains(QStringLiteral("not found"))) << module.toStdString();
 }
 
-// A copy of lk24ctl in a folder of its own, with whatever module the test
-// puts beside it.
-class CtlCopy : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const fs::path packaged = fs::path(LK24_REPORT_PACKAGE_MODULE);
-    if (fs::exists(packaged)) GTEST_SKIP() << "an installed module is found after the program's own: " << packaged;
-    fs::create_directories(bin());
-    fs::copy_file(ctlPath().toStdString(), bin() / "lk24ctl");
-    ConfigImage image;
-    image.AndMask.fill(0xFF);
-    image.DeviceImage = devsim::defaultImage(devsim::DeviceType::Receiver);
-    ASSERT_EQ(BuildFile(image, 1, kUnknownText, kUnknownText).saveToFile(folder_.file("a.lk2")), FileWriteStatus::Ok);
-  }
-  fs::path bin() const { return fs::path(folder_.file("bin")); }
-  CtlResult run(const QStringList& args) {
-    QProcess process;
-    process.setWorkingDirectory(folder_.path("."));
-    process.start(QString::fromStdString((bin() / "lk24ctl").string()), args);
-    CtlResult result;
-    EXPECT_TRUE(process.waitForFinished(60000));
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
-  }
-  void expectNoReport(const CtlResult& report, const QString& why) {
-    EXPECT_EQ(report.exitCode, 2) << report.err.toStdString();
-    EXPECT_TRUE(report.err.contains(why)) << report.err.toStdString();
-    EXPECT_FALSE(fs::exists(folder_.file("a.pdf")));
-  }
-  CtlFolder folder_;
-};
+// A copy of lk24ctl in a folder of its own, with whatever module is put beside it.
+TEST(CtlWithoutQt, WithoutAUsableModuleReportSaysWhyAndTheOtherCommandsWork) {
+  if (fs::exists(LK24_REPORT_PACKAGE_MODULE)) GTEST_SKIP() << "installed: " << LK24_REPORT_PACKAGE_MODULE;
+  CtlFolder folder;
+  const fs::path bin = folder.file("bin");
+  fs::create_directories(bin);
+  fs::copy_file(ctlPath().toStdString(), bin / "lk24ctl");
+  const QString copy = QString::fromStdString((bin / "lk24ctl").string());
+  ConfigImage image;
+  image.AndMask.fill(0xFF);
+  image.DeviceImage = devsim::defaultImage(devsim::DeviceType::Receiver);
+  ASSERT_EQ(BuildFile(image, 1, kUnknownText, kUnknownText).saveToFile(folder.file("a.lk2")), FileWriteStatus::Ok);
+  const QStringList report{"report", "-o", "a.pdf", "a.lk2"};
+  auto expectNoReport = [&](const QString& why) {
+    const CtlResult refused = runCtl(folder, report, {}, copy);
+    EXPECT_EQ(refused.exitCode, 2) << refused.err.toStdString();
+    EXPECT_TRUE(refused.err.contains(why)) << refused.err.toStdString();
+    EXPECT_FALSE(fs::exists(folder.file("a.pdf")));
+  };
 
-TEST_F(CtlCopy, WithoutTheModuleReportSaysSoAndTheOtherCommandsWork) {
-  const CtlResult report = run({"report", "-o", "a.pdf", "a.lk2"});
-  expectNoReport(report, QStringLiteral("das Berichtsmodul lk24-report.so fehlt"));
-  EXPECT_TRUE(report.err.contains(QString::fromStdString((bin() / "lk24-report.so").string()))) << report.err.toStdString();
-  EXPECT_TRUE(report.err.contains(QStringLiteral(LK24_REPORT_PACKAGE_MODULE))) << report.err.toStdString();
-
-  const CtlResult shown = run({"show", "a.lk2"});
+  expectNoReport(QStringLiteral("das Berichtsmodul lk24-report.so fehlt (gesucht: \"%1/lk24-report.so\", \"%2\")")
+                     .arg(QString::fromStdString(bin.string()), QStringLiteral(LK24_REPORT_PACKAGE_MODULE)));
+  const CtlResult shown = runCtl(folder, {"show", "a.lk2"}, {}, copy);
   EXPECT_EQ(shown.exitCode, 0) << shown.err.toStdString();
   EXPECT_TRUE(shown.out.contains(QStringLiteral("Alarm nach:")));
-  EXPECT_EQ(run({"--version"}).exitCode, 0);
-  // A usage error stays one.
-  EXPECT_EQ(run({"report", "a.lk2"}).exitCode, 1);
-}
+  EXPECT_EQ(runCtl(folder, {"report", "a.lk2"}, {}, copy).exitCode, 1);  // a usage error stays one
 
-TEST_F(CtlCopy, AModuleThatCannotBeLoadedOrSpeaksAnotherVersionIsNamed) {
-  const fs::path module = bin() / "lk24-report.so";
-  std::ofstream(module) << "no shared object";
-  expectNoReport(run({"report", "-o", "a.pdf", "a.lk2"}), QStringLiteral("lässt sich nicht laden"));
+  std::ofstream(bin / "lk24-report.so") << "no shared object";
+  expectNoReport(QStringLiteral("lässt sich nicht laden"));
+  const auto replace = fs::copy_options::overwrite_existing;
+  fs::copy_file(LK24_OTHER_VERSION_MODULE, bin / "lk24-report.so", replace);
+  expectNoReport(QStringLiteral("gehört zu einer anderen Version von lk24ctl: das Modul spricht Version 99"));
 
-  fs::copy_file(LK24_OTHER_VERSION_MODULE, module, fs::copy_options::overwrite_existing);
-  expectNoReport(run({"report", "-o", "a.pdf", "a.lk2"}), QStringLiteral("gehört zu einer anderen Version"));
-
-  // The module of the build, beside the copy, writes the report.
-  fs::copy_file(LK24_BINARY_DIR "/cli/lk24-report.so", module, fs::copy_options::overwrite_existing);
-  const CtlResult written = run({"report", "-o", "a.pdf", "a.lk2"});
+  fs::copy_file(LK24_BINARY_DIR "/cli/lk24-report.so", bin / "lk24-report.so", replace);
+  const CtlResult written = runCtl(folder, report, {}, copy);
   EXPECT_EQ(written.exitCode, 0) << written.err.toStdString();
-  EXPECT_TRUE(fs::file_size(folder_.file("a.pdf")) > 0);
+  EXPECT_GT(fs::file_size(folder.file("a.pdf")), 0u);
 }
 
 }  // namespace

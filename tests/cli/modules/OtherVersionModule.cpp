@@ -1,5 +1,5 @@
-// A report module of another version, for lk24ctl's check: it answers every
-// call as a module that speaks another form of the entry point would.
+// A report module of another version: it answers every call as one that
+// speaks another form of the entry point.
 #include "report/ReportModuleEntry.h"
 
 #include <cstring>

@@ -111,7 +111,7 @@ ReportWriter loadReportModule(std::string* why) {
   const Lk24ReportWritePdf entry = openEntry(*module, &reason);
   if (entry == nullptr) {
     *why = "report: das Berichtsmodul " + quoted(*module) + " lässt sich nicht laden: " + reason +
-           " (es braucht Qt 6 mit Gui und PrintSupport); alle anderen Befehle arbeiten ohne es";
+           " (es braucht Qt 6: Core und Gui); alle anderen Befehle arbeiten ohne es";
     return {};
   }
   // Asked without an image, a module of this version refuses the request

@@ -1,8 +1,11 @@
 // lk24ctl's read and program commands at zero latency against the simulated
 // device, whole processes as a user starts them, next to a bare blocking
-// termios loop that puts the same bytes on the same simulator. One run.
+// termios loop that puts the same bytes on the same simulator; and what the
+// program costs before it does anything: the start of `lk24ctl --version`
+// and the shared libraries the dynamic loader maps for it. One run.
 //
-//   bench_lk24ctl [runs]      (default 5 of each)
+//   bench_lk24ctl [runs] [program]   (default 5 of each, this build's lk24ctl;
+//                                     another program, e.g. an older build, to compare)
 
 #include "tools/devsim/DeviceSimulator.h"
 
@@ -84,6 +87,19 @@ double bareLoop(const DeviceSimulator& device, bool program) {
   return ok ? secondsSince(start) : -1;
 }
 
+// What the dynamic loader maps for the program: its listing with
+// LD_TRACE_LOADED_OBJECTS (what ldd shows), one library a line, the vDSO
+// and the loader itself included; -1 when the listing fails.
+int sharedLibrariesAtStart(const std::string& program) {
+  const std::string command = "LD_TRACE_LOADED_OBJECTS=1 '" + program + "'";
+  FILE* listing = ::popen(command.c_str(), "r");
+  if (listing == nullptr) return -1;
+  int count = 0;
+  char line[4096];
+  while (std::fgets(line, sizeof line, listing) != nullptr) ++count;
+  return ::pclose(listing) == 0 ? count : -1;
+}
+
 double runCtl(const std::vector<std::string>& args) {
   std::vector<char*> argv;
   for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
@@ -91,6 +107,7 @@ double runCtl(const std::vector<std::string>& args) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   const auto start = Clock::now();
   pid_t pid = 0;
   int status = -1;
@@ -118,11 +135,15 @@ int main(int argc, char** argv) {
     return 1;
   }
   const std::string port = device.slavePath();
-  const std::string ctl = LK24_CTL_PATH;
+  const std::string ctl = argc > 2 ? argv[2] : LK24_CTL_PATH;
   if (runCtl({ctl, "read", "-p", port, "-o", "device.lk2"}) < 0) {
     std::fprintf(stderr, "lk24ctl read failed\n");
     return 1;
   }
+
+  std::vector<double> starts;
+  for (int i = 0; i < 5 * runs; ++i) starts.push_back(runCtl({ctl, "--version"}));
+  const int libraries = sharedLibrariesAtStart(ctl);
 
   std::vector<double> bareRead, bareProgram, ctlRead, ctlProgram;
   for (int i = 0; i < runs; ++i) {  // alternating, so a busy machine weighs on both alike
@@ -150,6 +171,15 @@ int main(int argc, char** argv) {
                 c, b, kTarget, c / b);
     ok = ok && c / b <= kTarget;
   };
+  if (*std::min_element(starts.begin(), starts.end()) < 0 || libraries < 0) {
+    std::printf("lk24ctl --version failed\n");
+    ok = false;
+  } else {
+    std::printf("lk24ctl --version: median %.1f ms of %zu starts, %d shared libraries at start\n",
+                median(starts) * 1000, starts.size(), libraries);
+    std::printf("TABLE|lk24ctl --version, whole process|%.1f ms|-|-\n", median(starts) * 1000);
+    std::printf("TABLE|shared libraries at lk24ctl's start (ldd)|%d|-|-\n", libraries);
+  }
   std::printf("lk24ctl against the simulator at zero latency, %d runs of each\n", runs);
   report("read", ctlRead, bareRead);
   report("program", ctlProgram, bareProgram);

@@ -4,6 +4,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Json.h"
 #include "cli/Output.h"
+#include "cli/ReportModuleLoader.h"
 #include "cli/SettingsImages.h"
 
 namespace lk24::cli {
@@ -20,9 +21,14 @@ ReportWriter& writer() {
 void setReportWriter(ReportWriter w) { writer() = std::move(w); }
 
 int runReport(const Arguments& arguments, const InterruptWatch* interrupts) {
+  // Loaded first, so that no device is read for a report that cannot be written.
   if (!writer()) {
-    printErr("lk24ctl: report: dieses lk24ctl kann keine Berichte schreiben");
-    return code(ExitStatus::Usage);
+    std::string why;
+    writer() = loadReportModule(&why);
+    if (!writer()) {
+      printErr("lk24ctl: " + why);
+      return code(ExitStatus::FileUnusable);
+    }
   }
   const SettingsImages loaded = loadSettingsImages(arguments, interrupts);
   if (!loaded.message.empty()) printErr("lk24ctl: " + loaded.message);

@@ -24,9 +24,9 @@ int runReport(const Arguments& arguments, const InterruptWatch* interrupts);
 std::string differenceLine(const SettingDifference& difference);
 
 // Writes the report of image (from the file or port named source) as a PDF
-// at path; false with the reason in error. The PDF needs Qt's print module,
-// which only the lk24ctl program links, so the program hands the writer in;
-// without one, report says that it is not available.
+// at path; false with the reason in error. The PDF needs Qt, which lk24ctl
+// does not link: without a writer handed in, report loads the report module
+// for one (cli/ReportModuleLoader.h).
 using ReportWriter = std::function<bool(const Table& image, const std::string& source, const std::string& path,
                                         std::string* error)>;
 void setReportWriter(ReportWriter writer);

@@ -7,9 +7,6 @@
 #include "cli/MainLoop.h"
 #include "cli/Output.h"
 #include "cli/Report.h"
-#ifdef LK24_WITH_REPORT
-#include "cli/ReportPdfWriter.h"
-#endif
 
 #include <string>
 #include <vector>
@@ -47,9 +44,6 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
   // The texts are UTF-8; the console shows them as such.
   SetConsoleOutputCP(CP_UTF8);
-#endif
-#ifdef LK24_WITH_REPORT
-  lk24::cli::installReportPdfWriter();
 #endif
   const int status = run(std::vector<std::string>(argv + 1, argv + argc));
   lk24::cli::endMainLoop();

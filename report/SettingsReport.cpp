@@ -4,9 +4,10 @@
 #include "editor/PageLayout.h"
 #include "editor/SettingsInWords.h"
 #include "link/DeviceIdentity.h"
-#include "ui/DesignFont.h"  // the window's face only; nothing of ui/ is linked
+#include "report/ReportLook.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFont>
 #include <QPageLayout>
 #include <QPagedPaintDevice>
 #include <QPainter>
@@ -17,9 +18,6 @@
 namespace lk24 {
 
 namespace {
-
-constexpr double kFooterMm = 10.0;
-constexpr int kPointSize = 10;
 
 QString html(const std::string& text) { return QString::fromStdString(text).toHtmlEscaped(); }
 
@@ -82,7 +80,7 @@ QString settingsTables(const Table& image) {
 
 std::unique_ptr<QTextDocument> reportDocument(const ReportSubject& subject) {
   auto document = std::make_unique<QTextDocument>();
-  document->setDefaultFont(QFont(kWindowFace, kPointSize));
+  document->setDefaultFont(QFont(kReportFace, kReportPointSize));
   document->setHtml(QStringLiteral("<h2>LK24 -config- Einstellungen</h2>") + titleFacts(subject) +
                     settingsTables(subject.image));
   return document;
@@ -96,14 +94,14 @@ void prepareReportPage(QPagedPaintDevice& device) {
 void printReport(QTextDocument& document, QPagedPaintDevice& device) {
   const int dpi = device.logicalDpiY();
   const QRect area = device.pageLayout().paintRectPixels(dpi);
-  const double footer = kFooterMm / 25.4 * dpi;
+  const double footer = kReportFooterMm / 25.4 * dpi;
   const QSizeF body(area.width(), area.height() - footer);
   document.documentLayout()->setPaintDevice(&device);
   document.setPageSize(body);
   const int pageCount = document.pageCount();
 
   QPainter painter(&device);
-  painter.setFont(QFont(kWindowFace, kPointSize - 1));
+  painter.setFont(QFont(kReportFace, kReportFooterPointSize));
   for (int page = 0; page < pageCount; ++page) {
     if (page > 0) device.newPage();
     painter.save();

@@ -39,19 +39,20 @@ class CtlFolder : public ScratchDir {
   QString path(const std::string& name) const { return QString::fromStdString(file(name)); }
 };
 
-// env: variables to set for this run only.
+// env: variables to set for this run only; program: a copy of lk24ctl elsewhere.
 inline void startCtl(QProcess& process, const CtlFolder& folder, const QStringList& args,
-                     const QStringList& env = {}) {
+                     const QStringList& env = {}, const QString& program = ctlPath()) {
   process.setWorkingDirectory(folder.path("."));
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
   for (const QString& pair : env) environment.insert(pair.section(QLatin1Char('='), 0, 0), pair.section(QLatin1Char('='), 1));
   process.setProcessEnvironment(environment);
-  process.start(ctlPath(), args);
+  process.start(program, args);
 }
 
-inline CtlResult runCtl(const CtlFolder& folder, const QStringList& args, const QStringList& env = {}) {
+inline CtlResult runCtl(const CtlFolder& folder, const QStringList& args, const QStringList& env = {},
+                        const QString& program = ctlPath()) {
   QProcess process;
-  startCtl(process, folder, args, env);
+  startCtl(process, folder, args, env, program);
   CtlResult result;
   if (!process.waitForFinished(60000)) {
     process.kill();

@@ -9,7 +9,7 @@
 
 #include "editor/ImageCorrections.h"
 #include "link/AfComPortLine.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "link/DeviceLink.h"
 #include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"

@@ -23,7 +23,7 @@
 #include "cli/Text.h"
 #include "cli/Verdict.h"
 #include "editor/FieldMap.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "model/TemplateFormat.h"
 
 

@@ -6,7 +6,7 @@
 #include "cli/Json.h"
 #include "cli/Output.h"
 #include "cli/SettingsImages.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 
 namespace lk24::cli {
 

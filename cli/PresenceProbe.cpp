@@ -2,7 +2,7 @@
 
 #include "cli/MainLoop.h"
 #include "link/AfComPortLine.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "link/DeviceLink.h"
 #include "serial/AfComPort.h"
 

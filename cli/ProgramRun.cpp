@@ -5,7 +5,7 @@
 #include "cli/InterruptWatch.h"
 #include "cli/Outcome.h"
 #include "cli/PortChoice.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 
 namespace lk24::cli {
 

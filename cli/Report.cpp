@@ -3,7 +3,7 @@
 #include "cli/CommandLine.h"
 #include "cli/Text.h"
 #include "editor/DerivedTexts.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 
 namespace lk24::cli {
 

@@ -4,7 +4,7 @@
 #include "cli/Sha256.h"
 #include "cli/System.h"
 #include "cli/Text.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 
 #include <cerrno>
 #include <cstdio>

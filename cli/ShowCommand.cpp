@@ -7,7 +7,7 @@
 #include "cli/Report.h"
 #include "cli/SettingsImages.h"
 #include "cli/Text.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 
 namespace lk24::cli {
 

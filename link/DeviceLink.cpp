@@ -1,6 +1,6 @@
 #include "link/DeviceLink.h"
 
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
 #include "link/WriteImage.h"

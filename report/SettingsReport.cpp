@@ -3,7 +3,7 @@
 #include "editor/FieldMap.h"
 #include "editor/PageLayout.h"
 #include "editor/SettingsInWords.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "ui/DesignFont.h"  // the window's face only; nothing of ui/ is linked
 
 #include <QAbstractTextDocumentLayout>

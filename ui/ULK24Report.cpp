@@ -4,7 +4,7 @@
 #include "ui/ULK24.h"
 
 #include "editor/SettingsInWords.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "link/DeviceLink.h"
 #include "report/ReportPreview.h"
 #include "ui/MessageLog.h"

@@ -1,4 +1,4 @@
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 
 namespace lk24 {
 

@@ -229,7 +229,7 @@ struct Entry {
 };
 
 // The window as the link sees it, remembering what a user would see.
-class SoakView final : public LinkView {
+class SoakView final : public LinkView, public LinkControls {
  public:
   std::vector<Entry> entries;
   std::vector<QString> plainLines;
@@ -267,13 +267,18 @@ class SoakView final : public LinkView {
   }
   void setGaugeProgress(int) override {}
   void setActionText(const std::string& text) override { action = q(text); }
+  void progress(Pass pass, int) override { setActionText(passName(pass)); }
+  void transferEnded(const TransferResult&) override {}
+  LinkControls* controls() override { return this; }
   void setLeseButtonEnabled(bool enabled) override { leseEnabled = enabled; }
   void setProgButtonEnabled(bool enabled) override { progEnabled = enabled; }
   void focusLeseButton() override {}
   void focusProgButton() override {}
   void setTransferMenuEnabled(bool enabled) override { menuEnabled = enabled; }
   void setComItemEnabled(int, bool) override {}
+  void setComItemToolTip(int, const std::string&) override {}
   void setDeviceHighlight(DeviceHighlight) override {}
+  void setEditingEnabled(bool) override {}
   bool confirm(const std::string&) override { return true; }
   void showdata() override {}
 };
@@ -419,8 +424,8 @@ inline std::string describe(const std::vector<Entry>& entries) {
 
 // Where a request stands, counted in answers taken since it began.
 inline int answersTaken(const TransferState& s) {
-  if (s.VerifyMode) return kVerifyPassStart + s.BytePos;
-  if (s.ProgramMode && !s.ReadMode) return kWritePassStart + s.BytePos;
+  if (s.VerifyMode()) return kVerifyPassStart + s.BytePos;
+  if (s.ProgramMode() && !s.ReadMode()) return kWritePassStart + s.BytePos;
   if (s.Second == SecondRead::DeviceBytes) return kReadAnswers + s.SecondIndex;
   if (s.Second == SecondRead::WholeImage) return kReadAnswers + s.BytePos;
   return s.BytePos;
@@ -538,7 +543,7 @@ inline void judgeProgrammedDevice(const Plan& plan, const Observed& seen, const 
   auto fail = [&problems](const std::string& what) { problems.push_back(what); };
   const bool transferError = ending.kind == Ending::TransferError;
   const bool writePassReached = ending.kind == Ending::ProgramDone || ending.kind == Ending::VerifyDifferences ||
-                                (transferError && !seen.last.ReadMode);
+                                (transferError && !seen.last.ReadMode());
   Table intended = intendedImage(plan, before);
   if (plan.fault == Fault::Garbage) {
     // Stray bytes in the pre-read gave the tool other serial numbers: judge
@@ -557,9 +562,9 @@ inline void judgeProgrammedDevice(const Plan& plan, const Observed& seen, const 
     if (after[a] != before[a]) fail("byte " + std::to_string(a) + " beyond the written range changed");
   }
   int settledUpTo = -1;  // bytes up to this address must hold the intended value
-  if (ending.kind == Ending::ProgramDone || (transferError && seen.last.VerifyMode)) {
+  if (ending.kind == Ending::ProgramDone || (transferError && seen.last.VerifyMode())) {
     settledUpTo = kImageSize - 1;
-  } else if (transferError && seen.last.ProgramMode && !seen.last.ReadMode) {
+  } else if (transferError && seen.last.ProgramMode() && !seen.last.ReadMode()) {
     settledUpTo = ending.bytePos - 1;
   } else if (!writePassReached && after != before) {
     fail("the device changed although nothing was written yet");
@@ -580,7 +585,7 @@ inline void judgeBackupAndImage(const Plan& plan, const Observed& seen, const En
                                 const std::vector<Entry>& entries, const Table& before, Problems& problems) {
   const bool transferError = ending.kind == Ending::TransferError;
   const bool writePassReached = ending.kind == Ending::ProgramDone || ending.kind == Ending::VerifyDifferences ||
-                                (transferError && !seen.last.ReadMode);
+                                (transferError && !seen.last.ReadMode());
   const std::optional<QString> backup = entries.empty() ? std::nullopt : backupNamedBy(entries.front());
   if (backup.has_value() != writePassReached) {
     problems.push_back(writePassReached ? "no backup before the first write" : "a backup without a write pass");
@@ -664,9 +669,9 @@ inline Observed Harness::drive(const Plan& plan, devsim::DeviceSimulator& device
     image_.FactoryImage = plan.factoryImage;
   }
   if (plan.program) {
-    link_.ProgButtonClick();
+    link_.program();
   } else {
-    link_.LeseButtonClick();
+    link_.read();
   }
 
   QTimer heartbeat;  // wakes the loop to look at the clock and the state

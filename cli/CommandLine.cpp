@@ -359,6 +359,19 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
   return parsed;
 }
 
+std::string commandName(Command command) {
+  for (const CommandRow& row : kCommands) {
+    if (row.command == command) return row.name;
+  }
+  return {};
+}
+
+std::vector<std::string> commandNames() {
+  std::vector<std::string> names;
+  for (const CommandRow& row : kCommands) names.emplace_back(row.name);
+  return names;
+}
+
 std::string usageText() {
   std::string text = "Aufruf:\n";
   unsigned all = 0;

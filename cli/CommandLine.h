@@ -45,6 +45,12 @@ struct ParsedArguments {
 // args without the program name.
 ParsedArguments parseArguments(const std::vector<std::string>& args);
 
+// The name of a command ("read"), empty for help and version; and every
+// name, in the order of the usage. The man page and the bash completion
+// list the same.
+std::string commandName(Command command);
+std::vector<std::string> commandNames();
+
 // The whole usage, or one command's help; empty for an unknown command.
 std::string usageText();
 std::string commandHelp(const std::string& command);

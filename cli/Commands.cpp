@@ -35,26 +35,6 @@ namespace lk24::cli {
 
 namespace {
 
-std::string commandName(Command command) {
-  switch (command) {
-    case Command::Ports:
-      return "ports";
-    case Command::Info:
-      return "info";
-    case Command::Read:
-      return "read";
-    case Command::Program:
-      return "program";
-    case Command::Verify:
-      return "verify";
-    case Command::Restore:
-      return "restore";
-    default:
-      break;
-  }
-  return {};
-}
-
 // Everything a device command needs before it opens the port.
 struct Prepared {
   ConfigImage image;
@@ -179,8 +159,8 @@ class CommandRunner {
   bool judgeRead(const DeviceSession& session, bool finished) {
     report_.log = view_.log();
     if (!finished) return interrupted();
-    if (view_.readPassCompleted()) report_.device = factsOf(prepared_.image.ReadBuffer);
-    const ExitStatus status = readOutcome(view_, session);
+    if (view_.result() && view_.result()->deviceImage) report_.device = factsOf(*view_.result()->deviceImage);
+    const ExitStatus status = transferOutcome(view_, session);
     if (status == ExitStatus::Success) return true;
     fail(status, causeOf(view_, session, prepared_.port));
     return status == ExitStatus::ChecksumWrong;  // the image is there all the same

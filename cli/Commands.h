@@ -1,7 +1,8 @@
 #pragma once
-// The five commands of lk24ctl. Each reads its files before it opens the
-// port, drives the window's DeviceLink through a DeviceSession, prints what
-// it found (or one JSON document) and returns the exit status.
+// Every command of lk24ctl (the table in CommandLine.cpp names them). Each
+// reads its files before it opens a port; the device commands drive the
+// window's DeviceLink through a DeviceSession. Each prints what it found
+// (or one JSON document) and returns the exit status.
 
 #include "cli/CommandLine.h"
 

@@ -8,29 +8,7 @@
 #include "link/FolderBackupStore.h"
 #include "serial/AfUtils.h"
 
-
 namespace lk24::cli {
-
-namespace {
-
-// The window's backup folder, remembering the file it wrote for the report.
-class RecordingBackupStore final : public BackupStore {
- public:
-  RecordingBackupStore(const std::string& folder, std::string& written)
-      : folder_(FolderBackupStore::intoFolder(folder)), written_(written) {}
-
-  BackupResult store(const DeviceBackup& backup) override {
-    BackupResult result = folder_.store(backup);
-    if (result.saved) written_ = result.path;
-    return result;
-  }
-
- private:
-  FolderBackupStore folder_;
-  std::string& written_;
-};
-
-}  // namespace
 
 DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_t comNumber,
                              const InterruptWatch* interrupts, const std::string& backupFolder)
@@ -39,7 +17,7 @@ DeviceSession::DeviceSession(ConfigImage& image, CommandView& view, std::uint16_
       link_(image, view, line_, std::make_unique<LoopLinkTimer>(mainLoop()),
             std::make_unique<LoopLinkTimer>(mainLoop())) {
   line_.setComNumber(comNumber);
-  link_.setBackupStore(std::make_unique<RecordingBackupStore>(backupFolder, backupFile_));
+  link_.setBackupStore(std::make_unique<FolderBackupStore>(FolderBackupStore::intoFolder(backupFolder)));
   // What would reach the window's error box ends the transfer here instead.
   SetStandardErrorDisplay([this](const std::string& message) {
     if (escapedError_.empty()) escapedError_ = message;
@@ -56,17 +34,17 @@ DeviceSession::~DeviceSession() {
 }
 
 bool DeviceSession::read() {
-  link_.LeseButtonClick();
+  link_.read();
   return waitForEnd();
 }
 
 bool DeviceSession::program() {
-  link_.ProgButtonClick();
+  link_.program();
   return waitForEnd();
 }
 
 bool DeviceSession::restore(const Table& backup) {
-  link_.RestoreRequest(backup);
+  link_.restore(backup);
   return waitForEnd();
 }
 
@@ -78,8 +56,7 @@ bool DeviceSession::waitForEnd() {
     if (interrupts_ && interrupts_->requested()) {
       // Nothing has been written while the first read pass runs; after that
       // the run is finished first, so no device is left half-written.
-      if (link_.state().ReadMode) {
-        link_.closeport();
+      if (link_.cancel()) {
         try {
           port_.Close();
         } catch (const std::exception&) {

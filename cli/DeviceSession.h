@@ -32,14 +32,12 @@ class DeviceSession {
   // anything is written.
   bool read();
   bool program();
-  // The program run that writes a backup back exactly (DeviceLink::RestoreRequest).
+  // The program run that writes a backup back exactly (DeviceLink::restore).
   bool restore(const Table& backup);
 
   DeviceLink& link() { return link_; }
   // An error the port component raised inside a transfer, if any.
   const std::string& escapedError() const { return escapedError_; }
-  // The backup the last program run wrote, or empty.
-  const std::string& backupFile() const { return backupFile_; }
 
  private:
   bool waitForEnd();
@@ -49,7 +47,6 @@ class DeviceSession {
   AfComPortLine line_;
   DeviceLink link_;
   std::string escapedError_;
-  std::string backupFile_;
 };
 
 }  // namespace lk24::cli

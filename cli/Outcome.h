@@ -1,8 +1,9 @@
 #pragma once
-// How a request through the device link ended, judged by what the link
-// logged: the same entries the window's user reads.
+// How a request through the device link ended, as lk24ctl's exit status:
+// one table from the link's result.
 
 #include "cli/ExitStatus.h"
+#include "link/TransferResult.h"
 
 #include <string>
 
@@ -12,8 +13,10 @@ class CommandView;
 class DeviceSession;
 struct PortChoice;
 
-ExitStatus readOutcome(const CommandView& view, const DeviceSession& session);
-ExitStatus programOutcome(const CommandView& view, const DeviceSession& session);
+// portErrorEscaped: the port component raised an error inside the transfer.
+ExitStatus exitStatusOf(const TransferResult& result, bool portErrorEscaped);
+// The same for the request a session ran through this view.
+ExitStatus transferOutcome(const CommandView& view, const DeviceSession& session);
 
 // The cause of a failure: the log's red lines, an error the port component
 // raised, and for a port that would not open, the device it stands for.

@@ -15,25 +15,22 @@ void programDevice(ConfigImage& image, const Table& file, const PortChoice& port
   view.showdata();  // the load's refresh; the run refreshes once more itself
   DeviceSession session(image, view, port.number, interrupts, backupFolder);
   const bool finished = session.program();
-  reportProgramRun(session, finished, image, port, interrupts, view, report);
+  reportProgramRun(session, finished, port, interrupts, view, report);
 }
 
-void reportProgramRun(const DeviceSession& session, bool finished, const ConfigImage& image, const PortChoice& port,
+void reportProgramRun(const DeviceSession& session, bool finished, const PortChoice& port,
                       const InterruptWatch* interrupts, const CommandView& view, Report& report) {
   report.log = view.log();
-  report.backupFile = session.backupFile();
+  const auto& result = view.result();
+  if (result) report.backupFile = result->backupPath;
   // What the device holds now, when the run read it back; else what it held.
-  if (view.readBack()) {
-    report.device = factsOf(*view.readBack());
-  } else if (view.readPassCompleted()) {
-    report.device = factsOf(image.ReadBuffer);
-  }
+  if (result && result->deviceImage) report.device = factsOf(*result->deviceImage);
   if (!finished) {
     report.interruptedBy = interrupts ? interrupts->signalNumber() : 0;
     report.message = "abgebrochen vor dem ersten Schreibbefehl, der Port ist geschlossen";
     return;
   }
-  report.status = programOutcome(view, session);
+  report.status = transferOutcome(view, session);
   if (report.status != ExitStatus::Success) report.message = causeOf(view, session, port);
 }
 
@@ -52,7 +49,11 @@ void refuseType(Report& report, const std::string& reason, int typeCode, int ser
   facts.typeCode = typeCode;
   facts.serialNumber = serial;
   report.device = facts;
-  report.status = ExitStatus::DeviceRefused;
+  TransferResult refused;
+  refused.request = Request::Program;
+  refused.ending = TransferEnding::Refused;
+  refused.refusals = {Refusal::Type};
+  report.status = exitStatusOf(refused, false);
   report.message = reason;
 }
 

@@ -26,7 +26,7 @@ std::string typeRefusal(ExpectedType expected, int typeCode);
 void refuseType(Report& report, const std::string& reason, int typeCode, int serial);
 // Fills report from a program run that has ended (finished false: cut short
 // by an interrupt before its first write).
-void reportProgramRun(const DeviceSession& session, bool finished, const ConfigImage& image, const PortChoice& port,
+void reportProgramRun(const DeviceSession& session, bool finished, const PortChoice& port,
                       const InterruptWatch* interrupts, const CommandView& view, Report& report);
 
 }  // namespace lk24::cli

@@ -11,7 +11,7 @@ void restoreDevice(ConfigImage& image, const Table& backup, const PortChoice& po
                    const InterruptWatch* interrupts, CommandView& view, Report& report) {
   DeviceSession session(image, view, port.number, interrupts, backupFolder);
   const bool finished = session.restore(backup);
-  reportProgramRun(session, finished, image, port, interrupts, view, report);
+  reportProgramRun(session, finished, port, interrupts, view, report);
 }
 
 }  // namespace lk24::cli

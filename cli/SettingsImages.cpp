@@ -38,7 +38,7 @@ void readDevice(const Arguments& arguments, const InterruptWatch* interrupts, Se
   {
     DeviceSession session(image, view, port.number, interrupts, {});  // a read makes no backup
     finished = session.read();
-    status = readOutcome(view, session);
+    status = transferOutcome(view, session);
     cause = causeOf(view, session, port);
   }
   if (!finished) {

@@ -84,7 +84,8 @@ class DeviceLink {
   void RStimeoutTimer();
   void timercloseportTimer();
 
-  // Building blocks, public because tests name them.
+  // Building blocks, public because tests name them. closeport ends the
+  // transfer where it stands, its result Interrupted.
   void transmit(std::uint8_t commandByte, std::uint8_t address, std::uint8_t data = 0);
   void closeport();
   bool setupport(std::uint16_t Number);

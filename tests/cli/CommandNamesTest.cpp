@@ -1,7 +1,7 @@
 // The bash completion and the man page offer exactly the commands lk24ctl's
 // table knows: a command added to one place only shows up here.
 
-#include "cli/CommandLine.h"
+#include "cli/args/CommandLine.h"
 
 #include <gtest/gtest.h>
 

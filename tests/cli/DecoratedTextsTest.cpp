@@ -5,10 +5,10 @@
 
 #include "CtlProcess.h"
 
-#include "cli/CommandLine.h"
-#include "cli/Commands.h"
-#include "cli/InterruptWatch.h"
-#include "cli/MainLoop.h"
+#include "cli/args/CommandLine.h"
+#include "cli/commands/Commands.h"
+#include "cli/platform/InterruptWatch.h"
+#include "cli/platform/MainLoop.h"
 #include "link/LinkTexts.h"
 
 #include <gtest/gtest.h>

@@ -2,8 +2,8 @@
 // from other threads wake it, quit ends it, and the serial port's hand-over
 // runs its jobs on the loop's thread.
 
-#include "cli/EventLoop.h"
-#include "cli/MainLoop.h"
+#include "cli/platform/EventLoop.h"
+#include "cli/platform/MainLoop.h"
 #include "serial/AfSafeSync.h"
 
 #include <gtest/gtest.h>

@@ -4,12 +4,12 @@
 
 #include "CtlProcess.h"
 
-#include "cli/CommandView.h"
-#include "cli/DeviceSession.h"
-#include "cli/Inputs.h"
-#include "cli/MainLoop.h"
-#include "cli/Outcome.h"
-#include "cli/PortChoice.h"
+#include "cli/session/CommandView.h"
+#include "cli/session/DeviceSession.h"
+#include "cli/args/Inputs.h"
+#include "cli/platform/MainLoop.h"
+#include "cli/session/Outcome.h"
+#include "cli/args/PortChoice.h"
 #include "serial/AfUtils.h"
 
 #include <gtest/gtest.h>

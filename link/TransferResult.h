@@ -28,7 +28,7 @@ enum class TransferEnding {
   DisturbedLine,      // two reads of `failedByte` gave different values: `disturbance`
   PortNotOpened,      // `portFailure` names the cause when the port gave one
   BackupFailed,       // the device's image could not be kept, so nothing was written
-  Interrupted,        // cancelled before the first write
+  Interrupted,        // ended from outside: cancel() before the first write, or closeport()
 };
 
 enum class Refusal { WriteProtected, Firmware, Type, OtherDevice };

@@ -14,41 +14,7 @@ const TransferResult& onlyResult(const RecordingView& view) {
   return view.results.back();
 }
 
-TEST(TransferResult, ReadCompareAndRefusalsCarryWhatWasFound) {
-  LinkHarness read;
-  read.read();
-  EXPECT_EQ(onlyResult(read.view).request, Request::Read);
-  EXPECT_EQ(onlyResult(read.view).ending, TransferEnding::Done);
-  EXPECT_EQ(onlyResult(read.view).deviceImage, read.device.eeprom);
-
-  LinkHarness compare;
-  const Table shown = compare.image.DeviceImage;
-  compare.link->compare();
-  compare.device.pump();
-  EXPECT_EQ(onlyResult(compare.view).request, Request::Compare);
-  EXPECT_EQ(onlyResult(compare.view).deviceImage, compare.device.eeprom);
-  EXPECT_EQ(compare.image.DeviceImage, shown);
-
-  LinkHarness refused;
-  refused.device.eeprom[addr::kWriteProtect] = 0x01;
-  refused.device.eeprom[addr::kFirmwareMajor] = 2;
-  refused.program();
-  EXPECT_EQ(onlyResult(refused.view).ending, TransferEnding::Refused);
-  EXPECT_EQ(onlyResult(refused.view).refusals, (std::vector<Refusal>{Refusal::Firmware, Refusal::WriteProtected}));
-
-  LinkHarness unavailable;
-  unavailable.line.unavailable = {1};
-  unavailable.read();
-  EXPECT_EQ(onlyResult(unavailable.view).ending, TransferEnding::PortNotOpened);
-  EXPECT_FALSE(onlyResult(unavailable.view).deviceImage);
-
-  LinkHarness declined;
-  declined.view.confirmAnswer = false;
-  declined.program();
-  EXPECT_EQ(onlyResult(declined.view).ending, TransferEnding::Declined);
-}
-
-TEST(TransferResult, ProgramRunsNameTheBackupTheFailedByteAndEachDifference) {
+TEST(TransferResult, ProgramRunsNameTheBackupTheFailedByteTheReasonsAndEachDifference) {
   LinkHarness done;
   done.program();
   const TransferResult& programmed = onlyResult(done.view);
@@ -84,6 +50,13 @@ TEST(TransferResult, ProgramRunsNameTheBackupTheFailedByteAndEachDifference) {
   EXPECT_EQ(disturbed.disturbance.address, addr::kReceiverSerialHigh);
   EXPECT_EQ(disturbed.disturbance.first, noisy.device.eeprom[addr::kReceiverSerialHigh]);
   EXPECT_EQ(disturbed.disturbance.second, noisy.device.eeprom[addr::kReceiverSerialHigh] ^ 0xFF);
+
+  LinkHarness refused;
+  refused.device.eeprom[addr::kWriteProtect] = 0x01;
+  refused.device.eeprom[addr::kFirmwareMajor] = 2;
+  refused.program();
+  EXPECT_EQ(onlyResult(refused.view).ending, TransferEnding::Refused);
+  EXPECT_EQ(onlyResult(refused.view).refusals, (std::vector<Refusal>{Refusal::Firmware, Refusal::WriteProtected}));
 
   LinkHarness unsaved;
   unsaved.backups->refuseWith = "voll";

@@ -63,13 +63,6 @@ struct TransferResult {
   std::optional<Table> deviceImage;
   // Where the device's image was kept before the first write; empty without one.
   std::string backupPath;
-
-  bool refusedFor(Refusal reason) const {
-    for (const Refusal r : refusals) {
-      if (r == reason) return true;
-    }
-    return false;
-  }
 };
 
 }  // namespace lk24

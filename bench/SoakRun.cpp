@@ -222,8 +222,8 @@ std::string describe(const std::vector<Entry>& entries) {
 }  // namespace
 
 int answersTaken(const TransferState& s) {
-  if (s.VerifyMode) return kVerifyPassStart + s.BytePos;
-  if (s.ProgramMode && !s.ReadMode) return kWritePassStart + s.BytePos;
+  if (s.VerifyMode()) return kVerifyPassStart + s.BytePos;
+  if (s.ProgramMode() && !s.ReadMode()) return kWritePassStart + s.BytePos;
   if (s.Second == SecondRead::DeviceBytes) return kReadAnswers + s.SecondIndex;
   if (s.Second == SecondRead::WholeImage) return kReadAnswers + s.BytePos;
   return s.BytePos;
@@ -332,7 +332,7 @@ void judgeProgrammedDevice(const Plan& plan, const Observed& seen, const Ending&
   auto fail = [&problems](const std::string& what) { problems.push_back(what); };
   const bool transferError = ending.kind == Ending::TransferError;
   const bool writePassReached = ending.kind == Ending::ProgramDone || ending.kind == Ending::VerifyDifferences ||
-                                (transferError && !seen.last.ReadMode);
+                                (transferError && !seen.last.ReadMode());
   Table intended = intendedImage(plan, before);
   if (plan.fault == Fault::Garbage) {
     // Stray bytes in the pre-read gave the tool other serial numbers: judge
@@ -351,9 +351,9 @@ void judgeProgrammedDevice(const Plan& plan, const Observed& seen, const Ending&
     if (after[a] != before[a]) fail("byte " + std::to_string(a) + " beyond the written range changed");
   }
   int settledUpTo = -1;  // bytes up to this address must hold the intended value
-  if (ending.kind == Ending::ProgramDone || (transferError && seen.last.VerifyMode)) {
+  if (ending.kind == Ending::ProgramDone || (transferError && seen.last.VerifyMode())) {
     settledUpTo = kImageSize - 1;
-  } else if (transferError && seen.last.ProgramMode && !seen.last.ReadMode) {
+  } else if (transferError && seen.last.ProgramMode() && !seen.last.ReadMode()) {
     settledUpTo = ending.bytePos - 1;
   } else if (!writePassReached && after != before) {
     fail("the device changed although nothing was written yet");
@@ -374,7 +374,7 @@ void judgeBackupAndImage(const Plan& plan, const Observed& seen, const Ending& e
                                 const std::vector<Entry>& entries, const Table& before, Problems& problems) {
   const bool transferError = ending.kind == Ending::TransferError;
   const bool writePassReached = ending.kind == Ending::ProgramDone || ending.kind == Ending::VerifyDifferences ||
-                                (transferError && !seen.last.ReadMode);
+                                (transferError && !seen.last.ReadMode());
   const std::optional<QString> backup = entries.empty() ? std::nullopt : backupNamedBy(entries.front());
   if (backup.has_value() != writePassReached) {
     problems.push_back(writePassReached ? "no backup before the first write" : "a backup without a write pass");
@@ -410,9 +410,9 @@ Observed Harness::drive(const Plan& plan, devsim::DeviceSimulator& device, const
     image_.FactoryImage = plan.factoryImage;
   }
   if (plan.program) {
-    link_.ProgButtonClick();
+    link_.program();
   } else {
-    link_.LeseButtonClick();
+    link_.read();
   }
 
   QTimer heartbeat;  // wakes the loop to look at the clock and the state

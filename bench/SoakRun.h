@@ -9,7 +9,7 @@
 
 #include "editor/ImageCorrections.h"
 #include "link/AfComPortLine.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "link/DeviceLink.h"
 #include "link/FolderBackupStore.h"
 #include "link/LinkTexts.h"
@@ -100,7 +100,7 @@ struct Entry {
 };
 
 // The window as the link sees it, remembering what a user would see.
-class SoakView final : public LinkView {
+class SoakView final : public LinkView, public LinkControls {
  public:
   std::vector<Entry> entries;
   std::vector<QString> plainLines;
@@ -138,13 +138,18 @@ class SoakView final : public LinkView {
   }
   void setGaugeProgress(int) override {}
   void setActionText(const std::string& text) override { action = q(text); }
+  void progress(Pass pass, int) override { setActionText(passName(pass)); }
+  void transferEnded(const TransferResult&) override {}
+  LinkControls* controls() override { return this; }
   void setLeseButtonEnabled(bool enabled) override { leseEnabled = enabled; }
   void setProgButtonEnabled(bool enabled) override { progEnabled = enabled; }
   void focusLeseButton() override {}
   void focusProgButton() override {}
   void setTransferMenuEnabled(bool enabled) override { menuEnabled = enabled; }
   void setComItemEnabled(int, bool) override {}
+  void setComItemToolTip(int, const std::string&) override {}
   void setDeviceHighlight(DeviceHighlight) override {}
+  void setEditingEnabled(bool) override {}
   bool confirm(const std::string&) override { return true; }
   void showdata() override {}
 };

@@ -36,21 +36,10 @@ class QuietView final : public LinkView {
   std::string lastEntry;
   void showinfo(const std::string& text, LogColour, int) override { lastEntry = text; }
   void appendPlainLine(const std::string&) override {}
-  void scrollLogToEnd() override {}
-  void beep() override {}
-  void setProgressPanelVisible(bool) override {}
-  void setGaugeVisible(bool) override {}
-  void setGaugeProgress(int) override {}
-  void setActionText(const std::string&) override {}
-  void setLeseButtonEnabled(bool) override {}
-  void setProgButtonEnabled(bool) override {}
-  void focusLeseButton() override {}
-  void focusProgButton() override {}
-  void setTransferMenuEnabled(bool) override {}
-  void setComItemEnabled(int, bool) override {}
-  void setDeviceHighlight(DeviceHighlight) override {}
+  void progress(Pass, int) override {}
   bool confirm(const std::string&) override { return true; }
   void showdata() override {}
+  void transferEnded(const TransferResult&) override {}
 };
 
 constexpr double kBitsPerByte = 10.0;  // start bit, 8 data bits, stop bit
@@ -112,7 +101,7 @@ bool runCase(const Case& c, int runs) {
   for (int i = 0; i < runs; ++i) {
     QElapsedTimer timer;
     timer.start();
-    link.LeseButtonClick();
+    link.read();
     waitIdle(link);
     reads.push_back(timer.nsecsElapsed() / 1e9);
     if (view.lastEntry != linktext::readDone()) {
@@ -122,7 +111,7 @@ bool runCase(const Case& c, int runs) {
     settle(250);  // the port closes as after a real transfer
 
     timer.restart();
-    link.ProgButtonClick();
+    link.program();
     waitIdle(link);
     programs.push_back(timer.nsecsElapsed() / 1e9);
     if (view.lastEntry != linktext::programDone()) {

@@ -1,12 +1,15 @@
-# lk24_library(<name> DEPS <targets...> [EXCLUDE <files...>])
-# Builds every .cpp of the calling folder, but the excluded ones, into a
-# static library <name>.
+# lk24_library(<name> DEPS <targets...> [SUBDIRS <folders...>] [EXCLUDE <files...>])
+# Builds every .cpp of the calling folder (or of the given sub-folders),
+# but the excluded ones, into a static library <name>.
 # A folder without sources yet defines no target, so the tree configures
 # while a subsystem is still being written.
 function(lk24_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  cmake_parse_arguments(ARG "" "" "DEPS;EXCLUDE;SUBDIRS" ${ARGN})
+  set(patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  foreach(folder IN LISTS ARG_SUBDIRS)
+    list(APPEND patterns ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+  endforeach()
+  file(GLOB sources CONFIGURE_DEPENDS ${patterns})
   list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
   foreach(excluded IN LISTS ARG_EXCLUDE)
     list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})

@@ -2,6 +2,7 @@
 // The conversation with one device on the serial line: the read request, the
 // program run with its pre-read, write and verify passes, the two timers that
 // bound it, and the port selection, probe and device recognition around it.
+// Every request ends with one TransferResult handed to the view.
 //
 // Stop-and-wait: one command goes out, the device answers one byte, and only
 // the handling of that byte sends the next command. Everything here runs on
@@ -13,6 +14,7 @@
 #include "link/LinkTimer.h"
 #include "link/LinkView.h"
 #include "link/SerialLine.h"
+#include "link/TransferResult.h"
 #include "link/TransferState.h"
 #include "model/ConfigImage.h"
 
@@ -44,27 +46,28 @@ class DeviceLink {
   DeviceLink(const DeviceLink&) = delete;
   DeviceLink& operator=(const DeviceLink&) = delete;
 
-  // Requests from the window (button or menu). While a transfer runs they are
-  // refused without effect: a second request would reopen the port and leave
-  // the device half-written.
-  void LeseButtonClick();
-  void ProgButtonClick();
-  // "Mit Gerät vergleichen": a read with the read's checks and messages that
-  // leaves the DeviceImage, the device flags and the window as they are and
-  // hands the device's image to the view's deviceCompared.
-  void CompareClick();
+  // Requests. While a transfer runs they are refused without effect: a
+  // second request would reopen the port and leave the device half-written.
+  // Reads the device's image into the DeviceImage, checks it, recognises the device.
+  void read();
+  // Merges the window's image and writes it after a pre-read, then reads it back.
+  void program();
+  // A read with the read's checks and messages that leaves the DeviceImage,
+  // the device flags and the window as they are; the result holds the device's image.
+  void compare();
   // The program run with a backup in place of the user's image: bytes 0 to
   // 247 written exactly as the backup holds them (no merge, no correction,
   // its own checksum byte), only into the device of the backup's type and
   // serial number, and verified over every byte written.
-  void RestoreRequest(const Table& backup);
-  void COM11Click() { choosePort(1); }
-  void COM21Click() { choosePort(2); }
-  void COM31Click() { choosePort(3); }
-  void COM41Click() { choosePort(4); }
-  // The availability probe, each time the "Kommunikation" menu opens.
-  void MKommunikationClick();
+  void restore(const Table& backup);
+  // Ends a transfer that has written nothing yet at once (Interrupted); false,
+  // without effect, once its write pass has begun or when none runs.
+  bool cancel();
 
+  // The port for the next request, COM 1..4, and a refresh; refused while a transfer runs.
+  void selectPort(std::uint16_t number);
+  // Which of COM1..COM4 can be opened now, for the COM items; refused while a transfer runs.
+  void probePorts();
   // Stores the port number for the next request without opening anything
   // (a loaded file names its port): an idle open port is closed first.
   // Refused (false) while a transfer runs.
@@ -77,11 +80,12 @@ class DeviceLink {
 
   // The port's data event: consumes one byte per call, none when none waits.
   void RS232RxChar(SerialLine* Sender, std::int32_t Count);
-  // Timer expiries (the timers call them; public for the window's own use).
+  // Timer expiries (the timers call them).
   void RStimeoutTimer();
   void timercloseportTimer();
 
-  // Building blocks, public because the window and tests name them.
+  // Building blocks, public because tests name them. closeport ends the
+  // transfer where it stands, its result Interrupted.
   void transmit(std::uint8_t commandByte, std::uint8_t address, std::uint8_t data = 0);
   void closeport();
   bool setupport(std::uint16_t Number);
@@ -99,9 +103,14 @@ class DeviceLink {
   LinkTimer& timercloseport() { return *closeTimer_; }
 
  private:
-  void choosePort(std::uint16_t number);
   void onHangUp(const std::string& notice);
-  void startProgramRun(const Table& requested, bool exact);
+  void beginResult(Request request);
+  // Hands the result to the view; endTransfer does it for every request that opened the port.
+  void deliverResult(TransferEnding ending);
+  // Idle again, the controls given back, the result delivered.
+  void endTransfer(TransferEnding ending);
+  void startRead();
+  void startProgramRun(Request request, const Table& requested);
   bool openForRequest();
   void startFirstRead();
   void onReadByte(std::uint8_t byte);
@@ -129,16 +138,18 @@ class DeviceLink {
 
   ConfigImage& image_;
   LinkView& view_;
+  LinkControls& controls_;  // the view's, or none
   SerialLine& line_;
   std::unique_ptr<LinkTimer> responseTimer_;
   std::unique_ptr<LinkTimer> closeTimer_;
   std::unique_ptr<BackupStore> backup_;
   TransferState state_;
+  TransferResult result_;  // of the request now running, or the last one
   // The merged image a program request set out to write; it is the
   // DeviceImage again when the run does not complete its verify pass.
   Table requested_{};
   Table firstRead_{};  // a read whose checksum was wrong, until it is read again
-  bool exactRun_ = false;  // RestoreRequest: the image goes in as it stands
+  bool exactRun_ = false;  // restore: the image goes in as it stands
   bool transmitterDetected_ = false;
   bool receiverDetected_ = false;
   // A comparison is running; the flags it found the window with.
@@ -149,5 +160,8 @@ class DeviceLink {
 
 // Gauge percentage for the byte at pos of a pass whose last address is last.
 int gaugePercent(int pos, int last);
+// The same for a byte of one of the three passes, and the pass's name beside the gauge.
+int passPercent(Pass pass, int byte);
+std::string passName(Pass pass);
 
 }  // namespace lk24

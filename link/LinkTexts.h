@@ -1,10 +1,18 @@
 #pragma once
 // Every text the device link puts in front of the user, in one place (UTF-8).
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace lk24::linktext {
+
+// Every text the link shows passes through shown(). A test may decorate
+// them all to prove that nothing outside the link decides by their wording;
+// without a decoration (always, outside tests) shown() returns the text.
+// Main thread only.
+void setDecoration(std::function<std::string(const std::string&)> decorate);
+std::string shown(const std::string& text);
 
 inline std::string portOpenFailed() { return "Fehler beim Öffnen COM-Port"; }
 inline std::string confirmOverwrite() { return "Gerätekonfiguration überschreiben?"; }

@@ -1,9 +1,12 @@
 #pragma once
-// What the device link needs from the main window. The window implements it
-// by forwarding to its controls; tests implement it by recording. Every call
-// comes from the main thread; texts are UTF-8.
+// What the device link needs from whoever shows its work. LinkView is what
+// every user has: the message log, the progress of a pass, the overwrite
+// question, the refresh from the image and the result at the end.
+// LinkControls is what only the window has: buttons, menu items, the
+// progress panel and the frames of a recognised device. Every call comes
+// from the main thread; texts are UTF-8.
 
-#include "model/ConfigImage.h"
+#include "link/TransferResult.h"
 
 #include <string>
 
@@ -25,16 +28,41 @@ constexpr int kNote = kEmptyLineAfter;                // red
 // Which half of the window carries the lime frame of a recognised device.
 enum class DeviceHighlight { None, Transmitter, Receiver };
 
+class LinkControls;
+
 class LinkView {
  public:
   virtual ~LinkView() = default;
 
-  // Message log: one entry in the given colour and style (showinfo), a plain
-  // line without colour or time stamp, and scrolling the newest line into view.
+  // Message log: one entry in the given colour and style (showinfo), and a
+  // plain line without colour or time stamp.
   virtual void showinfo(const std::string& text, LogColour colour, int style) = 0;
   virtual void appendPlainLine(const std::string& text) = 0;
-  virtual void scrollLogToEnd() = 0;
 
+  // The device has answered for `byte` of `pass` (passPercent and passName
+  // say how far that is and what to call it).
+  virtual void progress(Pass pass, int byte) = 0;
+
+  // Yes/No question; true only for Yes.
+  virtual bool confirm(const std::string& question) = 0;
+
+  // Rewrites every control from the DeviceImage (and applies the image
+  // corrections that go with it).
+  virtual void showdata() = 0;
+
+  // The request has ended, however it ended; the link is idle once the
+  // handler that called this has returned.
+  virtual void transferEnded(const TransferResult& result) = 0;
+
+  // The window's controls; null for a view that has none.
+  virtual LinkControls* controls() { return nullptr; }
+};
+
+class LinkControls {
+ public:
+  virtual ~LinkControls() = default;
+
+  virtual void scrollLogToEnd() = 0;
   // The system's default beep.
   virtual void beep() = 0;
 
@@ -52,33 +80,18 @@ class LinkView {
   virtual void focusProgButton() = 0;
 
   // Menu entries a running transfer must not be interrupted by: the send and
-  // receive entries together, and each COM item (1..4) on its own.
+  // receive entries together, and each COM item (1..4) on its own, with what
+  // it resolves to or why it cannot be opened.
   virtual void setTransferMenuEnabled(bool enabled) = 0;
   virtual void setComItemEnabled(int comNumber, bool enabled) = 0;
-  // What COM n resolves to, or why it cannot be opened.
-  virtual void setComItemToolTip(int /*comNumber*/, const std::string& /*text*/) {}
+  virtual void setComItemToolTip(int comNumber, const std::string& text) = 0;
 
   virtual void setDeviceHighlight(DeviceHighlight highlight) = 0;
 
   // The settings panels and the file commands that change or save the image:
   // off from a request's first command to the end of its transfer, so that
-  // nothing changes the image a transfer is filling or comparing. A view
-  // without settings ignores it.
-  virtual void setEditingEnabled(bool /*enabled*/) {}
-
-  // The transfer has ended (completed, refused or failed); the link is idle
-  // once the handler that called this has returned.
-  virtual void transferEnded() {}
-
-  // A comparison has read the device's image; the DeviceImage is unchanged.
-  virtual void deviceCompared(const Table& /*device*/) {}
-
-  // Yes/No question; true only for Yes.
-  virtual bool confirm(const std::string& question) = 0;
-
-  // Rewrites every control from the DeviceImage (and applies the image
-  // corrections that go with it).
-  virtual void showdata() = 0;
+  // nothing changes the image a transfer is filling or comparing.
+  virtual void setEditingEnabled(bool enabled) = 0;
 };
 
 }  // namespace lk24

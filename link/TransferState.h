@@ -1,5 +1,6 @@
 #pragma once
-// The state of a running transfer. Three flags make five states:
+// The state of a running transfer: one phase, and under the three flag names
+// the window and its tests know it by:
 //   Idle        none set
 //   Reading     ReadMode                (read request)
 //   Pre-reading ReadMode + ProgramMode  (program run, first pass)
@@ -10,22 +11,25 @@
 
 namespace lk24 {
 
+enum class Phase { Idle, Reading, PreReading, Writing, Verifying };
+
 // A read of bytes already read once, to tell line noise from the device's
 // own bytes: the bytes a program run takes from the device, read again after
 // its pre-read, or a whole image whose checksum was wrong.
 enum class SecondRead { None, DeviceBytes, WholeImage };
 
 struct TransferState {
-  bool ReadMode = false;
-  bool ProgramMode = false;
-  bool VerifyMode = false;
+  Phase phase = Phase::Idle;
   // Address of the byte now requested or written; equally the bytes done in this pass.
   std::int32_t BytePos = 0;
   SecondRead Second = SecondRead::None;
   // Device bytes read again so far; BytePos names the address being read.
   std::int32_t SecondIndex = 0;
 
-  bool running() const { return ReadMode || ProgramMode || VerifyMode; }
+  bool ReadMode() const { return phase == Phase::Reading || phase == Phase::PreReading; }
+  bool ProgramMode() const { return phase == Phase::PreReading || phase == Phase::Writing; }
+  bool VerifyMode() const { return phase == Phase::Verifying; }
+  bool running() const { return phase != Phase::Idle; }
 };
 
 }  // namespace lk24

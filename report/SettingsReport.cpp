@@ -3,7 +3,7 @@
 #include "editor/FieldMap.h"
 #include "editor/PageLayout.h"
 #include "editor/SettingsInWords.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "report/ReportLook.h"
 
 #include <QAbstractTextDocumentLayout>

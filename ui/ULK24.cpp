@@ -587,29 +587,29 @@ void TForm1::MhilfeClick() {
 // close, no new transfer starts.
 void TForm1::LeseButtonClick() {
   Settings->takePendingEdit();
-  if (!closeHeld_) link_->LeseButtonClick();
+  if (!closeHeld_) link_->read();
 }
 void TForm1::ProgButtonClick() {
   Settings->takePendingEdit();
-  if (!closeHeld_) link_->ProgButtonClick();
+  if (!closeHeld_) link_->program();
 }
 void TForm1::COM11Click() {
   Settings->takePendingEdit();
-  link_->COM11Click();
+  link_->selectPort(1);
 }
 void TForm1::COM21Click() {
   Settings->takePendingEdit();
-  link_->COM21Click();
+  link_->selectPort(2);
 }
 void TForm1::COM31Click() {
   Settings->takePendingEdit();
-  link_->COM31Click();
+  link_->selectPort(3);
 }
 void TForm1::COM41Click() {
   Settings->takePendingEdit();
-  link_->COM41Click();
+  link_->selectPort(4);
 }
-void TForm1::MKommunikationClick() { link_->MKommunikationClick(); }
+void TForm1::MKommunikationClick() { link_->probePorts(); }
 
 bool TForm1::TransmitterDetected() const { return link_->TransmitterDetected(); }
 bool TForm1::ReceiverDetected() const { return link_->ReceiverDetected(); }

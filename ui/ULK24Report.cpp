@@ -4,7 +4,7 @@
 #include "ui/ULK24.h"
 
 #include "editor/SettingsInWords.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "link/DeviceLink.h"
 #include "report/ReportPreview.h"
 #include "ui/MessageLog.h"
@@ -20,7 +20,7 @@ namespace lk24 {
 // typed into a field and not yet confirmed.
 void TForm1::Vergleichen1Click() {
   Settings->takePendingEdit();
-  if (!closeHeld_) link_->CompareClick();
+  if (!closeHeld_) link_->compare();
 }
 
 void TForm1::showComparison(const Table& device) {

@@ -1,5 +1,6 @@
 #include "ui/WindowLinkView.h"
 
+#include "link/DeviceLink.h"
 #include "ui/ConfirmBox.h"
 #include "ui/MessageLog.h"
 #include "ui/PieGauge.h"
@@ -72,12 +73,20 @@ void WindowLinkView::setEditingEnabled(bool enabled) {
   form_.Speichern1->setEnabled(on);
 }
 
-void WindowLinkView::transferEnded() { form_.transferEnded(); }
+void WindowLinkView::progress(Pass pass, int byte) {
+  progress_.setAction(QString::fromStdString(passName(pass)));
+  progress_.setProgress(passPercent(pass, byte));
+}
+
+void WindowLinkView::transferEnded(const TransferResult& result) {
+  if (result.request == Request::Compare && result.ending == TransferEnding::Done && result.deviceImage) {
+    form_.showComparison(*result.deviceImage);
+  }
+  form_.transferEnded();
+}
 
 bool WindowLinkView::confirm(const std::string& question) { return AskYesNo(&form_, QString::fromStdString(question)); }
 
 void WindowLinkView::showdata() { form_.showdata(); }
-
-void WindowLinkView::deviceCompared(const Table& device) { form_.showComparison(device); }
 
 }  // namespace lk24

@@ -10,12 +10,19 @@ namespace lk24 {
 
 class TForm1;
 
-class WindowLinkView final : public LinkView {
+class WindowLinkView final : public LinkView, public LinkControls {
  public:
   explicit WindowLinkView(TForm1& form);
 
   void showinfo(const std::string& text, LogColour colour, int style) override;
   void appendPlainLine(const std::string& text) override;
+  void progress(Pass pass, int byte) override;
+  bool confirm(const std::string& question) override;
+  void showdata() override;
+  // A comparison's device is listed against the window; a held close goes ahead.
+  void transferEnded(const TransferResult& result) override;
+  LinkControls* controls() override { return this; }
+
   void scrollLogToEnd() override;
   void beep() override;
   void setProgressPanelVisible(bool visible) override;
@@ -31,10 +38,6 @@ class WindowLinkView final : public LinkView {
   void setComItemToolTip(int comNumber, const std::string& text) override;
   void setDeviceHighlight(DeviceHighlight highlight) override;
   void setEditingEnabled(bool enabled) override;
-  void transferEnded() override;
-  bool confirm(const std::string& question) override;
-  void showdata() override;
-  void deviceCompared(const Table& device) override;
 
  private:
   TForm1& form_;

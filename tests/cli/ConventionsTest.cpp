@@ -3,10 +3,10 @@
 // on stderr, the record's format, and where backups go.
 
 #include "CtlProcess.h"
-#include "cli/CommandLine.h"
-#include "cli/PortList.h"
-#include "cli/RunRecord.h"
-#include "cli/Sha256.h"
+#include "cli/args/CommandLine.h"
+#include "cli/session/PortList.h"
+#include "cli/session/RunRecord.h"
+#include "cli/output/Sha256.h"
 #include "serial/AfPortResolver.h"
 
 #include <QDir>

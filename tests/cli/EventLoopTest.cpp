@@ -2,14 +2,16 @@
 // from other threads wake it, quit ends it, and the serial port's hand-over
 // runs its jobs on the loop's thread.
 
-#include "cli/EventLoop.h"
-#include "cli/MainLoop.h"
+#include "cli/platform/EventLoop.h"
+#include "cli/platform/MainLoop.h"
 #include "serial/AfSafeSync.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -47,14 +49,32 @@ TEST(CtlEventLoop, TimersFireInTheOrderTheyAreDueAndRepeatUntilStopped) {
 TEST(CtlEventLoop, APostFromAnotherThreadWakesItAndQuitEndsIt) {
   EventLoop loop;
   std::thread::id ranOn;
+  // Only the posted job ends the loop: without the post's wake the loop
+  // sleeps on, until the watchdog ends it and the test fails.
+  std::mutex lock;
+  std::condition_variable ended;
+  bool jobRan = false;
+  bool watchdogFired = false;
   std::thread worker([&] {
     std::this_thread::sleep_for(20ms);
-    loop.post([&] { ranOn = std::this_thread::get_id(); });
-    std::this_thread::sleep_for(20ms);
+    loop.post([&] {
+      ranOn = std::this_thread::get_id();
+      loop.quit();
+      const std::lock_guard<std::mutex> hold(lock);
+      jobRan = true;
+      ended.notify_all();
+    });
+  });
+  std::thread watchdog([&] {
+    std::unique_lock<std::mutex> hold(lock);
+    if (ended.wait_for(hold, 5s, [&] { return jobRan; })) return;
+    watchdogFired = true;
     loop.quit();
   });
-  loop.exec();  // with no timer it only ends because the worker woke it
+  loop.exec();
   worker.join();
+  watchdog.join();
+  EXPECT_FALSE(watchdogFired);
   EXPECT_EQ(ranOn, std::this_thread::get_id());
 }
 

@@ -1,7 +1,7 @@
 // lk24ctl's JSON text against Qt's own compact JSON, which scripts have
 // read from it so far: the same bytes for every kind of value and text.
 
-#include "cli/Json.h"
+#include "cli/output/Json.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>

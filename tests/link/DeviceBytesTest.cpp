@@ -70,7 +70,7 @@ TEST(DeviceBytes, ARestoreWritesTheBackupExactlyIntoItsOwnDevice) {
   backup[addr::kChecksum] ^= 0x10;  // its own checksum byte, right or not
   backup[244] = 0x77;               // and what no merge would keep
   h.image.AndMask.fill(0x00);       // a merge would take every bit from the factory image
-  h.link->RestoreRequest(backup);
+  h.link->restore(backup);
   h.device.pump();
   EXPECT_EQ(h.view.entryTexts().back(), linktext::programDone());
   for (int a = 0; a <= addr::kLastWritten; ++a) EXPECT_EQ(h.device.eeprom[a], backup[a]) << a;
@@ -81,7 +81,7 @@ TEST(DeviceBytes, ARestoreWritesTheBackupExactlyIntoItsOwnDevice) {
   Table foreign = backup;
   foreign[addr::kReceiverSerialLow] ^= 0x01;
   const Table device = other.device.eeprom;
-  other.link->RestoreRequest(foreign);
+  other.link->restore(foreign);
   other.device.pump();
   EXPECT_EQ(other.view.entryTexts(), std::vector<std::string>{linktext::otherDevice(std::string("Empfänger 04661"),
                                                                                 std::string("Empfänger 04660"))});
@@ -95,7 +95,7 @@ TEST(DeviceBytes, ARestoredByteThatDoesNotTakeIsADifferenceEvenAbove239) {
   Table backup = h.device.eeprom;
   backup[244] ^= 0x0F;
   h.device.stuckAddresses = {244};
-  h.link->RestoreRequest(backup);
+  h.link->restore(backup);
   h.device.pump();
   EXPECT_EQ(h.view.entryTexts(),
             (std::vector<std::string>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept.at(0))),

@@ -1,7 +1,7 @@
 // Firmware range and device recognition from the image.
 
 #include "LinkHarness.h"
-#include "link/DeviceIdentity.h"
+#include "editor/DeviceIdentity.h"
 #include "link/LinkTexts.h"
 
 #include <gtest/gtest.h>

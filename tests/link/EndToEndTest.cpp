@@ -79,11 +79,11 @@ class EndToEnd : public ::testing::Test {
     return waitUntil([this] { return !link->transferRunning(); }, ms);
   }
   void readNow() {
-    link->LeseButtonClick();
+    link->read();
     ASSERT_TRUE(waitIdle());
   }
   void programNow() {
-    link->ProgButtonClick();
+    link->program();
     ASSERT_TRUE(waitIdle());
   }
 
@@ -257,7 +257,7 @@ TEST_F(EndToEnd, GarbageBeforeTheAnswersEndsTheReadWithoutAnErrorBox) {
 
 TEST_F(EndToEnd, PortThatDoesNotExistCannotBeOpened) {
   ::setenv("LK24_COM1", "/nonexistent/lk24-no-such-port", 1);
-  link->LeseButtonClick();
+  link->read();
   EXPECT_FALSE(link->transferRunning());
   // The entry as it always was, then one red line with the device and the cause.
   ASSERT_EQ(view.events.size(), 3u);
@@ -276,7 +276,7 @@ TEST_F(EndToEnd, LineVanishingMidTransferEndsInATransferError) {
   Options options;
   options.latencyMs = 1;
   DeviceSimulator& device = startDevice(options);
-  link->LeseButtonClick();
+  link->read();
   ASSERT_TRUE(waitUntil([this] { return link->state().BytePos >= 40; }, 30000));
   device.vanish();
   ASSERT_TRUE(waitIdle());
@@ -294,7 +294,7 @@ TEST_F(EndToEnd, ProbeFindsTheSimulatedPortAndLeavesItClosed) {
   startDevice();
   ::setenv("LK24_COM2", "/nonexistent/lk24-no-such-port", 1);
   line->setComNumber(1);
-  link->MKommunikationClick();
+  link->probePorts();
   EXPECT_TRUE(view.comEnabled[1]);
   EXPECT_FALSE(view.comEnabled[2]);
   EXPECT_EQ(line->ComNumber(), 1);
@@ -306,14 +306,14 @@ TEST_F(EndToEnd, ProbeFindsTheSimulatedPortAndLeavesItClosed) {
 TEST_F(EndToEnd, APortAnotherProcessHoldsWithoutLockGetsNothingAndTheLogNamesThatProcess) {
   DeviceSimulator& device = startDevice();
   HolderProcess terminalProgram(device.slavePath());
-  link->LeseButtonClick();
+  link->read();
   EXPECT_FALSE(link->transferRunning());
   ASSERT_EQ(view.entryTexts().size(), 2u);
   EXPECT_NE(view.entryTexts()[1].find("sleep (PID " + std::to_string(terminalProgram.pid()) + ")"), std::string::npos)
       << view.entryTexts()[1];
   EXPECT_EQ(device.stats().bytesIn, 0) << "nothing was written to the held port";
 
-  link->MKommunikationClick();
+  link->probePorts();
   EXPECT_FALSE(view.comEnabled[1]);
   EXPECT_EQ(view.comToolTip[1], view.entryTexts()[1]);
   terminalProgram.Stop();

@@ -54,11 +54,11 @@ struct LinkHarness {
   }
 
   void read() {
-    link->LeseButtonClick();
+    link->read();
     device.pump();
   }
   void program() {
-    link->ProgButtonClick();
+    link->program();
     device.pump();
   }
 };

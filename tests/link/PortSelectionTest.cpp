@@ -37,7 +37,7 @@ TEST(PortSelection, SetupportReopensPurgesAndLocksTheRequestControls) {
 TEST(PortSelection, ProbeGreysOutMissingPortsAndKeepsTheChosenOne) {
   LinkHarness h;
   h.line.unavailable = {2, 4};
-  h.link->MKommunikationClick();
+  h.link->probePorts();
   EXPECT_TRUE(h.view.comEnabled[1]);
   EXPECT_FALSE(h.view.comEnabled[2]);
   EXPECT_TRUE(h.view.comEnabled[3]);
@@ -57,21 +57,21 @@ TEST(PortSelection, ProbeGreysOutMissingPortsAndKeepsTheChosenOne) {
 
 TEST(PortSelection, ChoosingAPortStoresItAndRefreshes) {
   LinkHarness h;
-  h.link->COM21Click();
+  h.link->selectPort(2);
   EXPECT_EQ(h.line.ComNumber(), 2);
   EXPECT_EQ(h.view.showdataCalls, 1);
-  h.link->COM41Click();
+  h.link->selectPort(4);
   EXPECT_EQ(h.line.ComNumber(), 4);
-  h.link->COM31Click();
+  h.link->selectPort(3);
   EXPECT_EQ(h.line.ComNumber(), 3);
-  h.link->COM11Click();
+  h.link->selectPort(1);
   EXPECT_EQ(h.line.ComNumber(), 1);
   EXPECT_FALSE(h.line.isOpen);
 }
 
 TEST(PortSelection, RequestsAndMenuClicksDuringATransferAreRefused) {
   LinkHarness h;
-  h.link->ProgButtonClick();
+  h.link->program();
   h.device.stopAfter = 0;  // hold the run in its pre-read
   h.device.pump();
   ASSERT_TRUE(h.link->transferRunning());
@@ -82,28 +82,28 @@ TEST(PortSelection, RequestsAndMenuClicksDuringATransferAreRefused) {
   const auto stateBefore = h.link->state();
   const int questions = static_cast<int>(h.view.questions.size());
   const int refreshes = h.view.showdataCalls;
-  h.link->LeseButtonClick();
-  h.link->ProgButtonClick();
-  h.link->COM31Click();
-  h.link->MKommunikationClick();
+  h.link->read();
+  h.link->program();
+  h.link->selectPort(3);
+  h.link->probePorts();
   EXPECT_EQ(h.line.ops, opsBefore);
   EXPECT_TRUE(h.line.isOpen);
   EXPECT_EQ(h.line.ComNumber(), 1);
   EXPECT_EQ(h.view.questions.size(), static_cast<size_t>(questions));
   EXPECT_EQ(h.view.showdataCalls, refreshes);
   EXPECT_EQ(h.link->state().BytePos, stateBefore.BytePos);
-  EXPECT_TRUE(h.link->state().ReadMode && h.link->state().ProgramMode);
+  EXPECT_TRUE(h.link->state().ReadMode() && h.link->state().ProgramMode());
 
   h.rsTimeout->fire();
   EXPECT_TRUE(h.view.menuEnabled);
   for (int n = 1; n <= 4; ++n) EXPECT_TRUE(h.view.comEnabled[n]) << n;
-  h.link->COM31Click();
+  h.link->selectPort(3);
   EXPECT_EQ(h.line.ComNumber(), 3);
 }
 
 TEST(PortSelection, EmptyDataEventDoesNothing) {
   LinkHarness h;
-  h.link->LeseButtonClick();
+  h.link->read();
   const auto opsBefore = h.line.ops;
   const int closeStarts = h.closeTimer->starts();
   EXPECT_NO_THROW(h.line.raiseDataEvent(0));
@@ -143,7 +143,7 @@ TEST(PortSelection, ClosingTimerSwallowsCloseErrors) {
 TEST(PortSelection, PortErrorBeforeTheFirstCommandStillGivesTheButtonsBack) {
   LinkHarness h;
   h.line.failWrites = true;
-  EXPECT_THROW(h.link->LeseButtonClick(), std::runtime_error);
+  EXPECT_THROW(h.link->read(), std::runtime_error);
   EXPECT_FALSE(h.link->transferRunning());
   EXPECT_TRUE(h.view.looksIdle());
   h.line.failWrites = false;
@@ -155,7 +155,7 @@ TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
   LinkHarness h;
   h.line.unavailable = {1};
   h.line.failureReason = "COM1 (/dev/ttyUSB0): keine Berechtigung";
-  h.link->LeseButtonClick();
+  h.link->read();
   ASSERT_EQ(h.view.entries.size(), 2u);
   EXPECT_EQ(h.view.entries[0].text, linktext::portOpenFailed());
   EXPECT_EQ(h.view.entries[1].text, h.line.failureReason);
@@ -163,7 +163,7 @@ TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
   EXPECT_EQ(h.view.entries[1].style, entrystyle::kNote);
 
   // The probe names each port's device, or why it cannot be opened.
-  h.link->MKommunikationClick();
+  h.link->probePorts();
   EXPECT_EQ(h.view.comToolTip[1], h.line.failureReason);
   EXPECT_EQ(h.view.comToolTip[2], "device of COM2");
 
@@ -172,7 +172,7 @@ TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
   h.line.silenceHint = "Es läuft ModemManager (PID 812)";
   h.line.notice = "slow adapter";
   h.view.clearLog();
-  h.link->LeseButtonClick();
+  h.link->read();
   h.rsTimeout->fire();
   EXPECT_EQ(h.view.entryTexts(), (std::vector<std::string>{std::string("slow adapter"), linktext::transferError(0),
                                                         linktext::checkConnection(), h.line.silenceHint}));
@@ -188,7 +188,7 @@ TEST(PortSelection, APulledCableEndsTheTransferAtOnceAndGivesBackTheUsersImage) 
     user[40] = 0x21;
     user[addr::kReceiverSerialLow] = 0x99;  // the device's own number goes in, but not into the window
     h.image.DeviceImage = user;
-    h.link->ProgButtonClick();
+    h.link->program();
     h.device.stopAfter = answers;
     h.device.pump();
     ASSERT_TRUE(h.link->transferRunning());

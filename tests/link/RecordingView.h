@@ -1,6 +1,7 @@
 #pragma once
 // A LinkView that remembers everything the link shows, in order.
 
+#include "link/DeviceLink.h"
 #include "link/LinkView.h"
 
 #include <array>
@@ -17,7 +18,7 @@ struct LogEntry {
   bool operator==(const LogEntry&) const = default;
 };
 
-class RecordingView : public LinkView {
+class RecordingView : public LinkView, public LinkControls {
  public:
   // Everything visible in the order it happened: "beep", "info:<text>",
   // "plain:<text>", "showdata", "focus:Lese", "focus:Prog", "confirm".
@@ -37,6 +38,7 @@ class RecordingView : public LinkView {
   bool menuEnabled = true;
   bool editingEnabled = true;
   int transfersEnded = 0;
+  std::vector<TransferResult> results;
   std::array<bool, 5> comEnabled{true, true, true, true, true};  // index 1..4
   std::array<std::string, 5> comToolTip;                             // index 1..4
   DeviceHighlight highlight = DeviceHighlight::None;
@@ -63,6 +65,11 @@ class RecordingView : public LinkView {
     gaugeHistory.push_back(percent);
   }
   void setActionText(const std::string& text) override { action = text; }
+  void progress(Pass pass, int byte) override {
+    setActionText(passName(pass));
+    setGaugeProgress(passPercent(pass, byte));
+  }
+  LinkControls* controls() override { return this; }
   void setLeseButtonEnabled(bool enabled) override { leseEnabled = enabled; }
   void setProgButtonEnabled(bool enabled) override { progEnabled = enabled; }
   void focusLeseButton() override { events.push_back("focus:Lese"); }
@@ -71,7 +78,10 @@ class RecordingView : public LinkView {
   void setComItemEnabled(int comNumber, bool enabled) override { comEnabled.at(comNumber) = enabled; }
   void setComItemToolTip(int comNumber, const std::string& text) override { comToolTip.at(comNumber) = text; }
   void setEditingEnabled(bool enabled) override { editingEnabled = enabled; }
-  void transferEnded() override { ++transfersEnded; }
+  void transferEnded(const TransferResult& result) override {
+    ++transfersEnded;
+    results.push_back(result);
+  }
   void setDeviceHighlight(DeviceHighlight h) override { highlight = h; }
   bool confirm(const std::string& question) override {
     questions.push_back(question);

@@ -30,9 +30,9 @@ TEST(TransferFailure, PortThatCannotBeOpenedBeepsFirstAndChangesNothing) {
     h.line.unavailable = {1};
     const Table shown = h.image.DeviceImage;
     if (program) {
-      h.link->ProgButtonClick();
+      h.link->program();
     } else {
-      h.link->LeseButtonClick();
+      h.link->read();
     }
     const auto last2 = std::vector<std::string>(h.view.events.end() - 2, h.view.events.end());
     EXPECT_EQ(last2, (std::vector<std::string>{"beep", "info:Fehler beim Öffnen COM-Port"}));
@@ -51,7 +51,7 @@ TEST(TransferFailure, PortThatCannotBeOpenedBeepsFirstAndChangesNothing) {
 TEST(TransferFailure, UnconfirmedProgramRunTouchesNoPort) {
   LinkHarness h;
   h.view.confirmAnswer = false;
-  h.link->ProgButtonClick();
+  h.link->program();
   EXPECT_EQ(h.view.entries,
             std::vector<LogEntry>{errorEntry("\"Gerät programmieren\" vom Anwender abgebrochen!")});
   EXPECT_EQ(h.view.beeps, 0);
@@ -204,7 +204,7 @@ TEST(TransferFailure, ComparisonCutShortLeavesTheWindowsImageAndDevice) {
   const Table shown = h.image.DeviceImage;
   h.device.eeprom = deviceImage(10);  // now a transmitter
   h.device.stopAfter = h.device.answered + 100;
-  h.link->CompareClick();
+  h.link->compare();
   h.device.pump();
   EXPECT_TRUE(h.link->transferRunning());
   EXPECT_FALSE(h.link->ReceiverDetected());  // a read pass clears the flags as it goes
@@ -216,7 +216,7 @@ TEST(TransferFailure, ComparisonCutShortLeavesTheWindowsImageAndDevice) {
 
   // Completed: the transmitter is recognised in the log, not in the window.
   h.device.stopAfter.reset();
-  h.link->CompareClick();
+  h.link->compare();
   h.device.pump();
   EXPECT_FALSE(h.link->transferRunning());
   EXPECT_TRUE(h.link->ReceiverDetected());
@@ -233,7 +233,7 @@ TEST(TransferFailure, WrongEchoStopsTheRunUntilARightEchoOrTheTimeout) {
   const std::vector<std::uint8_t> lastCommand{0xE9, 0x07, h.image.WriteImage[7]};
   EXPECT_TRUE(std::equal(lastCommand.rbegin(), lastCommand.rend(), h.line.written.rbegin()));
   EXPECT_EQ(h.link->state().BytePos, 7);
-  EXPECT_TRUE(h.link->state().ProgramMode);
+  EXPECT_TRUE(h.link->state().ProgramMode());
 
   // A right echo still in time carries on with address 8.
   h.line.receive(h.image.WriteImage[7]);

@@ -97,7 +97,7 @@ TEST(TransferSequence, ReadRequestEndsWithSuccessRecognitionRefreshAndFocus) {
 
 TEST(TransferSequence, GaugeRunsFromZeroToHundredInEachPass) {
   LinkHarness h;
-  h.link->LeseButtonClick();
+  h.link->read();
   EXPECT_TRUE(h.view.gaugeVisible);
   EXPECT_TRUE(h.view.panelVisible);
   ASSERT_EQ(h.view.gaugeHistory, std::vector<int>{0});

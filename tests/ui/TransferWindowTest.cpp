@@ -165,7 +165,7 @@ TEST_F(TransferWindowTest, ACloseRequestDuringTheWritePassWaitsForTheVerifiedDev
 
   form.ProgButtonClick();
   const TransferState& state = form.link().state();
-  ASSERT_TRUE(waitUntil([&] { return state.ProgramMode && !state.ReadMode && state.BytePos >= 60; }, 20000));
+  ASSERT_TRUE(waitUntil([&] { return state.ProgramMode() && !state.ReadMode() && state.BytePos >= 60; }, 20000));
   EXPECT_LT(state.BytePos, 70);  // write 60 (one byte per turn of the loop) or just after it
   // Nothing may change the image while the device is being written.
   EXPECT_FALSE(form.PSender->isEnabled());
@@ -211,7 +211,7 @@ TEST_F(TransferWindowTest, ACloseRequestDuringAWritePassThatFailsKeepsTheUsersIm
 
     form.ProgButtonClick();
     const TransferState& state = form.link().state();
-    ASSERT_TRUE(waitUntil([&] { return state.ProgramMode && !state.ReadMode && state.BytePos >= 60; }, 20000))
+    ASSERT_TRUE(waitUntil([&] { return state.ProgramMode() && !state.ReadMode() && state.BytePos >= 60; }, 20000))
         << logTexts(form.MInfo).join(QLatin1Char('|')).toStdString();
     form.close();
     if (pulled) device_->vanish();

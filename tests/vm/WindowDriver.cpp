@@ -65,7 +65,7 @@ int main(int argc, char** argv) {
     form.ProgButtonClick();
     const auto writing = [&] {
       const lk24::TransferState& s = link.state();
-      return s.ProgramMode && !s.ReadMode && s.BytePos >= 20;
+      return s.ProgramMode() && !s.ReadMode() && s.BytePos >= 20;
     };
     if (!RunUntil(writing, 60000)) {
       PrintLog(form);

@@ -1,0 +1,62 @@
+#include "cli/args/Inputs.h"
+
+#include "model/ConfigurationFile.h"
+#include "model/LineList.h"
+#include "model/TemplateFormat.h"
+
+
+namespace lk24::cli {
+
+namespace {
+
+std::string readProblem(FileReadStatus status) {
+  switch (status) {
+    case FileReadStatus::Missing:
+      return "nicht gefunden";
+    case FileReadStatus::TooLarge:
+      return "größer als 1 MiB, keine LK24-Datei";
+    case FileReadStatus::Unreadable:
+    case FileReadStatus::Ok:
+      break;
+  }
+  return "nicht lesbar (ein Verzeichnis, keine Leserechte oder ein Lesefehler)";
+}
+
+std::string quoted(const std::string& path) { return '"' + path + '"'; }
+
+}  // namespace
+
+std::optional<TemplateTables> loadTemplate(const std::string& path, ConfigImage& image, std::string* error) {
+  image.presetForStartup();
+  LineList lines;
+  const FileReadStatus status = lines.loadFromFile(path);
+  if (status != FileReadStatus::Ok) {
+    *error = "Vorlage " + quoted(path) + " " + readProblem(status);
+    return std::nullopt;
+  }
+  switch (loadTemplateTables(lines, image)) {
+    case TemplateLoad::Valid:
+      break;
+    case TemplateLoad::Malformed:
+      *error = "Vorlage " + quoted(path) + " ist unvollständig oder fehlerhaft";
+      return std::nullopt;
+    case TemplateLoad::ChecksumMismatch:
+      *error = "falsche Vorlage " + quoted(path) + ": Prüfsumme stimmt nicht";
+      return std::nullopt;
+  }
+  TemplateTables tables;
+  tables.port = scanPortEntry(lines, 1);
+  tables.path = path;
+  return tables;
+}
+
+std::optional<Table> loadConfiguration(const std::string& path, std::string* error) {
+  const ConfigurationFileLoad load = readConfigurationFile(path);
+  if (load.ok) return load.deviceImage;
+  *error = " Fehler bei \"Datei laden!\": " + quoted(path) + " " +
+           (load.readStatus == FileReadStatus::Ok ? "ist keine LK24-Konfiguration (Zeilen 256 bis 511)"
+                                                  : readProblem(load.readStatus));
+  return std::nullopt;
+}
+
+}  // namespace lk24::cli

@@ -1,0 +1,54 @@
+// lk24ctl report: the printable report of a file or a device as a PDF.
+#include "cli/commands/SettingsCommands.h"
+
+#include "cli/args/CommandLine.h"
+#include "cli/output/Json.h"
+#include "cli/output/Output.h"
+#include "cli/commands/ReportModuleLoader.h"
+#include "cli/session/SettingsImages.h"
+
+namespace lk24::cli {
+
+namespace {
+
+ReportWriter& writer() {
+  static ReportWriter installed;
+  return installed;
+}
+
+}  // namespace
+
+void setReportWriter(ReportWriter w) { writer() = std::move(w); }
+
+int runReport(const Arguments& arguments, const InterruptWatch* interrupts) {
+  // Loaded first, so that no device is read for a report that cannot be written.
+  if (!writer()) {
+    std::string why;
+    writer() = loadReportModule(&why);
+    if (!writer()) {
+      printErr("lk24ctl: " + why);
+      return code(ExitStatus::FileUnusable);
+    }
+  }
+  const SettingsImages loaded = loadSettingsImages(arguments, interrupts);
+  if (!loaded.message.empty()) printErr("lk24ctl: " + loaded.message);
+  if (loaded.exitCode != 0) return loaded.exitCode;
+  const NamedImage& source = loaded.images.front();
+  std::string error;
+  if (!writer()(source.image, source.name, arguments.output, &error)) {
+    printErr("lk24ctl: " + error);
+    return code(ExitStatus::FileUnusable);
+  }
+  if (arguments.json) {
+    printOut(json::compact(json::Object{{"schema", kJsonSchema},
+                                        {"tool", toolVersion()},
+                                        {"command", "report"},
+                                        {"source", source.name},
+                                        {"outputFile", arguments.output}}));
+  } else {
+    printOut("Bericht gespeichert unter \"" + arguments.output + "\"");
+  }
+  return loaded.finalCode(ExitStatus::Success);
+}
+
+}  // namespace lk24::cli

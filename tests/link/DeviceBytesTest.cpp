@@ -90,17 +90,45 @@ TEST(DeviceBytes, ARestoreWritesTheBackupExactlyIntoItsOwnDevice) {
   EXPECT_TRUE(other.backups->kept.empty());
 }
 
-TEST(DeviceBytes, ARestoredByteThatDoesNotTakeIsADifferenceEvenAbove239) {
-  LinkHarness h;
-  Table backup = h.device.eeprom;
-  backup[244] ^= 0x0F;
-  h.device.stuckAddresses = {244};
-  h.link->restore(backup);
-  h.device.pump();
-  EXPECT_EQ(h.view.entryTexts(),
-            (std::vector<std::string>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept.at(0))),
-                                  linktext::verifyDifference(),
-                                  linktext::verifyDetail(244, h.device.eeprom[244], backup[244])}));
+TEST(DeviceBytes, EveryByteWrittenIsVerifiedAndTheBytesAboveMustNotChange) {
+  // A restore and a program run alike: a cell above 239 that does not take is named by its number.
+  for (const bool restore : {true, false}) {
+    SCOPED_TRACE(restore);
+    LinkHarness h;
+    Table wanted = h.device.eeprom;
+    wanted[245] ^= 0x0F;
+    h.image.DeviceImage = wanted;
+    h.device.stuckAddresses = {245};
+    if (restore) {
+      h.link->restore(wanted);
+      h.device.pump();
+    } else {
+      h.program();
+    }
+    EXPECT_EQ(h.view.entryTexts(),
+              (std::vector<std::string>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept.at(0))),
+                                        linktext::verifyDifference(),
+                                        linktext::verifyDetails({linktext::verifyDetail(
+                                            "Byte 245", h.device.eeprom[245], wanted[245])})}));
+    EXPECT_EQ(h.view.results.back().ending, TransferEnding::VerifyDifferences);
+  }
+
+  // The type byte changing under the write pass is no success either.
+  LinkHarness changed;
+  const int type = changed.device.eeprom[addr::kDeviceType];
+  changed.device.stopAfter = 256 + 8 + 248;  // the pre-read, its second read and the writes
+  changed.program();
+  ASSERT_EQ(changed.link->state().phase, Phase::Verifying);
+  changed.device.eeprom[addr::kDeviceType] = 10;
+  changed.device.stopAfter.reset();
+  changed.line.receive(changed.device.eeprom[0]);  // the answer the stop held back
+  changed.device.pump();
+  ASSERT_EQ(changed.view.results.size(), 1u);
+  const TransferResult& result = changed.view.results[0];
+  EXPECT_EQ(result.ending, TransferEnding::VerifyDifferences);
+  ASSERT_EQ(result.differences.size(), 1u);
+  EXPECT_EQ(result.differences[0].address, addr::kDeviceType);
+  EXPECT_EQ(result.differences[0].wanted, type);
 }
 
 TEST(DeviceBytes, BackupsAreNamedByTheSerialNumberOfTheDevicesOwnType) {

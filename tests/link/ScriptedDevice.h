@@ -22,7 +22,8 @@ class ScriptedDevice {
   std::optional<int> stopAfter;    // answers this many commands, then none
   std::optional<int> wrongEchoAt;  // the write to this address echoes D xor 0xFF
   std::set<int> stuckAddresses;    // writes here are echoed but not stored
-  std::optional<int> noisyAnswer;  // this answer (from 0) arrives inverted, as line noise
+  std::optional<int> noisyAnswer;  // this answer (from 0) arrives with noiseMask flipped, as line noise
+  std::uint8_t noiseMask = 0xFF;
   std::optional<int> extraAfter;   // this answer (from 0) arrives twice, in one piece
   bool loopback = false;           // every command comes back, as one piece, and nothing else
   int answered = 0;
@@ -72,7 +73,7 @@ class ScriptedDevice {
   void answer(std::uint8_t byte) {
     command_.clear();
     if (stopAfter && answered >= *stopAfter) return;
-    if (noisyAnswer == answered) byte ^= 0xFF;
+    if (noisyAnswer == answered) byte ^= noiseMask;
     pending_.push_back(extraAfter == answered ? std::vector<std::uint8_t>{byte, byte} : std::vector<std::uint8_t>{byte});
     ++answered;
   }

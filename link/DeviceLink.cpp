@@ -419,9 +419,12 @@ void DeviceLink::endWithExtraBytes(std::uint8_t first, std::int32_t count) {
   } catch (const std::exception&) {
     // Fewer than the event counted are left; what was heard decides.
   }
-  // A cable that sends the command back holds it at the end of what came in.
-  result_.loopback = heard.size() >= lastCommand_.size() &&
-                     std::equal(lastCommand_.rbegin(), lastCommand_.rend(), heard.rbegin());
+  // A cable that sends the command back holds its command and address, or
+  // ends with the command byte while the address is still on its way.
+  const auto commandAndAddress = lastCommand_.begin() + 2;
+  result_.loopback =
+      std::search(heard.begin(), heard.end(), lastCommand_.begin(), commandAndAddress) != heard.end() ||
+      (heard.size() > 1 && heard.back() == lastCommand_.front());
   result_.extraBytes = static_cast<int>(heard.size()) - 1;
   result_.failedByte = state_.BytePos;
   result_.failedPass = state_.VerifyMode() ? Pass::Verify : state_.phase == Phase::Writing ? Pass::Write : Pass::Read;

@@ -421,10 +421,10 @@ void DeviceLink::endWithExtraBytes(std::uint8_t first, std::int32_t count) {
   }
   // A cable that sends the command back holds its command and address, or
   // ends with the command byte while the address is still on its way.
-  const auto commandAndAddress = lastCommand_.begin() + 2;
   result_.loopback =
-      std::search(heard.begin(), heard.end(), lastCommand_.begin(), commandAndAddress) != heard.end() ||
-      (heard.size() > 1 && heard.back() == lastCommand_.front());
+      lastCommand_.size() >= 2 &&
+      (std::search(heard.begin(), heard.end(), lastCommand_.begin(), lastCommand_.begin() + 2) != heard.end() ||
+       heard.back() == lastCommand_.front());
   result_.extraBytes = static_cast<int>(heard.size()) - 1;
   result_.failedByte = state_.BytePos;
   result_.failedPass = state_.VerifyMode() ? Pass::Verify : state_.phase == Phase::Writing ? Pass::Write : Pass::Read;

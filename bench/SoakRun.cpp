@@ -1,5 +1,8 @@
 #include "bench/SoakRun.h"
 
+#include <QRegularExpression>
+
+
 #include <dirent.h>
 
 #include <algorithm>
@@ -187,12 +190,12 @@ Ending classify(const std::vector<Entry>& all) {
   if (is({firmware}) || is({q(linktext::writeProtected())}) || is({firmware, q(linktext::writeProtected())})) {
     return {Ending::Refused};
   }
-  // One entry per differing byte, then the line that lists them.
-  if (texts.size() >= 2 && texts.back().startsWith(QStringLiteral("Adresse ")) &&
-      std::all_of(texts.begin(), texts.end() - 1, [](const QString& t) { return t == q(linktext::verifyDifference()); })) {
+  // One entry for the run, then the line that counts and lists the bytes.
+  if (texts.size() == 2 && texts[0] == q(linktext::verifyDifference()) &&
+      texts[1].contains(QRegularExpression(QStringLiteral("^\\d+ Bytes? abweichend: ")))) {
     return {Ending::VerifyDifferences};
   }
-  const QString disturbed = q(linktext::readsDiffer(0, 0, 0)).section(QLatin1Char(':'), 0, 0);
+  const QString disturbed = q(linktext::readsDiffer(0, 0, 0)).section(QStringLiteral(" Byte"), 0, 0);
   if (texts.size() == 3 && texts[1].startsWith(disturbed) && texts[2] == q(linktext::checkConnection())) {
     return {Ending::LineDisturbed};
   }
@@ -200,8 +203,17 @@ Ending classify(const std::vector<Entry>& all) {
   if (!texts.empty() && texts[0].startsWith(prefix)) {
     bool number = false;
     const int pos = texts[0].mid(prefix.size()).toInt(&number);
-    const bool noteRight = pos == 0 ? is({texts[0], q(linktext::checkConnection())}) : texts.size() == 1;
-    if (number && noteRight && texts[0] == q(linktext::transferError(pos))) return {Ending::TransferError, pos};
+    // More than one answer waiting is named, then the connection is to be checked.
+    const QString extra = q(linktext::extraBytes(0));
+    const bool extraNamed = texts.size() == 3 && texts[1].startsWith(extra.section(QLatin1Char(' '), 0, 1)) &&
+                            texts[1].endsWith(extra.section(QLatin1Char(' '), 3));
+    const bool lineNamed = texts.size() == 3 && (extraNamed || texts[1] == q(linktext::loopback())) &&
+                           texts[2] == q(linktext::checkConnection());
+    const bool noteRight =
+        lineNamed || (pos == 0 ? is({texts[0], q(linktext::checkConnection())}) : texts.size() == 1);
+    if (number && noteRight && texts[0] == q(linktext::transferError(pos))) {
+      return {Ending::TransferError, pos, false, lineNamed};
+    }
   }
   return {};
 }
@@ -239,8 +251,9 @@ void judgeEnding(const Plan& plan, const Observed& seen, const Ending& ending, c
   const int reached = answersTaken(seen.last);
   if (ending.hungUp && plan.fault != Fault::Vanish) fail("a hang-up reported, but the line was not pulled");
   if (transferError && !ending.hungUp) {
-    // The time-out ends a stalled request half a second after the last command.
-    if (seen.quietMs < kResponseTimeoutMs - 10 || seen.quietMs > kResponseTimeoutMs + limits.slackMs) {
+    // The time-out ends a stalled request half a second after the last
+    // command; bytes beyond the answer end it at once.
+    if (!ending.extraBytes && (seen.quietMs < kResponseTimeoutMs - 10 || seen.quietMs > kResponseTimeoutMs + limits.slackMs)) {
       fail("transfer error " + std::to_string(seen.quietMs) + " ms after the last command");
     }
     if (ending.bytePos != seen.last.BytePos) {
@@ -315,10 +328,10 @@ void judgeReport(const Ending& ending, const ConfigImage& tool, const std::vecto
   if (ending.kind == Ending::VerifyDifferences) {
     // The tool holds the user's image again; the last line lists what differed.
     const std::vector<Entry> verify = withoutBackupEntry(entries);
-    const std::size_t listed = verify.back().text.count(QStringLiteral("Adresse "));
-    if (verify.size() - 1 != listed) {
-      problems.push_back(std::to_string(verify.size() - 1) + " verify entries for " + std::to_string(listed) +
-                         " listed addresses");
+    const std::size_t listed = verify.back().text.count(QStringLiteral(": Gerät "));
+    const std::size_t counted = verify.back().text.section(QLatin1Char(' '), 0, 0).toUInt();
+    if (counted != listed || listed == 0) {
+      problems.push_back(std::to_string(counted) + " differences counted for " + std::to_string(listed) + " listed");
     }
   }
 }
@@ -433,6 +446,17 @@ Observed Harness::drive(const Plan& plan, devsim::DeviceSimulator& device, const
     if (!link_.transferRunning()) break;
     seen.last = link_.state();
     taken = answersTaken(seen.last);
+  }
+  // A request the link ends at once (more bytes than one answer) may end
+  // between two looks at its state: the result says where it stood.
+  if (view_.result && view_.result->ending == TransferEnding::TransferError) {
+    const Pass pass = view_.result->failedPass;
+    seen.last.phase = pass == Pass::Verify  ? Phase::Verifying
+                      : pass == Pass::Write ? Phase::Writing
+                      : plan.program        ? Phase::PreReading
+                                            : Phase::Reading;
+    if (pass != Pass::Read) seen.last.Second = SecondRead::None;
+    seen.last.BytePos = view_.result->failedByte;
   }
   seen.endedMs = clock.elapsed();
   seen.quietMs = std::chrono::duration_cast<std::chrono::milliseconds>(view_.endedAt - view_.lastCommandAt).count();

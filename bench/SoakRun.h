@@ -112,11 +112,13 @@ class SoakView final : public LinkView, public LinkControls {
   // restarts, and every ending hides the gauge: the times the time-out spans.
   SteadyTime lastCommandAt{};
   SteadyTime endedAt{};
+  std::optional<TransferResult> result;
 
   void clear() {
     entries.clear();
     plainLines.clear();
     beeps = 0;
+    result.reset();
   }
   bool idle() const {
     return leseEnabled && progEnabled && menuEnabled && !panelVisible && !gaugeVisible && action.isEmpty();
@@ -139,7 +141,7 @@ class SoakView final : public LinkView, public LinkControls {
   void setGaugeProgress(int) override {}
   void setActionText(const std::string& text) override { action = q(text); }
   void progress(Pass pass, int) override { setActionText(passName(pass)); }
-  void transferEnded(const TransferResult&) override {}
+  void transferEnded(const TransferResult& ended) override { result = ended; }
   LinkControls* controls() override { return this; }
   void setLeseButtonEnabled(bool enabled) override { leseEnabled = enabled; }
   void setProgButtonEnabled(bool enabled) override { progEnabled = enabled; }
@@ -206,6 +208,7 @@ struct Ending {
   Kind kind = Unknown;
   int bytePos = -1;  // TransferError
   bool hungUp = false;  // the port reported the line gone, after the ending
+  bool extraBytes = false;  // TransferError at once: more came in than one answer
 };
 constexpr int kEndingKinds = Ending::Unknown + 1;
 const char* endingName(Ending::Kind kind);

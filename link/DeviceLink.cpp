@@ -5,8 +5,10 @@
 #include "link/LinkTexts.h"
 #include "model/TemplateFormat.h"
 
+#include <algorithm>
 #include <exception>
 #include <stdexcept>
+#include <vector>
 
 namespace lk24 {
 
@@ -276,6 +278,8 @@ void DeviceLink::setRequestControlsEnabled(bool enabled) {
 
 void DeviceLink::transmit(std::uint8_t commandByte, std::uint8_t address, std::uint8_t data) {
   controls_.setProgressPanelVisible(true);
+  lastCommand_ = {commandByte, address};
+  if (commandByte == command::kWrite) lastCommand_.push_back(data);
   line_.WriteChar(commandByte);
   line_.WriteChar(address);
   if (commandByte == command::kWrite) line_.WriteChar(data);
@@ -316,6 +320,11 @@ void DeviceLink::RS232RxChar(SerialLine* /*Sender*/, std::int32_t Count) {
   closeTimer_->setEnabled(true);
   line_.PurgeTx();
   const std::uint8_t byte = line_.ReadChar();
+  // Stop-and-wait leaves at most one answer waiting: a second byte is not the device's.
+  if (Count > 1 && transferRunning()) {
+    endWithExtraBytes(byte, Count);
+    return;
+  }
   switch (state_.phase) {
     case Phase::Verifying:
       onVerifyByte(byte);
@@ -351,8 +360,9 @@ void DeviceLink::onReadByte(std::uint8_t byte) {
     finishSecondRead();
     return;
   }
-  if (state_.phase == Phase::Reading && calculatechecksum(image_.ReadBuffer) != image_.ReadBuffer[addr::kChecksum]) {
-    // A wrong checksum is the device's fault only when a second read agrees.
+  if (calculatechecksum(image_.ReadBuffer) != image_.ReadBuffer[addr::kChecksum]) {
+    // A wrong checksum is the device's fault only when a second read agrees;
+    // a pre-read's disturbed byte would otherwise go into the backup.
     firstRead_ = image_.ReadBuffer;
     state_.Second = SecondRead::WholeImage;
     state_.BytePos = 0;
@@ -383,7 +393,9 @@ void DeviceLink::finishSecondRead() {
   for (int a = 0; a <= kLastReadAddress; ++a) {
     if (image_.ReadBuffer[a] != firstRead_[a]) {
       // The DeviceImage stays as it was: neither read can be trusted.
+      const bool programRun = state_.phase == Phase::PreReading;
       endWithDisturbedLine(a, firstRead_[a], image_.ReadBuffer[a]);
+      if (programRun) restoreRequestedImage();
       return;
     }
   }
@@ -398,6 +410,30 @@ void DeviceLink::endWithDisturbedLine(int address, int first, int second) {
   errorEntry(linktext::transferError(address));
   noteEntry(linktext::readsDiffer(address, first, second));
   noteEntry(linktext::checkConnection());
+}
+
+void DeviceLink::endWithExtraBytes(std::uint8_t first, std::int32_t count) {
+  std::vector<std::uint8_t> heard{first};
+  try {
+    while (static_cast<std::int32_t>(heard.size()) < count) heard.push_back(line_.ReadChar());
+  } catch (const std::exception&) {
+    // Fewer than the event counted are left; what was heard decides.
+  }
+  // A cable that sends the command back holds its command and address, or
+  // ends with the command byte while the address is still on its way.
+  result_.loopback =
+      lastCommand_.size() >= 2 &&
+      (std::search(heard.begin(), heard.end(), lastCommand_.begin(), lastCommand_.begin() + 2) != heard.end() ||
+       heard.back() == lastCommand_.front());
+  result_.extraBytes = static_cast<int>(heard.size()) - 1;
+  result_.failedByte = state_.BytePos;
+  result_.failedPass = state_.VerifyMode() ? Pass::Verify : state_.phase == Phase::Writing ? Pass::Write : Pass::Read;
+  const bool programRun = state_.ProgramMode() || state_.VerifyMode();
+  endTransfer(TransferEnding::TransferError);
+  errorEntry(linktext::transferError(result_.failedByte));
+  noteEntry(result_.loopback ? linktext::loopback() : linktext::extraBytes(static_cast<int>(heard.size())));
+  noteEntry(linktext::checkConnection());
+  if (programRun) restoreRequestedImage();
 }
 
 void DeviceLink::finishRead() {

@@ -22,6 +22,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace lk24 {
 
@@ -124,6 +125,8 @@ class DeviceLink {
   void onRereadByte(std::uint8_t byte);
   void finishSecondRead();
   void endWithDisturbedLine(int address, int first, int second);
+  // More came in than the one answer the last command asks for.
+  void endWithExtraBytes(std::uint8_t first, std::int32_t count);
   bool isBackupsDevice();
   void startWritePass();
   bool backUpDevice();
@@ -148,6 +151,7 @@ class DeviceLink {
   // The merged image a program request set out to write; it is the
   // DeviceImage again when the run does not complete its verify pass.
   Table requested_{};
+  std::vector<std::uint8_t> lastCommand_;  // as sent, to tell a loopback
   Table firstRead_{};  // a read whose checksum was wrong, until it is read again
   bool exactRun_ = false;  // restore: the image goes in as it stands
   bool transmitterDetected_ = false;

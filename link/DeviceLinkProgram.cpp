@@ -38,6 +38,21 @@ std::string describeDevice(const Table& image) {
   }
   return type + ' ' + zeroPadded(serialNumberOf(image), 5);
 }
+
+// "Alarm nach (Byte 24)" by the settings whose bits differ at the address, "Byte N" without one.
+std::string byteName(const Table& wanted, const Table& device, int address) {
+  Table oneByteOff = wanted;
+  oneByteOff[address] = device[address];
+  std::string names;
+  for (const SettingDifference& d : compareSettings(wanted, oneByteOff, settingsHalvesOf(wanted))) {
+    if (d.page.empty()) continue;  // bits no setting shows
+    std::string caption = d.caption;
+    if (!caption.empty() && caption.back() == ':') caption.pop_back();
+    names += (names.empty() ? "" : ", ") + caption;
+  }
+  const std::string byte = "Byte " + std::to_string(address);
+  return names.empty() ? byte : names + " (" + byte + ")";
+}
 }  // namespace
 
 void DeviceLink::startProgramRun(Request request, const Table& requested) {
@@ -189,17 +204,18 @@ void DeviceLink::onVerifyByte(std::uint8_t byte) {
     return;
   }
   result_.deviceImage = image_.DeviceImage;
-  // A backup written back is compared over every byte it wrote.
-  const int lastCompared = exactRun_ ? addr::kLastWritten : addr::kLastCompared;
+  // Every byte written must hold what was written, and the bytes above them
+  // what the pre-read found: a type or firmware that changed is no success.
+  Table expected = image_.ReadBuffer;
+  for (int a = 0; a <= addr::kLastWritten; ++a) expected[a] = image_.WriteImage[a];
   std::vector<std::string> details;
-  for (int a = 0; a <= lastCompared; ++a) {
-    if (image_.DeviceImage[a] != image_.WriteImage[a]) {
-      errorEntry(linktext::verifyDifference());
-      details.push_back(linktext::verifyDetail(a, image_.DeviceImage[a], image_.WriteImage[a]));
-      result_.differences.push_back({a, image_.DeviceImage[a], image_.WriteImage[a]});
-    }
+  for (int a = 0; a <= kLastReadAddress; ++a) {
+    if (image_.DeviceImage[a] == expected[a]) continue;
+    details.push_back(linktext::verifyDetail(byteName(expected, image_.DeviceImage, a), image_.DeviceImage[a], expected[a]));
+    result_.differences.push_back({a, image_.DeviceImage[a], expected[a]});
   }
   if (!details.empty()) {
+    errorEntry(linktext::verifyDifference());
     noteEntry(linktext::verifyDetails(details));
     controls_.beep();
     // A retry must write the user's image, not the read-back.

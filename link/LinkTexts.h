@@ -22,16 +22,16 @@ inline std::string checksumWrong() { return "EEPROM checksum Fehler"; }
 inline std::string firmwareMismatch() { return "Geräte-Firmware und Software passen nicht zusammen!"; }
 inline std::string writeProtected() { return "Konfiguration überschreiben nicht erlaubt!"; }
 inline std::string verifyDifference() { return "! FEHLER Verify !"; }
-// One red line after the "! FEHLER Verify !" entries; details holds
-// "Adresse 40: Gerät 0, gewünscht 32" for each differing byte.
+// One red line after the single "! FEHLER Verify !" entry: the count, then
+// "Alarm nach (Byte 24): Gerät 0, gewünscht 32" for each differing byte, a
+// byte no setting shows named "Byte N" alone.
 inline std::string verifyDetails(const std::vector<std::string>& details) {
-  std::string text;
-  for (const std::string& detail : details) text += (text.empty() ? "" : "; ") + detail;
+  std::string text = std::to_string(details.size()) + (details.size() == 1 ? " Byte" : " Bytes") + " abweichend: ";
+  for (std::size_t i = 0; i < details.size(); ++i) text += (i == 0 ? "" : "; ") + details[i];
   return text;
 }
-inline std::string verifyDetail(int address, int device, int wanted) {
-  return "Adresse " + std::to_string(address) + ": Gerät " + std::to_string(device) + ", gewünscht " +
-         std::to_string(wanted);
+inline std::string verifyDetail(const std::string& byteName, int device, int wanted) {
+  return byteName + ": Gerät " + std::to_string(device) + ", gewünscht " + std::to_string(wanted);
 }
 // Two reads of one byte gave different values: the line, not the device.
 inline std::string readsDiffer(int address, int first, int second) {
@@ -46,6 +46,11 @@ inline std::string otherDevice(const std::string& backupDevice, const std::strin
 inline std::string programDone() { return "Daten erfolgreich übertragen"; }
 inline std::string transferError(int bytePos) { return "Übertragungsfehler bei Byte " + std::to_string(bytePos); }
 inline std::string checkConnection() { return "    ! Verbindung prüfen !"; }
+// More than the one answer expected came back.
+inline std::string extraBytes(int count) {
+  return "Leitung gestört: " + std::to_string(count) + " Bytes statt einer Antwort empfangen";
+}
+inline std::string loopback() { return "Kabel gibt die Befehle zurück – Schleife oder falsches Kabel?"; }
 inline std::string transmitterRecognised() { return "- mobiler Sender erkannt -"; }
 inline std::string receiverRecognised() { return "- Notrufempfänger erkannt -"; }
 

@@ -24,7 +24,8 @@ enum class TransferEnding {
   Declined,           // the overwrite question was answered No; the port was not opened
   Refused,            // nothing written: `refusals` says why
   VerifyDifferences,  // written, but the read-back differs: `differences`
-  TransferError,      // no matching answer to the command for `failedByte` in `failedPass`
+  TransferError,      // no matching answer to the command for `failedByte` in `failedPass`,
+                      // or `extraBytes` beyond it (`loopback`: the command came back)
   DisturbedLine,      // two reads of `failedByte` gave different values: `disturbance`
   PortNotOpened,      // `portFailure` names the cause when the port gave one
   BackupFailed,       // the device's image could not be kept, so nothing was written
@@ -54,6 +55,8 @@ struct TransferResult {
   int failedByte = 0;
   Pass failedPass = Pass::Read;
   Disturbance disturbance;
+  int extraBytes = 0;
+  bool loopback = false;
   std::string portFailure;
   std::string backupFailure;
 

@@ -5,6 +5,7 @@
 #include "model/ConfigurationFile.h"
 
 #include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -151,6 +152,21 @@ TEST_F(CtlExitStatus, DeviceFaultsGiveFourToSeven) {
     EXPECT_EQ(refuses->eeprom(), protectedImage);
     EXPECT_EQ(refuses->stats().commands, 256);  // the pre-read, no write
   }
+
+  // Line faults in the pre-read or in a read are four, with nothing written and no file.
+  Options noisy;
+  noisy.noisyAt = 50;
+  auto disturbed = startedDevice(noisy);
+  const Table untouched = disturbed->eeprom();
+  const CtlResult noisyRun = runCtl(folder, {"program", "-p", slave(*disturbed), "receiver.lk2"});
+  EXPECT_EQ(noisyRun.exitCode, 4) << noisyRun.err.toStdString();
+  EXPECT_EQ(disturbed->eeprom(), untouched);
+  Options doubled;
+  doubled.extraAfter = 9;
+  auto extra = startedDevice(doubled);
+  const CtlResult shifted = runCtl(folder, {"read", "-p", slave(*extra), "-o", "shifted.lk2"});
+  EXPECT_EQ(shifted.exitCode, 4) << shifted.err.toStdString();
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(folder.file("shifted.lk2"))));
 
   Options broken;
   broken.badChecksum = true;

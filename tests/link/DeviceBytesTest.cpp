@@ -12,35 +12,100 @@ namespace lk24::test {
 namespace {
 
 bool wroteAnyWriteCommand(const FakeSerialLine& line) {
-  // Wake-up, the pre-read and the second read of the eight bytes come first.
-  return line.written.size() > 25 + 512 + 16;
+  // Wake-up, the pre-read (twice at most) and the second read of the eight bytes come first.
+  return line.written.size() > 25 + 2 * 512 + 16;
 }
 
 TEST(DeviceBytes, ANoisyAnswerForAByteTheRunTakesEndsItBeforeTheFirstWrite) {
-  // Each byte the run takes from the device or decides by.
-  for (int address : {3, 176, 177, 234, 235, 253, 254, 255}) {
-    SCOPED_TRACE(address);
+  // Each byte the run takes from the device or decides by, with noise that
+  // passes the pre-read's own checks: a protected device heard unprotected,
+  // an unsupported firmware heard as one that fits, a minor that still fits.
+  struct Case {
+    int address;
+    std::uint8_t mask;
+    int deviceValue;  // -1: the device's own
+  };
+  for (const Case& c : {Case{3, 0x01, 0x01}, Case{176, 0xFF, -1}, Case{177, 0xFF, -1}, Case{234, 0xFF, -1},
+                        Case{235, 0xFF, -1}, Case{253, 0xFF, -1}, Case{254, 0x01, 0}, Case{255, 0x08, -1}}) {
+    SCOPED_TRACE(c.address);
     LinkHarness h;
+    if (c.deviceValue >= 0) h.device.eeprom[c.address] = static_cast<std::uint8_t>(c.deviceValue);
+    h.device.eeprom[addr::kChecksum] = calculatechecksum(h.device.eeprom);
     Table user = deviceImage();
     user[40] = 0x21;
     h.image.DeviceImage = user;
     const Table device = h.device.eeprom;
-    h.device.noisyAnswer = address;  // the pre-read's answer for this address
+    h.device.noisyAnswer = c.address;  // the pre-read's answer for this address
+    h.device.noiseMask = c.mask;
     h.program();
     EXPECT_FALSE(wroteAnyWriteCommand(h.line));
     EXPECT_EQ(h.device.eeprom, device);
     EXPECT_TRUE(h.backups->kept.empty());
     EXPECT_EQ(h.image.DeviceImage, user);
     EXPECT_TRUE(h.view.looksIdle());
-    // Noise in byte 3 or the firmware may look like protection or another
-    // firmware: that refusal (with its beep) writes nothing either.
-    if (h.view.beeps == 0) {
-      const std::uint8_t heard = device[address] ^ 0xFF;
-      EXPECT_EQ(h.view.entryTexts(),
-                (std::vector<std::string>{linktext::transferError(address), linktext::readsDiffer(address, heard, device[address]),
-                                      linktext::checkConnection()}));
-    }
+    EXPECT_EQ(h.view.beeps, 0);  // no refusal: the second read caught it
+    const std::uint8_t heard = device[c.address] ^ c.mask;
+    EXPECT_EQ(h.view.entryTexts(),
+              (std::vector<std::string>{linktext::transferError(c.address),
+                                        linktext::readsDiffer(c.address, heard, device[c.address]),
+                                        linktext::checkConnection()}));
   }
+}
+
+TEST(DeviceBytes, ADisturbedPreReadByteNeverGoesIntoTheBackup) {
+  // Byte 50 is read by no second look but the one a wrong checksum asks for.
+  LinkHarness h;
+  const Table device = h.device.eeprom;
+  h.device.noisyAnswer = 50;
+  h.program();
+  EXPECT_TRUE(h.backups->kept.empty());
+  EXPECT_EQ(h.device.eeprom, device);
+  ASSERT_EQ(h.view.results.size(), 1u);
+  EXPECT_EQ(h.view.results[0].ending, TransferEnding::DisturbedLine);
+  EXPECT_EQ(h.view.results[0].disturbance.address, 50);
+
+  // A device whose checksum is really wrong is read twice alike, and kept exactly.
+  LinkHarness wrong;
+  wrong.device.eeprom[addr::kChecksum] ^= 0x01;
+  const Table asIs = wrong.device.eeprom;
+  Table backedUp{};
+  std::size_t writtenAtBackup = 0;
+  wrong.backups->whenStored = [&] {
+    backedUp = wrong.image.ReadBuffer;  // what the backup is made of
+    writtenAtBackup = wrong.line.written.size();
+  };
+  wrong.program();
+  ASSERT_EQ(wrong.backups->kept.size(), 1u);
+  EXPECT_EQ(backedUp, asIs);
+  EXPECT_EQ(writtenAtBackup, 25u + 2 * 512 + 16);
+  EXPECT_EQ(wrong.view.results.back().ending, TransferEnding::Done);
+}
+
+TEST(DeviceBytes, MoreThanOneAnswerIsADisturbedLineAndACommandThatComesBackALoopback) {
+  for (const bool program : {false, true}) {
+    SCOPED_TRACE(program);
+    LinkHarness extra;
+    const Table device = extra.device.eeprom;
+    const Table before = extra.image.DeviceImage;
+    extra.device.extraAfter = 7;
+    if (program) {
+      extra.program();
+    } else {
+      extra.read();
+    }
+    EXPECT_EQ(extra.device.eeprom, device);
+    EXPECT_TRUE(extra.backups->kept.empty());
+    EXPECT_EQ(extra.image.DeviceImage, before);
+    EXPECT_EQ(extra.view.results.back().ending, TransferEnding::TransferError);
+    EXPECT_EQ(extra.view.entryTexts(), (std::vector<std::string>{linktext::transferError(7), linktext::extraBytes(2),
+                                                                 linktext::checkConnection()}));
+  }
+  LinkHarness loop;
+  loop.device.loopback = true;
+  loop.read();
+  EXPECT_TRUE(loop.view.results.back().loopback);
+  EXPECT_EQ(loop.view.entryTexts(), (std::vector<std::string>{linktext::transferError(0), linktext::loopback(),
+                                                              linktext::checkConnection()}));
 }
 
 TEST(DeviceBytes, AWrongChecksumIsTheDevicesOnlyWhenTwoReadsAgree) {
@@ -90,17 +155,45 @@ TEST(DeviceBytes, ARestoreWritesTheBackupExactlyIntoItsOwnDevice) {
   EXPECT_TRUE(other.backups->kept.empty());
 }
 
-TEST(DeviceBytes, ARestoredByteThatDoesNotTakeIsADifferenceEvenAbove239) {
-  LinkHarness h;
-  Table backup = h.device.eeprom;
-  backup[244] ^= 0x0F;
-  h.device.stuckAddresses = {244};
-  h.link->restore(backup);
-  h.device.pump();
-  EXPECT_EQ(h.view.entryTexts(),
-            (std::vector<std::string>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept.at(0))),
-                                  linktext::verifyDifference(),
-                                  linktext::verifyDetail(244, h.device.eeprom[244], backup[244])}));
+TEST(DeviceBytes, EveryByteWrittenIsVerifiedAndTheBytesAboveMustNotChange) {
+  // A restore and a program run alike: a cell above 239 that does not take is named by its number.
+  for (const bool restore : {true, false}) {
+    SCOPED_TRACE(restore);
+    LinkHarness h;
+    Table wanted = h.device.eeprom;
+    wanted[245] ^= 0x0F;
+    h.image.DeviceImage = wanted;
+    h.device.stuckAddresses = {245};
+    if (restore) {
+      h.link->restore(wanted);
+      h.device.pump();
+    } else {
+      h.program();
+    }
+    EXPECT_EQ(h.view.entryTexts(),
+              (std::vector<std::string>{linktext::backupSaved(MemoryBackupStore::pathOf(h.backups->kept.at(0))),
+                                        linktext::verifyDifference(),
+                                        linktext::verifyDetails({linktext::verifyDetail(
+                                            "Byte 245", h.device.eeprom[245], wanted[245])})}));
+    EXPECT_EQ(h.view.results.back().ending, TransferEnding::VerifyDifferences);
+  }
+
+  // The type byte changing under the write pass is no success either.
+  LinkHarness changed;
+  const int type = changed.device.eeprom[addr::kDeviceType];
+  changed.device.stopAfter = 256 + 8 + 248;  // the pre-read, its second read and the writes
+  changed.program();
+  ASSERT_EQ(changed.link->state().phase, Phase::Verifying);
+  changed.device.eeprom[addr::kDeviceType] = 10;
+  changed.device.stopAfter.reset();
+  changed.line.receive(changed.device.eeprom[0]);  // the answer the stop held back
+  changed.device.pump();
+  ASSERT_EQ(changed.view.results.size(), 1u);
+  const TransferResult& result = changed.view.results[0];
+  EXPECT_EQ(result.ending, TransferEnding::VerifyDifferences);
+  ASSERT_EQ(result.differences.size(), 1u);
+  EXPECT_EQ(result.differences[0].address, addr::kDeviceType);
+  EXPECT_EQ(result.differences[0].wanted, type);
 }
 
 TEST(DeviceBytes, BackupsAreNamedByTheSerialNumberOfTheDevicesOwnType) {

@@ -10,6 +10,7 @@
 #include <deque>
 #include <optional>
 #include <set>
+#include <vector>
 
 namespace lk24::test {
 
@@ -21,7 +22,10 @@ class ScriptedDevice {
   std::optional<int> stopAfter;    // answers this many commands, then none
   std::optional<int> wrongEchoAt;  // the write to this address echoes D xor 0xFF
   std::set<int> stuckAddresses;    // writes here are echoed but not stored
-  std::optional<int> noisyAnswer;  // this answer (from 0) arrives inverted, as line noise
+  std::optional<int> noisyAnswer;  // this answer (from 0) arrives with noiseMask flipped, as line noise
+  std::uint8_t noiseMask = 0xFF;
+  std::optional<int> extraAfter;   // this answer (from 0) arrives twice, in one piece
+  bool loopback = false;           // every command comes back, as one piece, and nothing else
   int answered = 0;
 
   // Delivers answers one at a time until the link sends nothing new.
@@ -30,10 +34,11 @@ class ScriptedDevice {
     int delivered = 0;
     decode();
     while (!pending_.empty()) {
-      const std::uint8_t byte = pending_.front();
+      const std::vector<std::uint8_t> piece = pending_.front();
       pending_.pop_front();
-      line_.receive(byte);
-      ++delivered;
+      for (std::size_t i = 0; i + 1 < piece.size(); ++i) line_.rx.push_back(piece[i]);
+      line_.receive(piece.back());
+      delivered += static_cast<int>(piece.size());
       decode();
     }
     return delivered;
@@ -44,7 +49,14 @@ class ScriptedDevice {
     while (cursor_ < line_.written.size()) {
       const std::uint8_t byte = line_.written[cursor_++];
       command_.push_back(byte);
-      if (command_[0] == 0x00) {  // wake-up byte outside a command
+      if (loopback) {
+        if (command_[0] != 0x00 && command_.size() == (command_[0] == 0xE9 ? 3u : 2u)) {
+          pending_.emplace_back(command_.begin(), command_.end());
+          command_.clear();
+        } else if (command_[0] == 0x00) {
+          command_.clear();
+        }
+      } else if (command_[0] == 0x00) {  // wake-up byte outside a command
         command_.clear();
       } else if (command_[0] == 0xE6 && command_.size() == 2) {
         answer(eeprom[command_[1]]);
@@ -61,15 +73,15 @@ class ScriptedDevice {
   void answer(std::uint8_t byte) {
     command_.clear();
     if (stopAfter && answered >= *stopAfter) return;
-    if (noisyAnswer == answered) byte ^= 0xFF;
+    if (noisyAnswer == answered) byte ^= noiseMask;
+    pending_.push_back(extraAfter == answered ? std::vector<std::uint8_t>{byte, byte} : std::vector<std::uint8_t>{byte});
     ++answered;
-    pending_.push_back(byte);
   }
 
   FakeSerialLine& line_;
   std::size_t cursor_ = 0;
   std::deque<std::uint8_t> command_;
-  std::deque<std::uint8_t> pending_;
+  std::deque<std::vector<std::uint8_t>> pending_;
 };
 
 }  // namespace lk24::test

@@ -263,7 +263,9 @@ TEST_F(TransferWindowTest, AVerifyWithDifferencesListsThemAndTheRetryWritesTheUs
   form.ProgButtonClick();
   ASSERT_TRUE(waitForIdle(form));
   EXPECT_EQ(countLines(form, QStringLiteral("! FEHLER Verify !")), 1);
-  EXPECT_EQ(countLines(form, QStringLiteral("Adresse 22: Gerät %1, gewünscht 67").arg(original[22])), 1);
+  const QStringList log = logTexts(form.MInfo);
+  const QString detail = QStringLiteral(": Gerät %1, gewünscht 67").arg(original[22]);
+  EXPECT_EQ(log.filter(QStringLiteral("1 Byte abweichend: ")).filter(QStringLiteral("Byte 22")).filter(detail).size(), 1) << log.join(QLatin1Char('|')).toStdString();
   EXPECT_EQ(countLines(form, QStringLiteral("Daten erfolgreich übertragen")), 0);
   EXPECT_EQ(beeps_, 1);
   EXPECT_EQ(form.image().DeviceImage[22], 0x43);  // the user's value, not the read-back

@@ -55,7 +55,7 @@ struct OptionRow {
 constexpr std::array kOptions = {
     OptionRow{Port, "port", "PORT", "COM1 bis COM4 (wie im Fenster) oder der Pfad eines Geräts"},
     OptionRow{Output, "output", "FILE", "die Datei, die \"read\" (Konfiguration) oder \"report\" (PDF) schreibt"},
-    OptionRow{Force, "force", nullptr, "\"read\" ersetzt eine vorhandene Datei (nie die Vorlage)"},
+    OptionRow{Force, "force", nullptr, "\"read\" und \"report\" ersetzen eine vorhandene Datei (nie die Vorlage)"},
     OptionRow{Template, "template", "FILE", "die Vorlage (LK24.ini im aktuellen Verzeichnis, sonst die installierte)"},
     OptionRow{Each, "each", nullptr, "programmiert ein Gerät nach dem anderen, bis Strg+C"},
     OptionRow{Record, "record", "FILE", "hängt je Gerät eine Zeile an dieses CSV-Protokoll an"},
@@ -112,7 +112,7 @@ constexpr std::array kCommands = {
                "zeigt jede Einstellung einer Datei oder des Geräts mit der Beschriftung des Fensters", 1},
     CommandRow{"diff", Command::Diff, kDevice, false, false, "A B",
                "nennt die Einstellungen, in denen A und B (oder A und das Gerät) sich unterscheiden", 2},
-    CommandRow{"report", Command::Report, kDevice | bit(Output), false, true, "FILE",
+    CommandRow{"report", Command::Report, kDevice | bit(Output) | bit(Force), false, true, "FILE",
                "schreibt den Bericht einer Datei oder des Geräts als PDF zum Drucken", 1},
 };
 

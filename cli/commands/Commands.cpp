@@ -107,6 +107,22 @@ class CommandRunner {
     return false;
   }
 
+  // The output and the record: neither may be the template, the file read or
+  // each other, and only plain files are written.
+  bool refuseTargets(const std::string& recordPath) {
+    const KeptFile templateFile{prepared_.tables.path, "die Vorlage"};
+    const KeptFile input{args_.file, "die Eingabe"};
+    std::string refusal;
+    if (!args_.output.empty()) {
+      refusal = writeRefusal(args_.output, {templateFile, input, {recordPath, "das Protokoll"}}, WriteKind::Replace,
+                             args_.force);
+    }
+    if (refusal.empty() && !recordPath.empty()) {
+      refusal = writeRefusal(recordPath, {templateFile, input, {args_.output, "die Ausgabe"}}, WriteKind::Append, false);
+    }
+    return refusal.empty() || fail(ExitStatus::FileUnusable, refusal);
+  }
+
   // Template, file and record first: a bad one must not send a byte.
   bool prepare() {
     std::string error;
@@ -124,6 +140,7 @@ class CommandRunner {
       recordPath = chooseLoopRecord(prepared_.tables.path).path;
       if (!args_.quiet) printErr("lk24ctl: Protokoll \"" + recordPath + "\"");
     }
+    if (!refuseTargets(recordPath)) return false;
     if (!recordPath.empty() && !record_.open(recordPath, &error)) return fail(ExitStatus::FileUnusable, error);
     if (args_.command == Command::Program || args_.command == Command::Restore) {
       const Place backups = chooseBackupFolder(args_.backupDir, prepared_.tables.path);
@@ -188,11 +205,6 @@ class CommandRunner {
   }
 
   void read() {
-    // Refused before the device is read, so nothing is lost but a command line.
-    if (const std::string refusal = outputRefusal(args_.output, prepared_.tables.path, args_.force); !refusal.empty()) {
-      fail(ExitStatus::FileUnusable, refusal);
-      return;
-    }
     auto session = openSession();
     const bool finished = session->read();
     if (!judgeRead(*session, finished)) return;

@@ -80,7 +80,7 @@ class CommandRunner {
       case Command::Restore:
         restoreDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.backupFolder, interrupts_, view_,
                       report_);
-        if (!args_.json) printVerdict(report_);
+        verdictDue_ = true;
         break;
       default:
         break;
@@ -234,13 +234,13 @@ class CommandRunner {
           answer.kind == ProbeAnswer::Answered ? typeRefusal(args_.expectType, answer.typeCode) : std::string();
       if (!refusal.empty()) {
         refuseType(report_, refusal, answer.typeCode, answer.serial);
-        if (!args_.json) printVerdict(report_);
+        verdictDue_ = true;
         return;
       }
     }
     programDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.backupFolder, interrupts_, view_,
                   report_);
-    if (!args_.json) printVerdict(report_);
+    verdictDue_ = true;
   }
 
   void verify() {
@@ -296,7 +296,8 @@ class CommandRunner {
 
   int finish() {
     progress_.clear();
-    recordRun();
+    recordRun();  // first: a row that could not be written turns the verdict
+    if (verdictDue_ && !args_.json) printVerdict(report_);
     if (args_.json) printOut(toJson(report_));
     if (!report_.message.empty()) printErr("lk24ctl: " + report_.message);
     return report_.exitCode();
@@ -310,6 +311,7 @@ class CommandRunner {
   Report report_;
   RunRecord record_;
   Stopwatch clock_;
+  bool verdictDue_ = false;  // program and restore end with the device's verdict line
 };
 
 }  // namespace

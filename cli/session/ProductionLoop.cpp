@@ -141,21 +141,28 @@ class ProductionLoop {
       programDevice(image, s_.file, s_.port, s_.backupFolder, interrupts_, view, report);
     }
     progress_.clear();
+    // Recorded before the verdict is shown, so that a good device whose row
+    // was not written is never called "OK".
+    std::string recordError;
+    const bool recorded = record_.append(recordRowOf(report, s_.filePath, clock.seconds()), &recordError);
+    lastPassed_ = passed(report);
+    if (!recorded && lastPassed_) {
+      report.status = ExitStatus::FileUnusable;
+      report.message = recordError;
+    }
     if (s_.json) {
       printOut(toJson(report));
     } else {
       printVerdict(report);
     }
-    lastPassed_ = passed(report);
     if (lastPassed_) {
       ++passed_;
     } else {
       failed_.push_back(deviceName(report));
       lastFailure_ = report.exitCode();
     }
-    std::string error;
-    if (!record_.append(recordRowOf(report, s_.filePath, clock.seconds()), &error)) {
-      endWith(ExitStatus::FileUnusable, error);
+    if (!recorded) {
+      endWith(ExitStatus::FileUnusable, recordError);
       return false;
     }
     if (interrupted()) return false;
@@ -193,6 +200,7 @@ class ProductionLoop {
     std::string line = "Zusammenfassung: " + std::to_string(passed_) + " erfolgreich, " + std::to_string(failed) +
                        " fehlerhaft";
     if (failed > 0) line += " (" + join(failed_, ", ") + ")";
+    if (!stopMessage_.empty()) line += "; " + stopMessage_;
     printOut(line);
   }
 

@@ -18,6 +18,7 @@
 #include "cli/session/Report.h"
 #include "cli/session/RestoreRun.h"
 #include "cli/session/RunRecord.h"
+#include "cli/output/Sha256.h"
 #include "cli/commands/SettingsCommands.h"
 #include "cli/platform/Stopwatch.h"
 #include "cli/output/Text.h"
@@ -40,6 +41,7 @@ struct Prepared {
   ConfigImage image;
   TemplateTables tables;
   std::optional<Table> file;
+  std::string fileSha256;  // of FILE as loaded: the run programs that, whatever the disk holds later
   PortChoice port;
   std::string backupFolder;
 };
@@ -58,6 +60,7 @@ class CommandRunner {
         view_(prepared_.image, &progress_, echoFunction()) {
     report_.command = commandName(args_.command);
     report_.portGiven = args_.port;
+    if (args_.templateGiven) report_.templateGiven = args_.templatePath;
   }
 
   int run() {
@@ -134,6 +137,7 @@ class CommandRunner {
     if (!args_.file.empty()) {
       prepared_.file = loadConfiguration(args_.file, &error);
       if (!prepared_.file) return fail(ExitStatus::FileUnusable, error);
+      prepared_.fileSha256 = sha256OfFile(args_.file);
     }
     std::string recordPath = args_.record;
     if (recordPath.empty() && args_.each) {
@@ -157,6 +161,8 @@ class CommandRunner {
     LoopSettings settings;
     settings.file = *prepared_.file;
     settings.filePath = args_.file;
+    settings.fileSha256 = prepared_.fileSha256;
+    if (args_.templateGiven) settings.templateGiven = args_.templatePath;
     settings.port = prepared_.port;
     settings.backupFolder = prepared_.backupFolder;
     settings.json = args_.json;
@@ -281,11 +287,15 @@ class CommandRunner {
 
   // The file a row names: the one written, else the one programmed or compared.
   std::string recordedFile() const { return args_.command == Command::Read ? report_.outputFile : args_.file; }
+  std::string recordedSha256() const {
+    if (args_.command != Command::Read) return prepared_.fileSha256;
+    return report_.outputFile.empty() ? std::string() : sha256OfFile(report_.outputFile);
+  }
 
   void recordRun() {
     if (!record_.isOpen()) return;
     std::string error;
-    if (!record_.append(recordRowOf(report_, recordedFile(), clock_.seconds()), &error)) {
+    if (!record_.append(recordRowOf(report_, recordedFile(), recordedSha256(), clock_.seconds()), &error)) {
       if (report_.exitCode() == 0) {
         fail(ExitStatus::FileUnusable, error);
       } else {

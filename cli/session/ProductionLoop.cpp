@@ -133,6 +133,7 @@ class ProductionLoop {
     Report report;
     report.command = "program";
     report.portGiven = s_.port.given;
+    report.templateGiven = s_.templateGiven;
     report.portDevice = s_.port.device;
     report.portNumber = s_.port.number;
     if (const std::string refusal = typeRefusal(s_.expectType, device.typeCode); !refusal.empty()) {
@@ -144,7 +145,7 @@ class ProductionLoop {
     // Recorded before the verdict is shown, so that a good device whose row
     // was not written is never called "OK".
     std::string recordError;
-    const bool recorded = record_.append(recordRowOf(report, s_.filePath, clock.seconds()), &recordError);
+    const bool recorded = record_.append(recordRowOf(report, s_.filePath, s_.fileSha256, clock.seconds()), &recordError);
     lastPassed_ = passed(report);
     if (!recorded && lastPassed_) {
       report.status = ExitStatus::FileUnusable;

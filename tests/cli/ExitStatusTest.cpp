@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <fstream>
 
 namespace lk24::test {
@@ -134,6 +136,15 @@ TEST_F(CtlExitStatus, DeviceFaultsGiveFourToSeven) {
   const ConfigurationFileLoad backup = readConfigurationFile(cut.json()["backupFile"].toString().toStdString());
   ASSERT_TRUE(backup.ok);
   EXPECT_EQ(backup.deviceImage, before);
+  // The way back printed names the run's own template, so it works as printed.
+  std::filesystem::copy_file(folder.file("LK24.ini"), folder.file("bench.ini"));
+  auto stopsAgain = startedDevice(stopping);
+  const CtlResult cutWithTemplate =
+      runCtl(folder, {"program", "-p", slave(*stopsAgain), "--template", "bench.ini", "receiver.lk2"});
+  EXPECT_EQ(cutWithTemplate.exitCode, 4);
+  EXPECT_TRUE(cutWithTemplate.out.contains(QStringLiteral("zurück mit: lk24ctl restore --port '%1' --template 'bench.ini' '")
+                                               .arg(slave(*stopsAgain))))
+      << cutWithTemplate.out.toStdString();
 
   // Each cause alone refuses the run: one simulator per cause.
   for (const auto& [cause, refusal] : {std::pair{"protected", "Konfiguration überschreiben nicht erlaubt!"},

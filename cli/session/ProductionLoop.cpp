@@ -94,32 +94,45 @@ class ProductionLoop {
     return answer;  // unplugged: as good as silent
   }
 
+  // A probe whose answer names a device: its type and the serial number of that type.
+  static bool whole(const ProbeAnswer& answer) { return answer.kind == ProbeAnswer::Answered && answer.serial >= 0; }
+
+  // Until one device answered two probes in a row alike: a disturbed answer
+  // must not become a device of its own.
   Next waitForDevice(ProbeAnswer& device) {
+    std::optional<ProbeAnswer> candidate;
     while (!interrupted()) {
       const Stopwatch clock;
       const auto answer = probe();
       if (!answer) return Next::Stop;
-      if (answer->kind == ProbeAnswer::Answered) {
+      if (candidate && answer->sameDevice(*candidate)) {
         device = *answer;
         return Next::Program;
       }
+      candidate = whole(*answer) ? answer : std::nullopt;
       waitOut(clock);
     }
     return Next::Stop;
   }
 
-  // Until the device is gone, or another one answers in its place.
+  // Until the device is gone (two probes in a row without any answer), or
+  // another one answered two probes in a row in its place. Any other answer,
+  // a disturbed one too, starts the wait again.
   Next waitForChange(ProbeAnswer& device) {
+    int silentProbes = 0;
+    std::optional<ProbeAnswer> other;
     while (!interrupted()) {
       const Stopwatch clock;
       const auto answer = probe();
       if (!answer) return Next::Stop;
-      if (answer->kind != ProbeAnswer::Answered) return Next::WaitForDevice;
-      if (!answer->sameDevice(device)) {
+      silentProbes = answer->kind == ProbeAnswer::Answered ? 0 : silentProbes + 1;
+      if (silentProbes >= 2) return Next::WaitForDevice;
+      if (other && answer->sameDevice(*other)) {
         device = *answer;
         say("Anderes Gerät erkannt.");
         return Next::Program;
       }
+      other = whole(*answer) && !answer->sameDevice(device) ? answer : std::nullopt;
       waitOut(clock);
     }
     return Next::Stop;

@@ -55,7 +55,7 @@ struct OptionRow {
 constexpr std::array kOptions = {
     OptionRow{Port, "port", "PORT", "COM1 bis COM4 (wie im Fenster) oder der Pfad eines Geräts"},
     OptionRow{Output, "output", "FILE", "die Datei, die \"read\" (Konfiguration) oder \"report\" (PDF) schreibt"},
-    OptionRow{Force, "force", nullptr, "\"read\" und \"report\" ersetzen eine vorhandene Datei (nie die Vorlage)"},
+    OptionRow{Force, "force", nullptr, "\"read\" und \"report\" ersetzen eine vorhandene Datei (nie die Vorlage), \"restore\" schreibt eine Sicherung mit falscher Prüfsumme"},
     OptionRow{Template, "template", "FILE", "die Vorlage (LK24.ini im aktuellen Verzeichnis, sonst die installierte)"},
     OptionRow{Each, "each", nullptr, "programmiert ein Gerät nach dem anderen, bis Strg+C"},
     OptionRow{Record, "record", "FILE", "hängt je Gerät eine Zeile an dieses CSV-Protokoll an"},
@@ -106,7 +106,7 @@ constexpr std::array kCommands = {
                "sichert das Gerät, programmiert FILE hinein und prüft es durch Zurücklesen"},
     CommandRow{"verify", Command::Verify, kDevice | bit(Record), true, false, "FILE",
                "vergleicht das Gerät mit dem, was \"program\" aus FILE schreiben würde"},
-    CommandRow{"restore", Command::Restore, kDevice | bit(Record) | bit(BackupDir), true, false, "BACKUP",
+    CommandRow{"restore", Command::Restore, kDevice | bit(Record) | bit(BackupDir) | bit(Force), true, false, "BACKUP",
                "schreibt eine Sicherung Byte für Byte in das Gerät zurück, von dem sie stammt"},
     CommandRow{"show", Command::Show, kDevice, false, false, "FILE",
                "zeigt jede Einstellung einer Datei oder des Geräts mit der Beschriftung des Fensters", 1},

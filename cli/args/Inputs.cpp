@@ -59,4 +59,16 @@ std::optional<Table> loadConfiguration(const std::string& path, std::string* err
   return std::nullopt;
 }
 
+std::string backupMismatch(const std::string& path, const Table& image) {
+  if (calculatechecksum(image) != image[addr::kChecksum]) {
+    return "Sicherung " + quoted(path) + ": EEPROM-Prüfsumme (Byte 239) passt nicht zu ihrem Abbild";
+  }
+  LineList lines;
+  ConfigImage tables;
+  if (lines.loadFromFile(path) != FileReadStatus::Ok || loadTemplateTables(lines, tables) != TemplateLoad::Valid) {
+    return "Sicherung " + quoted(path) + ": Prüfsumme der Datei (Zeilen 1024 und 1025) passt nicht zu ihrem Inhalt";
+  }
+  return {};
+}
+
 }  // namespace lk24::cli

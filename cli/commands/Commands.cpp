@@ -126,6 +126,15 @@ class CommandRunner {
     return refusal.empty() || fail(ExitStatus::FileUnusable, refusal);
   }
 
+  // A backup that is not a device's image as read goes back only with --force, and then says why.
+  bool acceptBackup() {
+    const std::string mismatch = backupMismatch(args_.file, *prepared_.file);
+    if (mismatch.empty()) return true;
+    if (!args_.force) return fail(ExitStatus::FileUnusable, mismatch + "; --force schreibt sie trotzdem");
+    printErr("lk24ctl: " + mismatch + "; mit --force trotzdem geschrieben");
+    return true;
+  }
+
   // Template, file and record first: a bad one must not send a byte.
   bool prepare() {
     std::string error;
@@ -138,6 +147,7 @@ class CommandRunner {
       prepared_.file = loadConfiguration(args_.file, &error);
       if (!prepared_.file) return fail(ExitStatus::FileUnusable, error);
       prepared_.fileSha256 = sha256OfFile(args_.file);
+      if (args_.command == Command::Restore && !acceptBackup()) return false;
     }
     std::string recordPath = args_.record;
     if (recordPath.empty() && args_.each) {

@@ -147,6 +147,33 @@ TEST(CtlNothingReplaced, RestorePutsBackEveryByteOfTheBackupIntoItsOwnDeviceOnly
   for (int a = 0; a <= addr::kLastWritten; ++a) EXPECT_EQ(after[a], changed[a]) << a;
   EXPECT_NE(restored.json()["backupFile"].toString(), backup);  // the state before it was kept too
 
+  // A backup that is no device's image as read: byte 50 changed by hand,
+  // then also byte 239 mended, so that only the file's own checksum tells.
+  const auto edited = [&](const QString& name, bool mendEepromChecksum) {
+    QList<QByteArray> lines = contentsOf(backup).split('\n');
+    Table image = readConfigurationFile(backup.toStdString()).deviceImage;
+    image[50] ^= 0x01;
+    lines[256 + 50] = QByteArray::number(image[50]) + '\r';
+    if (mendEepromChecksum) lines[256 + addr::kChecksum] = QByteArray::number(calculatechecksum(image)) + '\r';
+    QFile file(folder.path(name.toStdString()));
+    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(lines.join('\n'));
+    return name;
+  };
+  for (const QString& name : {edited("byte50.lk2", false), edited("sum.lk2", true)}) {
+    SCOPED_TRACE(name.toStdString());
+    const Table before = device->eeprom();
+    const long long bytesBefore = device->stats().bytesIn;
+    const CtlResult wrong = runCtl(folder, {"restore", "-p", slave(*device), name});
+    EXPECT_EQ(wrong.exitCode, 2) << wrong.err.toStdString();
+    EXPECT_TRUE(wrong.err.contains(QStringLiteral("--force"))) << wrong.err.toStdString();
+    EXPECT_EQ(device->stats().bytesIn, bytesBefore);
+    EXPECT_EQ(device->eeprom(), before);
+  }
+  const CtlResult forced = runCtl(folder, {"restore", "-p", slave(*device), "--force", "sum.lk2"});
+  EXPECT_EQ(forced.exitCode, 0) << forced.err.toStdString();
+  EXPECT_TRUE(forced.err.contains(QStringLiteral("Prüfsumme der Datei"))) << forced.err.toStdString();
+
   Options another;
   another.type = DeviceType::Transmitter;
   auto transmitter = startedDevice(another);

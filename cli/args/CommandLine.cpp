@@ -345,6 +345,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (!r.helpTopic.empty() && !findCommand(r.helpTopic)) {
       return failure("unbekannter Befehl \"" + r.helpTopic + "\"");
     }
+    if (first == "help" && c.positionals.size() > 2) return failure("zu viele Argumente: \"" + positional(2) + "\"");
     parsed.arguments = r;
     return parsed;
   }
@@ -355,6 +356,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
   r.command = command->command;
   r.commandName = first;
   if (const std::string error = judge(*command, c); !error.empty()) return failure(error);
+  // show, diff and report read the template only for a device.
+  if (command->images > 0 && r.templateGiven && r.port.empty()) {
+    return failure("--template gilt nur mit --port: ohne Gerät wird keine Vorlage gelesen");
+  }
   parsed.arguments = r;
   return parsed;
 }

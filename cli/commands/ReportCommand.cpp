@@ -32,26 +32,21 @@ void setReportWriter(ReportWriter w) { writer() = std::move(w); }
 
 int runReport(const Arguments& arguments, const InterruptWatch* interrupts) {
   if (const std::string refusal = outputRefusal(arguments); !refusal.empty()) {
-    printErr("lk24ctl: " + refusal);
-    return code(ExitStatus::FileUnusable);
+    return endWithout(arguments, code(ExitStatus::FileUnusable), refusal);
   }
   // Loaded first, so that no device is read for a report that cannot be written.
   if (!writer()) {
     std::string why;
     writer() = loadReportModule(&why);
-    if (!writer()) {
-      printErr("lk24ctl: " + why);
-      return code(ExitStatus::FileUnusable);
-    }
+    if (!writer()) return endWithout(arguments, code(ExitStatus::FileUnusable), why);
   }
   const SettingsImages loaded = loadSettingsImages(arguments, interrupts);
+  if (loaded.exitCode != 0) return endWithout(arguments, loaded.exitCode, loaded.message);
   if (!loaded.message.empty()) printErr("lk24ctl: " + loaded.message);
-  if (loaded.exitCode != 0) return loaded.exitCode;
   const NamedImage& source = loaded.images.front();
   std::string error;
   if (!writer()(source.image, source.name, arguments.output, &error)) {
-    printErr("lk24ctl: " + error);
-    return code(ExitStatus::FileUnusable);
+    return endWithout(arguments, code(ExitStatus::FileUnusable), error);
   }
   if (arguments.json) {
     printOut(json::compact(json::Object{{"schema", kJsonSchema},

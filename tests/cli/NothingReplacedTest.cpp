@@ -72,7 +72,7 @@ TEST(CtlNothingReplaced, NoCommandWritesTheTemplateItsInputOrANodeThatIsNoFile) 
       {"report", "-o", "hard.lk2", "./kunde.lk2", "--force"},
       {"report", "-o", "LK24.ini", "-p", port, "--force"},
       {"report", "-o", "/dev/null", "kunde.lk2", "--force"},
-      {"report", "-o", "new.pdf", "kunde.lk2", "--template", "new.pdf"},
+      {"report", "-o", "new.pdf", "-p", port, "--template", "new.pdf", "--force"},
       {"report", "-o", "customer.pdf", "kunde.lk2"},  // exists, no --force
       {"read", "-p", port, "-o", "fifo", "--force"},
       {"read", "-p", port, "-o", ".", "--force"},

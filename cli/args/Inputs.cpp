@@ -53,9 +53,13 @@ std::optional<TemplateTables> loadTemplate(const std::string& path, ConfigImage&
 std::optional<Table> loadConfiguration(const std::string& path, std::string* error) {
   const ConfigurationFileLoad load = readConfigurationFile(path);
   if (load.ok) return load.deviceImage;
-  *error = " Fehler bei \"Datei laden!\": " + quoted(path) + " " +
-           (load.readStatus == FileReadStatus::Ok ? "ist keine LK24-Konfiguration (Zeilen 256 bis 511)"
-                                                  : readProblem(load.readStatus));
+  std::string problem = readProblem(load.readStatus);
+  if (load.readStatus == FileReadStatus::Ok) {
+    problem = "ist keine LK24-Konfiguration (Zeilen 256 bis 511)";
+    // Line numbers as an editor counts them, from 1.
+    if (load.badLine >= 0) problem += ": Zeile " + std::to_string(load.badLine + 1) + " ist kein Wert 0 bis 255";
+  }
+  *error = " Fehler bei \"Datei laden!\": " + quoted(path) + " " + problem;
   return std::nullopt;
 }
 

@@ -71,6 +71,15 @@ TEST_F(CtlExitStatus, UnusableFilesAreTwo) {
     EXPECT_EQ(result.exitCode, 2) << file;
     EXPECT_TRUE(result.err.contains(QLatin1String(file))) << result.err.toStdString();
   }
+  {
+    std::ifstream in(folder.file("good.lk2"));
+    std::ofstream outOfRange(folder.file("300.lk2"));
+    std::string text;
+    for (int i = 0; std::getline(in, text); ++i) outOfRange << (i == 300 ? "256" : text) << '\n';
+  }
+  const CtlResult badValue = runCtl(folder, {"show", "300.lk2"});
+  EXPECT_EQ(badValue.exitCode, 2);
+  EXPECT_TRUE(badValue.err.contains(QStringLiteral("Zeile 301 ist kein Wert 0 bis 255"))) << badValue.err.toStdString();
   const CtlResult noTemplate = runCtl(folder, {"info", "-p", slave(*device), "--template", "none.ini"});
   EXPECT_EQ(noTemplate.exitCode, 2);
   EXPECT_TRUE(noTemplate.err.contains(QStringLiteral("none.ini"))) << noTemplate.err.toStdString();

@@ -55,7 +55,7 @@ struct OptionRow {
 constexpr std::array kOptions = {
     OptionRow{Port, "port", "PORT", "COM1 bis COM4 (wie im Fenster) oder der Pfad eines Geräts"},
     OptionRow{Output, "output", "FILE", "die Datei, die \"read\" (Konfiguration) oder \"report\" (PDF) schreibt"},
-    OptionRow{Force, "force", nullptr, "\"read\" ersetzt eine vorhandene Datei (nie die Vorlage)"},
+    OptionRow{Force, "force", nullptr, "\"read\" und \"report\" ersetzen eine vorhandene Datei (nie die Vorlage), \"restore\" schreibt eine Sicherung mit falscher Prüfsumme"},
     OptionRow{Template, "template", "FILE", "die Vorlage (LK24.ini im aktuellen Verzeichnis, sonst die installierte)"},
     OptionRow{Each, "each", nullptr, "programmiert ein Gerät nach dem anderen, bis Strg+C"},
     OptionRow{Record, "record", "FILE", "hängt je Gerät eine Zeile an dieses CSV-Protokoll an"},
@@ -106,13 +106,13 @@ constexpr std::array kCommands = {
                "sichert das Gerät, programmiert FILE hinein und prüft es durch Zurücklesen"},
     CommandRow{"verify", Command::Verify, kDevice | bit(Record), true, false, "FILE",
                "vergleicht das Gerät mit dem, was \"program\" aus FILE schreiben würde"},
-    CommandRow{"restore", Command::Restore, kDevice | bit(Record) | bit(BackupDir), true, false, "BACKUP",
+    CommandRow{"restore", Command::Restore, kDevice | bit(Record) | bit(BackupDir) | bit(Force), true, false, "BACKUP",
                "schreibt eine Sicherung Byte für Byte in das Gerät zurück, von dem sie stammt"},
     CommandRow{"show", Command::Show, kDevice, false, false, "FILE",
                "zeigt jede Einstellung einer Datei oder des Geräts mit der Beschriftung des Fensters", 1},
     CommandRow{"diff", Command::Diff, kDevice, false, false, "A B",
                "nennt die Einstellungen, in denen A und B (oder A und das Gerät) sich unterscheiden", 2},
-    CommandRow{"report", Command::Report, kDevice | bit(Output), false, true, "FILE",
+    CommandRow{"report", Command::Report, kDevice | bit(Output) | bit(Force), false, true, "FILE",
                "schreibt den Bericht einer Datei oder des Geräts als PDF zum Drucken", 1},
 };
 
@@ -345,6 +345,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (!r.helpTopic.empty() && !findCommand(r.helpTopic)) {
       return failure("unbekannter Befehl \"" + r.helpTopic + "\"");
     }
+    if (first == "help" && c.positionals.size() > 2) return failure("zu viele Argumente: \"" + positional(2) + "\"");
     parsed.arguments = r;
     return parsed;
   }
@@ -355,6 +356,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
   r.command = command->command;
   r.commandName = first;
   if (const std::string error = judge(*command, c); !error.empty()) return failure(error);
+  // show, diff and report read the template only for a device.
+  if (command->images > 0 && r.templateGiven && r.port.empty()) {
+    return failure("--template gilt nur mit --port: ohne Gerät wird keine Vorlage gelesen");
+  }
   parsed.arguments = r;
   return parsed;
 }

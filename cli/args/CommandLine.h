@@ -30,7 +30,7 @@ struct Arguments {
   ExpectedType expectType = ExpectedType::Any; // --expect-type
   int count = 0;                               // --count N; 0: until interrupted
   bool stopOnFailure = false;                  // --stop-on-failure
-  bool force = false;                          // --force (read): replace an existing file
+  bool force = false;                          // --force (read, report): replace an existing file; (restore): a backup whose checksums do not match
   std::string file;                            // FILE (program, verify), BACKUP (restore)
   std::vector<std::string> files;              // FILEs (show, diff, report), in their order
 };

@@ -53,10 +53,26 @@ std::optional<TemplateTables> loadTemplate(const std::string& path, ConfigImage&
 std::optional<Table> loadConfiguration(const std::string& path, std::string* error) {
   const ConfigurationFileLoad load = readConfigurationFile(path);
   if (load.ok) return load.deviceImage;
-  *error = " Fehler bei \"Datei laden!\": " + quoted(path) + " " +
-           (load.readStatus == FileReadStatus::Ok ? "ist keine LK24-Konfiguration (Zeilen 256 bis 511)"
-                                                  : readProblem(load.readStatus));
+  std::string problem = readProblem(load.readStatus);
+  if (load.readStatus == FileReadStatus::Ok) {
+    problem = "ist keine LK24-Konfiguration (Zeilen 256 bis 511)";
+    // Line numbers as an editor counts them, from 1.
+    if (load.badLine >= 0) problem += ": Zeile " + std::to_string(load.badLine + 1) + " ist kein Wert 0 bis 255";
+  }
+  *error = " Fehler bei \"Datei laden!\": " + quoted(path) + " " + problem;
   return std::nullopt;
+}
+
+std::string backupMismatch(const std::string& path, const Table& image) {
+  if (calculatechecksum(image) != image[addr::kChecksum]) {
+    return "Sicherung " + quoted(path) + ": EEPROM-Prüfsumme (Byte 239) passt nicht zu ihrem Abbild";
+  }
+  LineList lines;
+  ConfigImage tables;
+  if (lines.loadFromFile(path) != FileReadStatus::Ok || loadTemplateTables(lines, tables) != TemplateLoad::Valid) {
+    return "Sicherung " + quoted(path) + ": Prüfsumme der Datei (Zeilen 1024 und 1025) passt nicht zu ihrem Inhalt";
+  }
+  return {};
 }
 
 }  // namespace lk24::cli

@@ -23,4 +23,9 @@ std::optional<TemplateTables> loadTemplate(const std::string& path, ConfigImage&
 // The DeviceImage of a configuration file, all or nothing, as "Laden" reads it.
 std::optional<Table> loadConfiguration(const std::string& path, std::string* error);
 
+// Why a backup does not hold a device image as it was read: its EEPROM
+// checksum (byte 239) or the file's own checksum lines do not match; empty
+// when both do. A restore writes every byte as it stands, so neither is mended.
+std::string backupMismatch(const std::string& path, const Table& image);
+
 }  // namespace lk24::cli

@@ -18,6 +18,7 @@
 #include "cli/session/Report.h"
 #include "cli/session/RestoreRun.h"
 #include "cli/session/RunRecord.h"
+#include "cli/output/Sha256.h"
 #include "cli/commands/SettingsCommands.h"
 #include "cli/platform/Stopwatch.h"
 #include "cli/output/Text.h"
@@ -40,6 +41,7 @@ struct Prepared {
   ConfigImage image;
   TemplateTables tables;
   std::optional<Table> file;
+  std::string fileSha256;  // of FILE as loaded: the run programs that, whatever the disk holds later
   PortChoice port;
   std::string backupFolder;
 };
@@ -58,6 +60,7 @@ class CommandRunner {
         view_(prepared_.image, &progress_, echoFunction()) {
     report_.command = commandName(args_.command);
     report_.portGiven = args_.port;
+    if (args_.templateGiven) report_.templateGiven = args_.templatePath;
   }
 
   int run() {
@@ -80,7 +83,7 @@ class CommandRunner {
       case Command::Restore:
         restoreDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.backupFolder, interrupts_, view_,
                       report_);
-        if (!args_.json) printVerdict(report_);
+        verdictDue_ = true;
         break;
       default:
         break;
@@ -107,6 +110,31 @@ class CommandRunner {
     return false;
   }
 
+  // The output and the record: neither may be the template, the file read or
+  // each other, and only plain files are written.
+  bool refuseTargets(const std::string& recordPath) {
+    const KeptFile templateFile{prepared_.tables.path, "die Vorlage"};
+    const KeptFile input{args_.file, "die Eingabe"};
+    std::string refusal;
+    if (!args_.output.empty()) {
+      refusal = writeRefusal(args_.output, {templateFile, input, {recordPath, "das Protokoll"}}, WriteKind::Replace,
+                             args_.force);
+    }
+    if (refusal.empty() && !recordPath.empty()) {
+      refusal = writeRefusal(recordPath, {templateFile, input, {args_.output, "die Ausgabe"}}, WriteKind::Append, false);
+    }
+    return refusal.empty() || fail(ExitStatus::FileUnusable, refusal);
+  }
+
+  // A backup that is not a device's image as read goes back only with --force, and then says why.
+  bool acceptBackup() {
+    const std::string mismatch = backupMismatch(args_.file, *prepared_.file);
+    if (mismatch.empty()) return true;
+    if (!args_.force) return fail(ExitStatus::FileUnusable, mismatch + "; --force schreibt sie trotzdem");
+    printErr("lk24ctl: " + mismatch + "; mit --force trotzdem geschrieben");
+    return true;
+  }
+
   // Template, file and record first: a bad one must not send a byte.
   bool prepare() {
     std::string error;
@@ -118,12 +146,15 @@ class CommandRunner {
     if (!args_.file.empty()) {
       prepared_.file = loadConfiguration(args_.file, &error);
       if (!prepared_.file) return fail(ExitStatus::FileUnusable, error);
+      prepared_.fileSha256 = sha256OfFile(args_.file);
+      if (args_.command == Command::Restore && !acceptBackup()) return false;
     }
     std::string recordPath = args_.record;
     if (recordPath.empty() && args_.each) {
       recordPath = chooseLoopRecord(prepared_.tables.path).path;
       if (!args_.quiet) printErr("lk24ctl: Protokoll \"" + recordPath + "\"");
     }
+    if (!refuseTargets(recordPath)) return false;
     if (!recordPath.empty() && !record_.open(recordPath, &error)) return fail(ExitStatus::FileUnusable, error);
     if (args_.command == Command::Program || args_.command == Command::Restore) {
       const Place backups = chooseBackupFolder(args_.backupDir, prepared_.tables.path);
@@ -140,6 +171,8 @@ class CommandRunner {
     LoopSettings settings;
     settings.file = *prepared_.file;
     settings.filePath = args_.file;
+    settings.fileSha256 = prepared_.fileSha256;
+    if (args_.templateGiven) settings.templateGiven = args_.templatePath;
     settings.port = prepared_.port;
     settings.backupFolder = prepared_.backupFolder;
     settings.json = args_.json;
@@ -188,11 +221,6 @@ class CommandRunner {
   }
 
   void read() {
-    // Refused before the device is read, so nothing is lost but a command line.
-    if (const std::string refusal = outputRefusal(args_.output, prepared_.tables.path, args_.force); !refusal.empty()) {
-      fail(ExitStatus::FileUnusable, refusal);
-      return;
-    }
     auto session = openSession();
     const bool finished = session->read();
     if (!judgeRead(*session, finished)) return;
@@ -222,13 +250,13 @@ class CommandRunner {
           answer.kind == ProbeAnswer::Answered ? typeRefusal(args_.expectType, answer.typeCode) : std::string();
       if (!refusal.empty()) {
         refuseType(report_, refusal, answer.typeCode, answer.serial);
-        if (!args_.json) printVerdict(report_);
+        verdictDue_ = true;
         return;
       }
     }
     programDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.backupFolder, interrupts_, view_,
                   report_);
-    if (!args_.json) printVerdict(report_);
+    verdictDue_ = true;
   }
 
   void verify() {
@@ -269,11 +297,15 @@ class CommandRunner {
 
   // The file a row names: the one written, else the one programmed or compared.
   std::string recordedFile() const { return args_.command == Command::Read ? report_.outputFile : args_.file; }
+  std::string recordedSha256() const {
+    if (args_.command != Command::Read) return prepared_.fileSha256;
+    return report_.outputFile.empty() ? std::string() : sha256OfFile(report_.outputFile);
+  }
 
   void recordRun() {
     if (!record_.isOpen()) return;
     std::string error;
-    if (!record_.append(recordRowOf(report_, recordedFile(), clock_.seconds()), &error)) {
+    if (!record_.append(recordRowOf(report_, recordedFile(), recordedSha256(), clock_.seconds()), &error)) {
       if (report_.exitCode() == 0) {
         fail(ExitStatus::FileUnusable, error);
       } else {
@@ -284,7 +316,8 @@ class CommandRunner {
 
   int finish() {
     progress_.clear();
-    recordRun();
+    recordRun();  // first: a row that could not be written turns the verdict
+    if (verdictDue_ && !args_.json) printVerdict(report_);
     if (args_.json) printOut(toJson(report_));
     if (!report_.message.empty()) printErr("lk24ctl: " + report_.message);
     return report_.exitCode();
@@ -298,6 +331,7 @@ class CommandRunner {
   Report report_;
   RunRecord record_;
   Stopwatch clock_;
+  bool verdictDue_ = false;  // program and restore end with the device's verdict line
 };
 
 }  // namespace

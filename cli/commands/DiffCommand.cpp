@@ -40,8 +40,8 @@ std::string differenceLine(const SettingDifference& d) {
 
 int runDiff(const Arguments& arguments, const InterruptWatch* interrupts) {
   const SettingsImages loaded = loadSettingsImages(arguments, interrupts);
+  if (loaded.exitCode != 0) return endWithout(arguments, loaded.exitCode, loaded.message);
   if (!loaded.message.empty()) printErr("lk24ctl: " + loaded.message);
-  if (loaded.exitCode != 0) return loaded.exitCode;
   const Table& a = loaded.images[0].image;
   const Table& b = loaded.images[1].image;
   const std::vector<SettingDifference> differences = compareSettings(a, b, settingsHalvesOf(a, b));

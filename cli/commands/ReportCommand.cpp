@@ -2,6 +2,8 @@
 #include "cli/commands/SettingsCommands.h"
 
 #include "cli/args/CommandLine.h"
+#include "cli/args/OutputGuard.h"
+#include "cli/args/Places.h"
 #include "cli/output/Json.h"
 #include "cli/output/Output.h"
 #include "cli/commands/ReportModuleLoader.h"
@@ -16,28 +18,35 @@ ReportWriter& writer() {
   return installed;
 }
 
+// The PDF never goes over the template, over a file it reports on or over
+// anything but a plain file; an existing one only with --force.
+std::string outputRefusal(const Arguments& arguments) {
+  std::vector<KeptFile> kept{{chooseTemplate(arguments.templatePath, arguments.templateGiven).path, "die Vorlage"}};
+  for (const std::string& file : arguments.files) kept.push_back({file, "die Eingabe"});
+  return writeRefusal(arguments.output, kept, WriteKind::Replace, arguments.force);
+}
+
 }  // namespace
 
 void setReportWriter(ReportWriter w) { writer() = std::move(w); }
 
 int runReport(const Arguments& arguments, const InterruptWatch* interrupts) {
+  if (const std::string refusal = outputRefusal(arguments); !refusal.empty()) {
+    return endWithout(arguments, code(ExitStatus::FileUnusable), refusal);
+  }
   // Loaded first, so that no device is read for a report that cannot be written.
   if (!writer()) {
     std::string why;
     writer() = loadReportModule(&why);
-    if (!writer()) {
-      printErr("lk24ctl: " + why);
-      return code(ExitStatus::FileUnusable);
-    }
+    if (!writer()) return endWithout(arguments, code(ExitStatus::FileUnusable), why);
   }
   const SettingsImages loaded = loadSettingsImages(arguments, interrupts);
+  if (loaded.exitCode != 0) return endWithout(arguments, loaded.exitCode, loaded.message);
   if (!loaded.message.empty()) printErr("lk24ctl: " + loaded.message);
-  if (loaded.exitCode != 0) return loaded.exitCode;
   const NamedImage& source = loaded.images.front();
   std::string error;
   if (!writer()(source.image, source.name, arguments.output, &error)) {
-    printErr("lk24ctl: " + error);
-    return code(ExitStatus::FileUnusable);
+    return endWithout(arguments, code(ExitStatus::FileUnusable), error);
   }
   if (arguments.json) {
     printOut(json::compact(json::Object{{"schema", kJsonSchema},

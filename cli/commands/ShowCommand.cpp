@@ -58,8 +58,8 @@ std::string jsonDocument(const NamedImage& source, const std::vector<SettingText
 
 int runShow(const Arguments& arguments, const InterruptWatch* interrupts) {
   const SettingsImages loaded = loadSettingsImages(arguments, interrupts);
+  if (loaded.exitCode != 0) return endWithout(arguments, loaded.exitCode, loaded.message);
   if (!loaded.message.empty()) printErr("lk24ctl: " + loaded.message);
-  if (loaded.exitCode != 0) return loaded.exitCode;
   const NamedImage& source = loaded.images.front();
   const std::vector<SettingText> settings = describeSettings(source.image, settingsHalvesOf(source.image));
   if (arguments.json) {

@@ -94,32 +94,45 @@ class ProductionLoop {
     return answer;  // unplugged: as good as silent
   }
 
+  // A probe whose answer names a device: its type and the serial number of that type.
+  static bool whole(const ProbeAnswer& answer) { return answer.kind == ProbeAnswer::Answered && answer.serial >= 0; }
+
+  // Until one device answered two probes in a row alike: a disturbed answer
+  // must not become a device of its own.
   Next waitForDevice(ProbeAnswer& device) {
+    std::optional<ProbeAnswer> candidate;
     while (!interrupted()) {
       const Stopwatch clock;
       const auto answer = probe();
       if (!answer) return Next::Stop;
-      if (answer->kind == ProbeAnswer::Answered) {
+      if (candidate && answer->sameDevice(*candidate)) {
         device = *answer;
         return Next::Program;
       }
+      candidate = whole(*answer) ? answer : std::nullopt;
       waitOut(clock);
     }
     return Next::Stop;
   }
 
-  // Until the device is gone, or another one answers in its place.
+  // Until the device is gone (two probes in a row without any answer), or
+  // another one answered two probes in a row in its place. Any other answer,
+  // a disturbed one too, starts the wait again.
   Next waitForChange(ProbeAnswer& device) {
+    int silentProbes = 0;
+    std::optional<ProbeAnswer> other;
     while (!interrupted()) {
       const Stopwatch clock;
       const auto answer = probe();
       if (!answer) return Next::Stop;
-      if (answer->kind != ProbeAnswer::Answered) return Next::WaitForDevice;
-      if (!answer->sameDevice(device)) {
+      silentProbes = answer->kind == ProbeAnswer::Answered ? 0 : silentProbes + 1;
+      if (silentProbes >= 2) return Next::WaitForDevice;
+      if (other && answer->sameDevice(*other)) {
         device = *answer;
         say("Anderes Gerät erkannt.");
         return Next::Program;
       }
+      other = whole(*answer) && !answer->sameDevice(device) ? answer : std::nullopt;
       waitOut(clock);
     }
     return Next::Stop;
@@ -133,6 +146,7 @@ class ProductionLoop {
     Report report;
     report.command = "program";
     report.portGiven = s_.port.given;
+    report.templateGiven = s_.templateGiven;
     report.portDevice = s_.port.device;
     report.portNumber = s_.port.number;
     if (const std::string refusal = typeRefusal(s_.expectType, device.typeCode); !refusal.empty()) {
@@ -141,21 +155,28 @@ class ProductionLoop {
       programDevice(image, s_.file, s_.port, s_.backupFolder, interrupts_, view, report);
     }
     progress_.clear();
+    // Recorded before the verdict is shown, so that a good device whose row
+    // was not written is never called "OK".
+    std::string recordError;
+    const bool recorded = record_.append(recordRowOf(report, s_.filePath, s_.fileSha256, clock.seconds()), &recordError);
+    lastPassed_ = passed(report);
+    if (!recorded && lastPassed_) {
+      report.status = ExitStatus::FileUnusable;
+      report.message = recordError;
+    }
     if (s_.json) {
       printOut(toJson(report));
     } else {
       printVerdict(report);
     }
-    lastPassed_ = passed(report);
     if (lastPassed_) {
       ++passed_;
     } else {
       failed_.push_back(deviceName(report));
       lastFailure_ = report.exitCode();
     }
-    std::string error;
-    if (!record_.append(recordRowOf(report, s_.filePath, clock.seconds()), &error)) {
-      endWith(ExitStatus::FileUnusable, error);
+    if (!recorded) {
+      endWith(ExitStatus::FileUnusable, recordError);
       return false;
     }
     if (interrupted()) return false;
@@ -193,6 +214,7 @@ class ProductionLoop {
     std::string line = "Zusammenfassung: " + std::to_string(passed_) + " erfolgreich, " + std::to_string(failed) +
                        " fehlerhaft";
     if (failed > 0) line += " (" + join(failed_, ", ") + ")";
+    if (!stopMessage_.empty()) line += "; " + stopMessage_;
     printOut(line);
   }
 

@@ -20,6 +20,8 @@ class RunRecord;
 struct LoopSettings {
   Table file;            // the image to program
   std::string filePath;  // its file, for the record
+  std::string templateGiven;  // --template as given, for the restore line
+  std::string fileSha256;  // of the file as it was loaded, not as it may be on disk later
   PortChoice port;
   std::string backupFolder;
   bool json = false;

@@ -25,6 +25,10 @@ void reportProgramRun(const DeviceSession& session, bool finished, const PortCho
   if (result) report.backupFile = result->backupPath;
   // What the device holds now, when the run read it back; else what it held.
   if (result && result->deviceImage) report.device = factsOf(*result->deviceImage);
+  // Each byte the read-back found other than written, with both values, as the log lists them.
+  if (result) {
+    for (const ByteDifference& d : result->differences) report.differences.push_back({d.address, d.wanted, d.device});
+  }
   if (!finished) {
     report.interruptedBy = interrupts ? interrupts->signalNumber() : 0;
     report.message = "abgebrochen vor dem ersten Schreibbefehl, der Port ist geschlossen";

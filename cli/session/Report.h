@@ -38,6 +38,7 @@ struct Report {
   int interruptedBy = 0;   // the signal that cut the command short, or 0
   std::string message;     // the cause of a failure, in German; empty on success
   std::string portGiven;
+  std::string templateGiven;  // --template as given, empty without it
   std::string portDevice;  // the device the port resolved to
   int portNumber = 0;     // the COM number it was opened as
   std::optional<DeviceFacts> device;

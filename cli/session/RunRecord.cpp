@@ -1,7 +1,6 @@
 #include "cli/session/RunRecord.h"
 
 #include "cli/session/Report.h"
-#include "cli/output/Sha256.h"
 #include "cli/platform/System.h"
 #include "cli/output/Text.h"
 #include "editor/DeviceIdentity.h"
@@ -72,7 +71,7 @@ std::string oneDecimal(double value) {
 
 }  // namespace
 
-RecordRow recordRowOf(const Report& report, const std::string& file, double seconds) {
+RecordRow recordRowOf(const Report& report, const std::string& file, const std::string& sha256, double seconds) {
   RecordRow row;
   row.time = localTimeWithOffset();
   row.station = sys::hostName();
@@ -84,7 +83,7 @@ RecordRow recordRowOf(const Report& report, const std::string& file, double seco
   }
   if (report.device) row.firmware = report.device->firmware;
   row.file = std::filesystem::path(file).filename().string();
-  if (!file.empty()) row.sha256 = sha256OfFile(file);
+  row.sha256 = sha256;
   row.result = recordResult(report);
   row.exitStatus = report.exitCode();
   row.backup = report.backupFile;

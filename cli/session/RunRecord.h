@@ -28,8 +28,8 @@ struct RecordRow {
 };
 
 // The row for what a command found; file is the configuration file it
-// programmed, compared or wrote.
-RecordRow recordRowOf(const Report& report, const std::string& file, double seconds);
+// programmed, compared or wrote, sha256 the hash of its bytes as loaded or written.
+RecordRow recordRowOf(const Report& report, const std::string& file, const std::string& sha256, double seconds);
 
 // The line of a row, with CRLF.
 std::string csvLine(const std::vector<std::string>& fields);

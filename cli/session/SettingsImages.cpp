@@ -9,6 +9,7 @@
 #include "cli/args/PortChoice.h"
 #include "cli/args/Places.h"
 #include "cli/output/Text.h"
+#include "cli/session/Report.h"
 
 namespace lk24::cli {
 
@@ -75,6 +76,24 @@ SettingsImages loadSettingsImages(const Arguments& arguments, const InterruptWat
   }
   if (!arguments.port.empty()) readDevice(arguments, interrupts, result);
   return result;
+}
+
+int endWithout(const Arguments& arguments, int exitCode, const std::string& why) {
+  const std::string message = trimmed(why);
+  if (!message.empty()) printErr("lk24ctl: " + message);
+  if (arguments.json) {
+    Report report;
+    report.command = commandName(arguments.command);
+    report.message = message;
+    report.portGiven = arguments.port;
+    if (exitCode >= kInterruptedBase) {
+      report.interruptedBy = exitCode - kInterruptedBase;
+    } else {
+      report.status = static_cast<ExitStatus>(exitCode);
+    }
+    printOut(toJson(report));
+  }
+  return exitCode;
 }
 
 }  // namespace lk24::cli

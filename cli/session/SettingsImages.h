@@ -36,6 +36,10 @@ struct SettingsImages {
 // Main thread; interrupts may be null.
 SettingsImages loadSettingsImages(const Arguments& arguments, const InterruptWatch* interrupts);
 
+// Ends show, diff or report that could not do its work: the message on
+// stderr and, with --json, the failure's one JSON document on stdout.
+int endWithout(const Arguments& arguments, int exitCode, const std::string& message);
+
 // The "schema" key every JSON document of lk24ctl carries ("tool" is toolVersion()).
 constexpr int kJsonSchema = 1;
 

@@ -40,8 +40,10 @@ std::string deviceName(const Report& report) {
   return name;
 }
 
-std::string restoreCommand(const std::string& port, const std::string& backup) {
-  return "lk24ctl restore --port " + shellQuoted(port) + " " + shellQuoted(backup);
+std::string restoreCommand(const std::string& port, const std::string& templatePath, const std::string& backup) {
+  // The run's own template: without it the port may mean another device, or no template is found.
+  const std::string withTemplate = templatePath.empty() ? std::string() : " --template " + shellQuoted(templatePath);
+  return "lk24ctl restore --port " + shellQuoted(port) + withTemplate + " " + shellQuoted(backup);
 }
 
 std::string verdictLine(const Report& report) {
@@ -53,7 +55,7 @@ std::string verdictLine(const Report& report) {
   std::string line = "FEHLER " + deviceName(report) + ": " + report.message + " (Exit-Status " +
                      std::to_string(report.exitCode()) + ") – NICHT AUSLIEFERN";
   if (halfWritten(report)) {
-    line += "; teilweise beschrieben, zurück mit: " + restoreCommand(report.portGiven, report.backupFile);
+    line += "; teilweise beschrieben, zurück mit: " + restoreCommand(report.portGiven, report.templateGiven, report.backupFile);
   }
   return line;
 }

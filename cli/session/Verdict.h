@@ -19,6 +19,6 @@ std::string verdictLine(const Report& report);
 void printVerdict(const Report& report);
 
 // The shell command that puts a backup back into the device on port.
-std::string restoreCommand(const std::string& port, const std::string& backup);
+std::string restoreCommand(const std::string& port, const std::string& templatePath, const std::string& backup);
 
 }  // namespace lk24::cli

@@ -278,3 +278,41 @@ TEST(CtlRecord, AFifoIsRefusedWithoutWaitingForAReader) {
 
 }  // namespace
 }  // namespace lk24::test
+
+namespace lk24::test {
+namespace {
+
+// A good device whose row the record could not take: the verdict says so,
+// never "OK", and the status is 2.
+TEST(CtlRecord, ARowThatCannotBeWrittenTurnsTheVerdict) {
+  CtlFolder folder;
+  auto device = devsim::test::startedDevice();
+  ASSERT_EQ(runCtl(folder, {"read", "-p", slave(*device), "-o", "cfg.lk2", "--record", "r.csv"}).exitCode, 0);
+  // Rows enough that the backup stays below the limit the next row exceeds.
+  std::string rows;
+  {
+    std::ifstream in(folder.file("r.csv"), std::ios::binary);
+    rows.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+  const std::string lastRow = rows.substr(rows.find("\r\n") + 2);
+  {
+    std::ofstream out(folder.file("r.csv"), std::ios::binary | std::ios::app);
+    for (int i = 0; i < 2000; ++i) out << lastRow;
+  }
+  const auto limit = static_cast<rlim_t>(std::filesystem::file_size(folder.file("r.csv")) + 20);
+  QProcess process;
+  process.setChildProcessModifier([limit] {
+    const rlimit fileSize{limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &fileSize);
+    std::signal(SIGXFSZ, SIG_IGN);
+  });
+  startCtl(process, folder, {"program", "-p", slave(*device), "--record", "r.csv", "cfg.lk2"});
+  ASSERT_TRUE(process.waitForFinished(60000));
+  const QString out = QString::fromUtf8(process.readAllStandardOutput());
+  EXPECT_EQ(process.exitCode(), 2) << process.readAllStandardError().toStdString();
+  EXPECT_TRUE(out.startsWith(QStringLiteral("FEHLER "))) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("r.csv"))) << out.toStdString();
+}
+
+}  // namespace
+}  // namespace lk24::test

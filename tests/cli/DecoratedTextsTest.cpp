@@ -139,6 +139,11 @@ TEST_F(CtlDecoratedTexts, TheDeviceOfAVerifyDifferenceIsTheOneReadBack) {
   ASSERT_EQ(result.status, 5);
   // The file's checksum is right; the device kept its wrong one.
   EXPECT_FALSE(result.json.value("device").toObject().value("checksumRight").toBool(true));
+  const QJsonArray differences = result.json.value("differences").toArray();
+  ASSERT_EQ(differences.size(), 1);
+  const QJsonObject stuckCell = differences.first().toObject();
+  EXPECT_EQ(stuckCell.value("address").toInt(), 239);
+  EXPECT_NE(stuckCell.value("expected").toInt(-1), stuckCell.value("actual").toInt(-1));
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <fstream>
 
 namespace lk24::test {
@@ -70,6 +72,15 @@ TEST_F(CtlExitStatus, UnusableFilesAreTwo) {
     EXPECT_EQ(result.exitCode, 2) << file;
     EXPECT_TRUE(result.err.contains(QLatin1String(file))) << result.err.toStdString();
   }
+  {
+    std::ifstream in(folder.file("good.lk2"));
+    std::ofstream outOfRange(folder.file("300.lk2"));
+    std::string text;
+    for (int i = 0; std::getline(in, text); ++i) outOfRange << (i == 300 ? "256" : text) << '\n';
+  }
+  const CtlResult badValue = runCtl(folder, {"show", "300.lk2"});
+  EXPECT_EQ(badValue.exitCode, 2);
+  EXPECT_TRUE(badValue.err.contains(QStringLiteral("Zeile 301 ist kein Wert 0 bis 255"))) << badValue.err.toStdString();
   const CtlResult noTemplate = runCtl(folder, {"info", "-p", slave(*device), "--template", "none.ini"});
   EXPECT_EQ(noTemplate.exitCode, 2);
   EXPECT_TRUE(noTemplate.err.contains(QStringLiteral("none.ini"))) << noTemplate.err.toStdString();
@@ -135,6 +146,15 @@ TEST_F(CtlExitStatus, DeviceFaultsGiveFourToSeven) {
   const ConfigurationFileLoad backup = readConfigurationFile(cut.json()["backupFile"].toString().toStdString());
   ASSERT_TRUE(backup.ok);
   EXPECT_EQ(backup.deviceImage, before);
+  // The way back printed names the run's own template, so it works as printed.
+  std::filesystem::copy_file(folder.file("LK24.ini"), folder.file("bench.ini"));
+  auto stopsAgain = startedDevice(stopping);
+  const CtlResult cutWithTemplate =
+      runCtl(folder, {"program", "-p", slave(*stopsAgain), "--template", "bench.ini", "receiver.lk2"});
+  EXPECT_EQ(cutWithTemplate.exitCode, 4);
+  EXPECT_TRUE(cutWithTemplate.out.contains(QStringLiteral("zurück mit: lk24ctl restore --port '%1' --template 'bench.ini' '")
+                                               .arg(slave(*stopsAgain))))
+      << cutWithTemplate.out.toStdString();
 
   // Each cause alone refuses the run: one simulator per cause.
   for (const auto& [cause, refusal] : {std::pair{"protected", "Konfiguration überschreiben nicht erlaubt!"},

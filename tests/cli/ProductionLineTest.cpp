@@ -205,3 +205,33 @@ TEST_F(CtlProductionLine, ARecordThatCannotBeWrittenIsTwoBeforeAnythingIsSent) {
 
 }  // namespace
 }  // namespace lk24::test
+
+namespace lk24::test {
+namespace {
+
+// One disturbed probe answer (the serial number's low byte of the first
+// probe) and a device never unplugged: one programming, one row.
+TEST_F(CtlProductionLine, ADisturbedProbeAnswerIsNoSecondDevice) {
+  Options noisy;
+  noisy.noisyAnswer = 2;
+  auto device = startedDevice(noisy);
+  QProcess loop;
+  startCtl(loop, folder, {"program", "--each", "--record", "rec.csv", "-p", slave(*device), "batch.lk2"});
+  QString out;
+  ASSERT_TRUE(waitFor([&] {
+    loop.waitForReadyRead(50);
+    out += QString::fromUtf8(loop.readAllStandardOutput());
+    return out.contains(QStringLiteral("OK "));
+  }));
+  // Probes enough after the run that a second programming would have begun.
+  ASSERT_TRUE(waitFor([&, afterRun = device->stats().commands] { return device->stats().commands >= afterRun + 5 * 3; }));
+  ::kill(static_cast<pid_t>(loop.processId()), SIGINT);
+  ASSERT_TRUE(loop.waitForFinished(30000));
+  out += QString::fromUtf8(loop.readAllStandardOutput());
+  EXPECT_EQ(out.count(QStringLiteral("OK ")), 1) << out.toStdString();
+  EXPECT_TRUE(out.contains(QStringLiteral("Zusammenfassung: 1 erfolgreich, 0 fehlerhaft"))) << out.toStdString();
+  EXPECT_EQ(record().count(QStringLiteral("\r\n")), 2);  // the header and one row
+}
+
+}  // namespace
+}  // namespace lk24::test

@@ -136,3 +136,30 @@ TEST(CtlSettings, TheReportHoldsTheSerialNumberAndEveryCaption) {
 
 }  // namespace
 }  // namespace lk24::test
+
+namespace lk24::test {
+namespace {
+
+// --json gives one document on every path, a failure and a usage error
+// too; --template without a device is refused instead of ignored.
+TEST(CtlSettingsJson, EveryPathPrintsOneDocument) {
+  CtlFolder folder;
+  const QList<std::pair<QStringList, int>> runs{
+      {{"show", "--json", "missing.lk2"}, 2},
+      {{"diff", "--json", "missing.lk2", "LK24.ini"}, 2},
+      {{"report", "--json", "-o", "r.pdf", "missing.lk2"}, 2},
+      {{"report", "--json", "-o", "LK24.ini", "--force", "LK24.ini"}, 2},
+      {{"help", "program", "extra", "--json"}, 1},
+      {{"show", "--json", "--template", "LK24.ini", "LK24.ini"}, 1},
+  };
+  for (const auto& [args, status] : runs) {
+    SCOPED_TRACE(args.join(' ').toStdString());
+    const CtlResult result = runCtl(folder, args);
+    EXPECT_EQ(result.exitCode, status);
+    EXPECT_EQ(result.json().value("exitStatus").toInt(-1), status) << result.out.toStdString();
+    EXPECT_EQ(result.out.count(QLatin1Char('\n')), 1) << result.out.toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace lk24::test

@@ -23,33 +23,36 @@ set(CPACK_NSIS_CONTACT "info@example.com")
 # A second installation over the first is an update, not a second entry.
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 # The script's German texts are UTF-8.
-set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS -INPUTCHARSET UTF8)
+set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS "INPUTCHARSET UTF8")
 # PATH stays as it is: the installer's page that would change it cuts a long
 # PATH short, and lk24ctl.exe is called by its folder.
 set(CPACK_NSIS_MODIFY_PATH OFF)
 
 # The Start-menu entry starts the window in the user's Documents\LK24; the
-# shortcut's working folder is the program's own (NSIS takes the output path).
+# shortcut's working folder is the program's own (NSIS takes the output
+# path). CPack copies these texts into a CMake string: so single quotes, and
+# each backslash doubled.
 set(CPACK_NSIS_CREATE_ICONS_EXTRA [=[
-  SetOutPath "$INSTDIR"
-  CreateShortCut "$SMPROGRAMS\$STARTMENU_FOLDER\LK24 Konfiguration.lnk" "$INSTDIR\LK24.exe" "--user-folder" "$INSTDIR\LK24.exe" 0
+  SetOutPath '$INSTDIR'
+  CreateShortCut '$SMPROGRAMS\$STARTMENU_FOLDER\LK24 Konfiguration.lnk' '$INSTDIR\LK24.exe' '--user-folder' '$INSTDIR\LK24.exe' 0
 ]=])
 set(CPACK_NSIS_DELETE_ICONS_EXTRA [=[
-  Delete "$SMPROGRAMS\$MUI_TEMP\LK24 Konfiguration.lnk"
-  Delete "$DESKTOP\LK24 Konfiguration.lnk"
+  Delete '$SMPROGRAMS\$MUI_TEMP\LK24 Konfiguration.lnk'
+  Delete '$DESKTOP\LK24 Konfiguration.lnk'
 ]=])
 # 64-bit (CPack's default is a 32-bit installer, which a 64-bit-only Wine
-# cannot start), German pages, and the desktop shortcut as a choice on the
-# last page (left out of a silent installation).
+# cannot start), and the desktop shortcut as a choice on the last page (left
+# out of a silent installation).
 set(CPACK_NSIS_DEFINES [=[
 Target amd64-unicode
+!define MUI_STARTMENUPAGE_DEFAULTFOLDER 'LK24'
 !define MUI_FINISHPAGE_SHOWREADME
-!define MUI_FINISHPAGE_SHOWREADME_TEXT "Verknüpfung auf dem Desktop anlegen"
+!define MUI_FINISHPAGE_SHOWREADME_TEXT 'Verknüpfung auf dem Desktop anlegen'
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
 !define MUI_FINISHPAGE_SHOWREADME_FUNCTION CreateDesktopShortcut
 Function CreateDesktopShortcut
-  SetOutPath "$INSTDIR"
-  CreateShortCut "$DESKTOP\LK24 Konfiguration.lnk" "$INSTDIR\LK24.exe" "--user-folder" "$INSTDIR\LK24.exe" 0
+  SetOutPath '$INSTDIR'
+  CreateShortCut '$DESKTOP\LK24 Konfiguration.lnk' '$INSTDIR\LK24.exe' '--user-folder' '$INSTDIR\LK24.exe' 0
 FunctionEnd
 ]=])
 include(CPack)

@@ -26,9 +26,11 @@ add_custom_command(OUTPUT ${LK24_ICON}
   COMMAND ${ICOTOOL} --create --output=${LK24_ICON} ${icon_dir}/16.png ${icon_dir}/24.png ${icon_dir}/32.png
           ${icon_dir}/48.png --raw=${icon_dir}/256.png
   DEPENDS ${PROJECT_SOURCE_DIR}/packaging/icons/com.example.lk24.svg VERBATIM)
+# A target of its own: the programs' folders wait for it (a custom
+# command's output is known only in the folder that made it).
+add_custom_target(lk24_icon ALL DEPENDS ${LK24_ICON})
 set(LK24_WINDOWS_RESOURCE ${CMAKE_BINARY_DIR}/LK24.rc)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/LK24.rc.in ${LK24_WINDOWS_RESOURCE} @ONLY)
-set_source_files_properties(${LK24_WINDOWS_RESOURCE} PROPERTIES OBJECT_DEPENDS ${LK24_ICON})
 
 # The three runtime DLLs of mingw-w64 that Qt6Core.dll needs; the programs
 # use them as well, rather than a second, static copy.

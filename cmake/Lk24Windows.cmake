@@ -14,18 +14,18 @@ find_program(RSVG_CONVERT rsvg-convert REQUIRED)
 find_program(ICOTOOL icotool REQUIRED)
 set(icon_dir ${CMAKE_BINARY_DIR}/icon)
 set(LK24_ICON ${icon_dir}/LK24.ico)
-set(icon_sizes 16 24 32 48 256)
-set(icon_pngs)
-foreach(size IN LISTS icon_sizes)
-  list(APPEND icon_pngs ${icon_dir}/${size}.png)
+set(svg ${PROJECT_SOURCE_DIR}/packaging/icons/com.example.lk24.svg)
+set(draw_icons)
+foreach(size 16 24 32 48 256)
+  list(APPEND draw_icons COMMAND ${RSVG_CONVERT} --width=${size} --height=${size}
+                                 --output=${icon_dir}/${size}.png ${svg})
 endforeach()
 add_custom_command(OUTPUT ${LK24_ICON}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${icon_dir}
-  COMMAND sh -c "for size in ${icon_sizes}; do \"$0\" --width=$size --height=$size --output=\"$1/$size.png\" \"$2\" || exit; done"
-          ${RSVG_CONVERT} ${icon_dir} ${PROJECT_SOURCE_DIR}/packaging/icons/com.example.lk24.svg
+  ${draw_icons}
   COMMAND ${ICOTOOL} --create --output=${LK24_ICON} ${icon_dir}/16.png ${icon_dir}/24.png ${icon_dir}/32.png
           ${icon_dir}/48.png --raw=${icon_dir}/256.png
-  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/icons/com.example.lk24.svg VERBATIM)
+  DEPENDS ${svg} VERBATIM)
 # A target of its own: the programs' folders wait for it (a custom
 # command's output is known only in the folder that made it).
 add_custom_target(lk24_icon ALL DEPENDS ${LK24_ICON})

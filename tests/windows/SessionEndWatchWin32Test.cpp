@@ -15,7 +15,7 @@ namespace {
 
 struct SessionEndWatchWin32 : ::testing::Test {
   void SetUp() override {
-    if (QGuiApplication::platformName() != QLatin1String("windows")) GTEST_SKIP() << "needs the qwindows platform";
+    if (QGuiApplication::platformName() != QLatin1String("windows")) GTEST_SKIP() << "needs the qwindows platform, not " << QGuiApplication::platformName().toStdString();
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
   }

@@ -1,6 +1,10 @@
 // Program entry: the application object, the main window (which loads the
 // template while it is created), the two secondary windows, the event loop.
 
+#ifdef _WIN32
+#include "app/UserFolder.h"
+#endif
+#include "link/DeviceLink.h"
 #include "ui/ErrorReportingApplication.h"
 #include "ui/QtMainThreadWaker.h"
 #include "ui/QtTranslations.h"
@@ -11,7 +15,13 @@
 
 #include <QIcon>
 
+#include <cstring>
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Before anything looks at the current directory: LK24.ini is read there.
+  if (argc > 1 && std::strcmp(argv[1], lk24::kUserFolderArgument) == 0) lk24::EnterUserFolder();
+#endif
   lk24::ErrorReportingApplication app(argc, argv);
   // The serial port hands its events to this thread through the event loop.
   lk24::InstallQtMainThreadWaker();
@@ -32,7 +42,8 @@ int main(int argc, char** argv) {
 
   // Logout, shutdown or a closed terminal closes the window like its close
   // box: a running transfer ends first, then LK24.ini is written.
-  lk24::SessionEndWatch sessionEnd([&form] { form.sessionEnded(); });
+  lk24::SessionEndWatch sessionEnd([&form] { form.sessionEnded(); },
+                                   [&form] { return form.link().transferRunning(); });
 
   form.show();
   return app.exec();

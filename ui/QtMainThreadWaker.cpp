@@ -31,7 +31,7 @@ void endHandOver() {
 
 }  // namespace
 
-void InstallQtMainThreadWaker() {
+void InstallQtPostedEventWaker() {
   if (syncWindow != nullptr || QCoreApplication::instance() == nullptr) return;
   syncWindow = new SyncWindow;
   syncWindow->setObjectName(QStringLiteral("AfSafeSyncObjWnd"));

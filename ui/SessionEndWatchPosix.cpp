@@ -28,8 +28,9 @@ extern "C" void onSessionEnd(int number) {
 
 }  // namespace
 
-SessionEndWatch::SessionEndWatch(std::function<void()> onEnd, QObject* parent)
-    : QObject(parent), onEnd_(std::move(onEnd)) {
+SessionEndWatch::SessionEndWatch(std::function<void()> onEnd, std::function<bool()> transferRunning,
+                                 QObject* parent)
+    : QObject(parent), onEnd_(std::move(onEnd)), transferRunning_(std::move(transferRunning)) {
   if (::pipe2(wakePipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
   auto* notifier = new QSocketNotifier(wakePipe[0], QSocketNotifier::Read, this);
   connect(notifier, &QSocketNotifier::activated, this, &SessionEndWatch::drainPipe);

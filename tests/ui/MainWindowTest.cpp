@@ -2,6 +2,7 @@
 // menu with its captions and names, and the captions set at start-up.
 
 #include "ShellTestSupport.h"
+#include "ui/DesignFont.h"
 
 #include "ui/PieGauge.h"
 #include "ui/StatusPanels.h"
@@ -209,7 +210,7 @@ TEST_F(MainWindowTest, OneFaceForTheWholeWindow) {
     });
   };
   for (QWidget* w : form.findChildren<QWidget*>()) {
-    const QString expected = isListing(w) ? QStringLiteral("Liberation Mono") : QStringLiteral("Liberation Sans");
+    const QString expected = isListing(w) ? kFixedPitchFace : kWindowFace;
     EXPECT_EQ(QFontInfo(w->font()).family(), expected)
         << w->metaObject()->className() << " " << w->objectName().toStdString();
   }

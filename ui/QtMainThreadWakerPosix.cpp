@@ -1,0 +1,7 @@
+#include "ui/QtMainThreadWaker.h"
+
+namespace lk24 {
+
+void InstallQtMainThreadWaker() { InstallQtPostedEventWaker(); }
+
+}  // namespace lk24

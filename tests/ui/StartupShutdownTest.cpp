@@ -23,6 +23,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <optional>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -366,6 +367,25 @@ TEST_F(StartupTest, CarriageReturnOnlyTemplateIsValid) {
   EXPECT_EQ(form.comNumber(), 4);
 }
 
+// A disk that takes no file over 100 bytes, for as long as it lives; the
+// limit goes again even when an assertion leaves the test early.
+struct FullDisk {
+  rlimit previous{};
+  void (*previousHandler)(int) = SIG_DFL;
+  bool active = false;
+  FullDisk() {
+    if (getrlimit(RLIMIT_FSIZE, &previous) != 0) return;
+    previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = previous;
+    tiny.rlim_cur = 100;
+    active = setrlimit(RLIMIT_FSIZE, &tiny) == 0;
+  }
+  ~FullDisk() {
+    if (active) setrlimit(RLIMIT_FSIZE, &previous);
+    std::signal(SIGXFSZ, previousHandler);
+  }
+};
+
 // A disk that takes no more than a few bytes: the write at exit fails
 // without a message and the old template stays whole.
 // LK24.ini that cannot be written at exit keeps the old one, and the user is
@@ -386,18 +406,13 @@ TEST_F(StartupTest, ATemplateThatCannotBeWrittenAtExitIsAskedAboutAndKeepsTheOld
     return answer;
   });
 
-  rlimit previous{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit tiny = previous;
-  tiny.rlim_cur = 100;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  std::optional<FullDisk> full(std::in_place);
+  ASSERT_TRUE(full->active);
   form.close();
   const bool openAfterNo = form.isVisible();
   answer = true;
   form.close();
-  setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, previousHandler);
+  full.reset();
   SetYesNoHandler({});
 
   EXPECT_TRUE(openAfterNo);
@@ -429,15 +444,10 @@ TEST_F(StartupTest, TheEndOfTheSessionAnswersTheOpenQuestionYes) {
   });
   watchdog.start(3000);
 
-  rlimit previous{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &previous), 0);
-  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit tiny = previous;
-  tiny.rlim_cur = 100;
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  std::optional<FullDisk> full(std::in_place);
+  ASSERT_TRUE(full->active);
   form.close();  // the real box opens, and SIGTERM arrives while it is open
-  setrlimit(RLIMIT_FSIZE, &previous);
-  std::signal(SIGXFSZ, previousHandler);
+  full.reset();
 
   EXPECT_FALSE(answeredByTheWatchdog);
   EXPECT_FALSE(form.isVisible());

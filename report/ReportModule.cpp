@@ -50,8 +50,14 @@ extern "C" LK24_REPORT_EXPORT int lk24_report_write_pdf(unsigned version, const 
   }
   std::copy(image, image + imageSize, table.begin());
 
-  // Fonts need an application object; offscreen, so no display is asked for.
+  // Fonts need an application object. On Linux offscreen, so no display is
+  // asked for; Windows' own platform needs none and brings the system's
+  // fonts, which Qt's offscreen platform does not find there.
+#ifdef _WIN32
+  qputenv("QT_QPA_PLATFORM", "windows");
+#else
   qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
   int argc = 1;
   char name[] = "lk24ctl";
   char* argv[] = {name, nullptr};

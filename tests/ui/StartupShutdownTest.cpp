@@ -24,9 +24,11 @@
 #include <csignal>
 #include <cstring>
 #include <optional>
+#ifndef _WIN32
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace lk24::test {
 namespace {
@@ -367,6 +369,11 @@ TEST_F(StartupTest, CarriageReturnOnlyTemplateIsValid) {
   EXPECT_EQ(form.comNumber(), 4);
 }
 
+#ifndef _WIN32
+// The close against a full disk, a session end and a read-only folder need
+// POSIX's file-size limit, signals and modes; on Windows the session end is
+// tested through its own messages.
+
 // A disk that takes no file over 100 bytes, for as long as it lives; the
 // limit goes again even when an assertion leaves the test early.
 struct FullDisk {
@@ -469,6 +476,8 @@ TEST_F(StartupTest, ReadOnlyDirectoryAtExitKeepsTheOldTemplate) {
   EXPECT_EQ(questions, 1);
   EXPECT_EQ(readFile(kTemplateFileName), bytes);
 }
+
+#endif  // _WIN32
 
 }  // namespace
 }  // namespace lk24::test

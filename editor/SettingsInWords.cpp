@@ -102,6 +102,13 @@ std::string rowCaption(std::string_view container, int y) {
   return {};
 }
 
+// A caption in words is followed by its value, so a caption the window
+// shows with a doubled colon ("LowPause::") reads with one.
+std::string withSingleColons(std::string caption) {
+  for (auto at = caption.find("::"); at != std::string::npos; at = caption.find("::", at)) caption.erase(at, 1);
+  return caption;
+}
+
 std::string addressText(int address, int bytes) {
   return bytes == 1 ? std::to_string(address) : std::to_string(address) + "-" + std::to_string(address + bytes - 1);
 }
@@ -293,6 +300,7 @@ std::vector<Setting> buildHalf(std::string_view half) {
     firmware.bits = {{display.address, 0xFF}, {display.address + 1, 0xFF}};
     settings.insert(settings.begin(), firmware);
   }
+  for (Setting& s : settings) s.caption = withSingleColons(s.caption);
   return settings;
 }
 

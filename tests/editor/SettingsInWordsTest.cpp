@@ -41,6 +41,7 @@ TEST(SettingsInWords, EveryCaptionIsTheWindowsWordsAndNamesOneSettingOfItsPage) 
     for (const SettingText& s : describeSettings(sampleImage(), halves)) {
       EXPECT_FALSE(s.caption.empty()) << s.addresses;
       EXPECT_EQ(s.caption.find('\n'), std::string::npos) << s.caption;
+      EXPECT_EQ(s.caption.find("::"), std::string::npos) << s.caption;
       EXPECT_EQ(controls.count(s.caption), 0u) << "a control's name, not its caption: " << s.caption;
       EXPECT_TRUE(seen.insert({s.page, s.caption}).second) << "twice on " << s.page << ": " << s.caption;
     }
@@ -65,6 +66,7 @@ TEST(SettingsInWords, RowsReadAsTheWindowShowsThem) {
   EXPECT_EQ(byAddresses(receiver, "38-39").caption, "zykl. Lichtsignal: Entfernungsalarm: aus");
   EXPECT_EQ(byAddresses(receiver, "112-113").caption, "Präambelpuls: max");
   EXPECT_EQ(byAddresses(receiver, "112-113").unit, "us");
+  EXPECT_EQ(byAddresses(receiver, "114-115").caption, "LowPause: min");
   EXPECT_EQ(byAddresses(receiver, "160").caption, "Nah-RSSI: 1");
   EXPECT_EQ(byAddresses(receiver, "30").caption, "Festschwelle");
   EXPECT_EQ(byAddresses(receiver, "170 Bit 0").value, "868,30");

@@ -1,7 +1,7 @@
-// Firmware range and device recognition from the image.
+// The read pass recognises the device from its type byte, and clears what it
+// recognised before as soon as a new read begins.
 
 #include "LinkHarness.h"
-#include "editor/DeviceIdentity.h"
 #include "link/LinkTexts.h"
 
 #include <gtest/gtest.h>
@@ -11,21 +11,7 @@
 namespace lk24::test {
 namespace {
 
-TEST(DeviceIdentity, FirmwareRangeIsOnePointZeroToOnePointNineteen) {
-  struct Case {
-    int major, minor;
-    bool supported;
-  };
-  for (const Case c : {Case{1, 0, true}, Case{1, 19, true}, Case{1, 20, false}, Case{0, 255, false},
-                       Case{2, 0, false}, Case{0, 0, false}, Case{255, 255, false}}) {
-    Table image{};
-    image[addr::kFirmwareMajor] = static_cast<std::uint8_t>(c.major);
-    image[addr::kFirmwareMinor] = static_cast<std::uint8_t>(c.minor);
-    EXPECT_EQ(firmwareSupported(image), c.supported) << c.major << "." << c.minor;
-  }
-}
-
-TEST(DeviceIdentity, ReadRecognisesTransmitterReceiverOrNeither) {
+TEST(DeviceRecognition, ReadRecognisesTransmitterReceiverOrNeither) {
   struct Case {
     int type;
     std::vector<std::string> lines;
@@ -53,7 +39,7 @@ TEST(DeviceIdentity, ReadRecognisesTransmitterReceiverOrNeither) {
   }
 }
 
-TEST(DeviceIdentity, ReadPassClearsTheFlagsFromItsFirstByte) {
+TEST(DeviceRecognition, ReadPassClearsTheFlagsFromItsFirstByte) {
   LinkHarness h;
   h.read();
   ASSERT_TRUE(h.link->ReceiverDetected());

@@ -47,14 +47,39 @@ std::wstring wide(const std::string& utf8) {
   return text;
 }
 
+FileWriteStatus statusOf(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return FileWriteStatus::DiskFull;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+    case ERROR_SHARING_VIOLATION:
+      return FileWriteStatus::NoPermission;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_NAME:
+      return FileWriteStatus::NoFolder;
+    case ERROR_DIRECTORY:
+      return FileWriteStatus::IsFolder;
+    default:
+      return FileWriteStatus::Failed;
+  }
+}
+
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, std::string_view data, std::string* reason) {
-  const auto failed = [reason](DWORD error) {
+bool writeFileAtomically(const std::string& path, std::string_view data, std::string* reason,
+                         FileWriteStatus* status) {
+  if (status) *status = FileWriteStatus::Ok;
+  const auto failed = [reason, status](DWORD error) {
     if (reason) *reason = std::system_category().message(static_cast<int>(error));
+    if (status) *status = statusOf(error);
     return false;
   };
   const std::wstring target = wide(path);
+  // Renaming over a folder would only say "access denied".
+  const DWORD attributes = GetFileAttributesW(target.c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return failed(ERROR_DIRECTORY);
   std::wstring temporary;
   HANDLE file = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < kNameAttempts && file == INVALID_HANDLE_VALUE; ++attempt) {
@@ -117,11 +142,34 @@ bool writeAll(int fd, std::string_view data) {
   return true;
 }
 
+FileWriteStatus statusOf(int error) {
+  switch (error) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+      return FileWriteStatus::DiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FileWriteStatus::NoPermission;
+    case EISDIR:
+      return FileWriteStatus::IsFolder;
+    case ENOENT:
+    case ENOTDIR:
+      return FileWriteStatus::NoFolder;
+    default:
+      return FileWriteStatus::Failed;
+  }
+}
+
 }  // namespace
 
-bool writeFileAtomically(const std::string& path, std::string_view data, std::string* reason) {
-  const auto failed = [reason](int error) {
+bool writeFileAtomically(const std::string& path, std::string_view data, std::string* reason,
+                         FileWriteStatus* status) {
+  if (status) *status = FileWriteStatus::Ok;
+  const auto failed = [reason, status](int error) {
     if (reason) *reason = std::strerror(error);
+    if (status) *status = statusOf(error);
     return false;
   };
   const std::string target = resolvedTarget(path);

@@ -71,7 +71,9 @@ FileReadStatus LineList::loadFromFile(const std::string& path) {
 }
 
 FileWriteStatus LineList::saveToFile(const std::string& path, std::string* reason) const {
-  return writeFileAtomically(path, text(), reason) ? FileWriteStatus::Ok : FileWriteStatus::Failed;
+  FileWriteStatus status = FileWriteStatus::Ok;
+  writeFileAtomically(path, text(), reason, &status);
+  return status;
 }
 
 }  // namespace lk24

@@ -2,24 +2,14 @@
 // The line buffer in which template and configuration files are assembled
 // and parsed: one entry per text line, written with CR LF after each line.
 
+#include "model/FileStatus.h"
+
 #include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace lk24 {
-
-enum class FileReadStatus {
-  Ok,
-  Missing,     // no file at that path
-  Unreadable,  // a directory, a device, no permission, or a read error
-  TooLarge,    // more than kMaxFileBytes; refused before it is read whole
-};
-
-enum class FileWriteStatus {
-  Ok,
-  Failed,  // could not create, write, flush or rename; an old file stays intact
-};
 
 class LineList {
  public:
@@ -45,8 +35,9 @@ class LineList {
   // On any status but Ok the list is left empty.
   FileReadStatus loadFromFile(const std::string& path);
   // Writes text() to path through a temporary file and a rename, so the
-  // old file is either replaced whole or left as it was. On failure, reason
-  // (when given) receives the system's description of the cause.
+  // old file is either replaced whole or left as it was. On failure the
+  // status names the cause, and reason (when given) receives the system's
+  // own description of it.
   FileWriteStatus saveToFile(const std::string& path, std::string* reason = nullptr) const;
 
  private:

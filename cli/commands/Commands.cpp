@@ -232,10 +232,12 @@ class CommandRunner {
         firmwareDisplayText("PSender", image.DeviceImage, link.TransmitterDetected());
     const std::string receiverFirmware = firmwareDisplayText("Pempfang", image.DeviceImage, link.ReceiverDetected());
     const LineList lines = BuildFile(image, prepared_.port.fileNumber, transmitterFirmware, receiverFirmware);
-    if (lines.saveToFile(args_.output) != FileWriteStatus::Ok) {
-      view_.addEntry(" Fehler bei \"Datei speichern!\"", true);
+    if (const FileWriteStatus status = lines.saveToFile(args_.output); status != FileWriteStatus::Ok) {
+      // The cause tells the user what to free, allow or rename.
+      const std::string failure = " Fehler bei \"Datei speichern!\": \"" + args_.output + "\" " + fileWriteProblem(status);
+      view_.addEntry(failure, true);
       report_.log = view_.log();
-      fail(ExitStatus::FileUnusable, trimmed(" Fehler bei \"Datei speichern!\": \"" + args_.output + "\""));
+      fail(ExitStatus::FileUnusable, trimmed(failure));
       return;
     }
     view_.addEntry(" file gespeichert unter \"" + args_.output + "\"", false);

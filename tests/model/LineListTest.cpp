@@ -115,12 +115,21 @@ TEST_F(LineListFiles, BinaryGarbageLoadsAsLinesWithoutFailing) {
   EXPECT_GT(lines.count(), 0);
 }
 
-TEST_F(LineListFiles, FailedSaveLeavesTheOldFileIntact) {
+// Each failure names its cause, so that the user is told what to do about it.
+TEST_F(LineListFiles, FailedSaveLeavesTheOldFileIntactAndNamesTheCause) {
   writeAll(path("keep.lk2"), "old\r\n");
   LineList lines;
   for (int i = 0; i < 1040; ++i) lines.append("1234567890");
   // A name inside a directory that does not exist cannot be created.
-  EXPECT_EQ(lines.saveToFile(path("nodir/keep.lk2")), FileWriteStatus::Failed);
+  EXPECT_EQ(lines.saveToFile(path("nodir/keep.lk2")), FileWriteStatus::NoFolder);
+  ASSERT_TRUE(QDir(dir_.path()).mkdir("folder.lk2"));
+  EXPECT_EQ(lines.saveToFile(path("folder.lk2")), FileWriteStatus::IsFolder);
+  if (::geteuid() != 0) {  // permissions do not bind root
+    writeAll(path("locked.lk2"), "old\r\n");
+    ::chmod(path("locked.lk2").c_str(), 0444);
+    EXPECT_EQ(lines.saveToFile(path("locked.lk2")), FileWriteStatus::NoPermission);
+    ::unlink(path("locked.lk2").c_str());
+  }
 
   // A write cut short by the file-size limit, which binds root as well: the
   // new text never replaces the old file, and no temporary file stays.
@@ -133,9 +142,9 @@ TEST_F(LineListFiles, FailedSaveLeavesTheOldFileIntact) {
   const FileWriteStatus status = lines.saveToFile(path("keep.lk2"));
   ::setrlimit(RLIMIT_FSIZE, &previous);
   std::signal(SIGXFSZ, previousHandler);
-  EXPECT_EQ(status, FileWriteStatus::Failed);
+  EXPECT_EQ(status, FileWriteStatus::DiskFull);
   EXPECT_EQ(readAll(path("keep.lk2")), "old\r\n");
-  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files), QStringList{QStringLiteral("keep.lk2")});
+  EXPECT_EQ(QDir(dir_.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("keep.lk2")});
 }
 
 }  // namespace

@@ -170,8 +170,9 @@ class TForm1 : public QMainWindow {
 
  public:
   // Reads the file named in OpenDialog1 into the DeviceImage and the port
-  // number, all or nothing; false leaves both exactly as they were.
-  bool DateiGeladen();
+  // number, all or nothing; false leaves both exactly as they were and
+  // puts the reason in problem (when given).
+  bool DateiGeladen(QString* problem = nullptr);
 
   // The end of the session (logout, shutdown, a signal): a close request.
   // While the box after a failed LK24.ini is open it answers it "Ja", so

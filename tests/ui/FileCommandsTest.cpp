@@ -190,12 +190,15 @@ TEST_F(FileCommandsTest, AllFilesListsNamesWithoutADot) {
   EXPECT_TRUE(listed().contains(QStringLiteral("konfig.lk2")));
 }
 
-TEST_F(FileCommandsTest, EveryBadFileFailsAndChangesNothing) {
+// A refused file is named with the reason, and the status bar and the next
+// save keep naming the file whose data the window holds.
+TEST_F(FileCommandsTest, EveryBadFileFailsWithItsReasonAndChangesNothing) {
   const LineList good = templateLines(sampleImage(), 4);
   const std::string crLf = good.text();
   std::string binary;
   for (int i = 0; i < 3000; ++i) binary.push_back(static_cast<char>(i * 97));
   const std::vector<std::pair<std::string, std::string>> files = {
+      {"good.lk2", crLf},
       {"511.lk2", firstLines(good, 511).text()},
       {"word300.lk2", withLine(good, 300, "dreihundert").text()},
       {"beyond32.lk2", withLine(good, 300, "4294967296").text()},
@@ -210,21 +213,44 @@ TEST_F(FileCommandsTest, EveryBadFileFailsAndChangesNothing) {
   std::filesystem::resize_file("huge.lk2", 3ULL << 30);  // sparse: gigabytes without the disk space
 
   TForm1 form;
+  answerDialogsWith(QStringLiteral("good.lk2"));
+  form.Laden1Click();
+  const QString loaded = dir_.filePath(QStringLiteral("good.lk2"));
+  ASSERT_EQ(form.SB1->panelText(1), loaded);
   form.image().DeviceImage.fill(0x77);
   form.setComNumber(2);
+  form.SaveDialog1.setFileName(QStringLiteral("default.lk2"));
   const Table before = form.image().DeviceImage;
-  for (const char* name : {"511.lk2", "word300.lk2", "beyond32.lk2", "binary.lk2", "empty.lk2", "folder.lk2",
-                           "huge.lk2", "missing.lk2"}) {
+  const QString notOurs = QStringLiteral("ist keine LK24-Konfiguration (Zeilen 256 bis 511)");
+  const std::vector<std::pair<const char*, QString>> refused = {
+      {"511.lk2", notOurs + QStringLiteral(": endet nach Zeile 511")},
+      {"word300.lk2", notOurs + QStringLiteral(": Zeile 301 ist kein Wert 0 bis 255")},
+      {"beyond32.lk2", notOurs + QStringLiteral(": Zeile 301 ist kein Wert 0 bis 255")},
+      {"binary.lk2", notOurs + QStringLiteral(": ")},
+      {"empty.lk2", notOurs + QStringLiteral(": die Datei ist leer")},
+      {"folder.lk2", QStringLiteral("nicht lesbar (ein Verzeichnis, keine Leserechte oder ein Lesefehler)")},
+      {"huge.lk2", QStringLiteral("größer als 1 MiB, keine LK24-Datei")},
+      {"missing.lk2", QStringLiteral("nicht gefunden")},
+  };
+  for (const auto& [name, reason] : refused) {
     SCOPED_TRACE(name);
     form.image().DeviceImage = before;
     const int beepsBefore = beeps_;
     answerDialogsWith(QString::fromLatin1(name));
     form.Laden1Click();
-    EXPECT_EQ(lastEntry(form).text, kLoadError);
+    const QString expected = kLoadError + QStringLiteral(": \"") + dir_.filePath(QString::fromLatin1(name)) +
+                             QStringLiteral("\" ") + reason;
+    if (reason.endsWith(QLatin1Char(' '))) {
+      EXPECT_TRUE(lastEntry(form).text.startsWith(expected)) << lastEntry(form).text.toStdString();
+    } else {
+      EXPECT_EQ(lastEntry(form).text, expected);
+    }
     EXPECT_EQ(lastEntry(form).colours, std::set<QRgb>{clRed.rgb()});
     EXPECT_EQ(beeps_, beepsBefore + 1);
     EXPECT_EQ(form.comNumber(), 2);
     EXPECT_EQ(form.SaveDialog1.FileName(), QStringLiteral("default.lk2"));
+    EXPECT_EQ(form.SB1->panelText(1), loaded);
+    EXPECT_EQ(form.OpenDialog1.FileName(), loaded);
     // Nothing of the file was taken; only the refresh's own corrections apply.
     EXPECT_EQ(form.image().DeviceImage[0], 0x77);
     EXPECT_EQ(form.image().DeviceImage[254], 0x77);
@@ -260,7 +286,8 @@ TEST_F(FileCommandsTest, FailedSaveKeepsTheOldFileAndTheOpenDialogsName) {
 
   answerDialogsWith(QStringLiteral("no/such/folder/x.lk2"));
   form.Speichern1Click();
-  EXPECT_EQ(lastEntry(form).text, kSaveError);
+  EXPECT_EQ(lastEntry(form).text, kSaveError + QStringLiteral(": \"") + dir_.filePath(QStringLiteral("no/such/folder/x.lk2")) +
+                                      QStringLiteral("\" Ordner nicht vorhanden"));
   EXPECT_EQ(lastEntry(form).colours, std::set<QRgb>{clRed.rgb()});
   EXPECT_EQ(beeps_, 1);
   EXPECT_EQ(form.OpenDialog1.FileName(), openName);
@@ -278,7 +305,8 @@ TEST_F(FileCommandsTest, FailedSaveKeepsTheOldFileAndTheOpenDialogsName) {
   form.Speichern1Click();
   setrlimit(RLIMIT_FSIZE, &old);
   std::signal(SIGXFSZ, previousHandler);
-  EXPECT_EQ(lastEntry(form).text, kSaveError);
+  EXPECT_EQ(lastEntry(form).text,
+            kSaveError + QStringLiteral(": \"") + dir_.filePath(QStringLiteral("keep.lk2")) + QStringLiteral("\" Datenträger voll"));
   EXPECT_EQ(beeps_, 2);
   EXPECT_EQ(readFile("keep.lk2"), "old contents\r\n");
   EXPECT_EQ(form.OpenDialog1.FileName(), openName);

@@ -108,18 +108,29 @@ TEST(CtlSettings, EachCommandTakesItsNumberOfImages) {
   EXPECT_EQ(runCtl(folder, {"show", "missing.lk2"}).exitCode, 2);
 }
 
-TEST(CtlSettings, TheReportHoldsTheSerialNumberAndEveryCaption) {
+// The PDF's text; with layout, each table row on one line.
+QString pdfText(const QString& pdf, bool layout) {
+  QProcess pdftotext;
+  QStringList args{pdf, QStringLiteral("-")};
+  if (layout) args.prepend(QStringLiteral("-layout"));
+  pdftotext.start(QStringLiteral("pdftotext"), args);
+  EXPECT_TRUE(pdftotext.waitForFinished(30000)) << "pdftotext (poppler-utils) is missing";
+  return QString::fromUtf8(pdftotext.readAllStandardOutput());
+}
+
+TEST(CtlSettings, TheReportHoldsTheSerialNumberEveryCaptionAndTheFilesValues) {
   CtlFolder folder;
-  const Table image = devsim::defaultImage(DeviceType::Receiver);
+  const Table image = changedAlarmTime();
   writeFile(folder, "receiver.lk2", image);
   const CtlResult made = runCtl(folder, {"report", "--output", "receiver.pdf", "receiver.lk2"});
   ASSERT_EQ(made.exitCode, 0) << made.err.toStdString();
 
-  QProcess pdftotext;
-  pdftotext.start(QStringLiteral("pdftotext"), {folder.path("receiver.pdf"), QStringLiteral("-")});
-  ASSERT_TRUE(pdftotext.waitForFinished(30000)) << "pdftotext (poppler-utils) is missing";
+  // The file's value beside its caption, not the device type's default (120).
+  const QString rows = pdfText(folder.path("receiver.pdf"), true);
+  EXPECT_TRUE(rows.contains(QRegularExpression(QStringLiteral("Alarm nach:\\s+600 sec\\n")))) << rows.toStdString();
+  EXPECT_TRUE(rows.contains(QRegularExpression(QStringLiteral("LowPause: min\\s")))) << rows.toStdString();
   // Lines a cell wraps count as one.
-  const QString text = QString::fromUtf8(pdftotext.readAllStandardOutput()).simplified();
+  const QString text = pdfText(folder.path("receiver.pdf"), false).simplified();
   EXPECT_TRUE(text.contains(QStringLiteral("Seriennummer"))) << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("04711"))) << text.toStdString();
   EXPECT_TRUE(text.contains(QStringLiteral("receiver.lk2")));

@@ -13,6 +13,10 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLineEdit>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTest>
 #include <QPageLayout>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -100,8 +104,24 @@ TEST_F(SettingsReportWindowTest, ComparisonListsTheDifferencesAndLeavesTheWindow
   EXPECT_EQ(agree->colours, std::set<QRgb>{QColor(Qt::black).rgb()});
 }
 
-TEST_F(SettingsReportWindowTest, TheReportIsSavedAsPdfAndPreviewedOnA4) {
+// The report shows what the window shows, a value typed and not yet
+// confirmed too.
+TEST_F(SettingsReportWindowTest, TheReportIsSavedAsPdfWithTheTypedValueAndPreviewedOnA4) {
   TForm1 form;
+  form.show();
+  QApplication::setActiveWindow(&form);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  form.LeseButtonClick();
+  ASSERT_TRUE(waitForIdle(form));
+  ASSERT_TRUE(form.ReceiverDetected());
+  auto* alarm = form.findChild<QLineEdit*>(QStringLiteral("R_AlarmZeit"));
+  ASSERT_NE(alarm, nullptr);
+  ASSERT_NE(alarm->text().trimmed(), QStringLiteral("600"));
+  QTest::mouseClick(alarm, Qt::LeftButton, {}, alarm->rect().center());
+  alarm->selectAll();
+  QTest::keyClicks(alarm, "600");
+  ASSERT_TRUE(alarm->hasFocus());
+
   SetFileDialogExecuteHandler([](FileDialog& dialog) {
     EXPECT_EQ(dialog.DefaultExt(), QStringLiteral("pdf"));
     dialog.setFileName(QStringLiteral("bericht.pdf"));
@@ -112,6 +132,11 @@ TEST_F(SettingsReportWindowTest, TheReportIsSavedAsPdfAndPreviewedOnA4) {
   ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
   EXPECT_TRUE(pdf.read(5) == "%PDF-");
   EXPECT_TRUE(logTexts(form.MInfo).contains(QStringLiteral(" Bericht gespeichert unter \"bericht.pdf\"")));
+  QProcess pdftotext;
+  pdftotext.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), QStringLiteral("bericht.pdf"), QStringLiteral("-")});
+  ASSERT_TRUE(pdftotext.waitForFinished(30000)) << "pdftotext (poppler-utils) is missing";
+  const QString rows = QString::fromUtf8(pdftotext.readAllStandardOutput());
+  EXPECT_TRUE(rows.contains(QRegularExpression(QStringLiteral("Alarm nach:\\s+600 sec\\n")))) << rows.toStdString();
 
   int previews = 0;
   SetShowModalHandler([&](QDialog& dialog) {

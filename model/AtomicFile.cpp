@@ -54,7 +54,6 @@ FileWriteStatus statusOf(DWORD error) {
       return FileWriteStatus::DiskFull;
     case ERROR_ACCESS_DENIED:
     case ERROR_WRITE_PROTECT:
-    case ERROR_SHARING_VIOLATION:
       return FileWriteStatus::NoPermission;
     case ERROR_PATH_NOT_FOUND:
     case ERROR_INVALID_NAME:

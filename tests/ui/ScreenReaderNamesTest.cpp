@@ -26,12 +26,14 @@ using ScreenReaderNamesTest = ShellTest;
 QString fromTable(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // The caption as the window shows it, its lines read as one: a word split
-// by a hyphen joined again ("Entfernungs-" "alarm:"), a compound kept whole.
+// by a hyphen joined again ("Entfernungs-" "alarm:"), a compound kept whole,
+// a doubled colon read as one ("LowPause::").
 QString shownCaption(std::string_view text) {
   return fromTable(text)
       .replace(QRegularExpression(QStringLiteral("-\n(?=[a-zäöü])")), QString())
       .replace(QStringLiteral("-\n"), QStringLiteral("-"))
-      .replace(QLatin1Char('\n'), QLatin1Char(' '));
+      .replace(QLatin1Char('\n'), QLatin1Char(' '))
+      .replace(QStringLiteral("::"), QStringLiteral(":"));
 }
 
 struct Announced {

@@ -159,11 +159,12 @@ class ProductionLoop {
     // was not written is never called "OK".
     std::string recordError;
     const bool recorded = record_.append(recordRowOf(report, s_.filePath, s_.fileSha256, clock.seconds()), &recordError);
-    lastPassed_ = passed(report);
-    if (!recorded && lastPassed_) {
+    if (!recorded && passed(report)) {
       report.status = ExitStatus::FileUnusable;
       report.message = recordError;
     }
+    // A device without its row counts as failed, in the summary too.
+    lastPassed_ = passed(report);
     if (s_.json) {
       printOut(toJson(report));
     } else {

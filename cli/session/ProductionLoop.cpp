@@ -31,8 +31,9 @@ constexpr std::chrono::milliseconds kProbeInterval{500};  // about twice a secon
 // absentOk nothing for a port that is merely absent (an unplugged adapter).
 std::optional<std::string> portProblem(const PortChoice& port, bool absentOk) {
   const std::string where = port.given == port.device ? port.given : port.given + " = " + port.device;
-  if (!sys::maybeSerialPort(port.device)) return "Port " + where + " nicht zu benutzen: keine serielle Schnittstelle";
-  const TAfPortAccess access = AfCheckPortAccess(port.device, TAfPortRoots{});
+  const TAfComResolution resolution = AfResolveComPort(port.number, TAfPortRoots{});
+  const bool consoleAllowed = resolution.source == TAfComResolution::Mapped && resolution.onPurpose;
+  const TAfPortAccess access = AfCheckPortAccess(port.device, TAfPortRoots{}, consoleAllowed);
   if (access.state == TAfPortState::Free || (absentOk && access.state == TAfPortState::Missing)) return std::nullopt;
   PortEntry entry;
   judge(entry, access);

@@ -473,7 +473,7 @@ TAfOpenResult AfOpenPosixDevice(int number, const TAfPortRoots& roots) {
   if (const auto what = AfNotSerial(path, roots)) {
     access.state = TAfPortState::NotSerial;
     access.notSerial = *what;
-    return Failure(TAfOpenResult::NotFound, std::move(access));
+    return Failure(TAfOpenResult::Refused, std::move(access));
   }
   if (!com.info) {
     access.state = TAfPortState::Missing;

@@ -56,6 +56,11 @@ TEST(CtlPortPath, TheControllingTerminalIsRefusedUnlessTheUsersVariableNamesIt) 
   EXPECT_TRUE(refused.err.contains(slave(*device))) << refused.err.toStdString();
   EXPECT_EQ(device->stats().bytesIn, 0) << "the wake-up run went into the session";
 
+  // /dev/tty stands for the controlling terminal, whichever it is.
+  const CtlResult tty = runCtl(folder, {"info", "-p", "/dev/tty"});
+  EXPECT_EQ(tty.exitCode, 3);
+  EXPECT_TRUE(tty.err.contains("(/dev/tty): ist die Konsole")) << tty.err.toStdString();
+
   const QString mapping = "LK24_COM3=" + slave(*device);
   EXPECT_EQ(runInSessionOf(folder, terminal, {"info", "-p", "COM3"}, {mapping}).exitCode, 0);
   EXPECT_EQ(runInSessionOf(folder, terminal, {"info", "-p", slave(*device)}, {mapping}).exitCode, 0);

@@ -120,9 +120,10 @@ LoopPlan planLoopRun(unsigned seed) {
   plan.device.seed = seed;
   plan.device.type = below(2) ? devsim::DeviceType::Transmitter : devsim::DeviceType::Receiver;
   plan.afterRun = below(2) == 1;
-  // Before: among the first three probes, of which the loop needs two alike.
-  // After: among the probes that follow the run.
-  const int before = below(3 * kProbeAnswers);
+  // Before: among the first two probes, which the loop needs alike; a third
+  // one comes only after such a disturbance. After: among the probes that
+  // follow the run.
+  const int before = below(2 * kProbeAnswers);
   const int after = 2 * kProbeAnswers + kProgramRunAnswers + kAfterRunMargin + below(3 * kProbeAnswers);
   plan.device.noisyAnswer = plan.afterRun ? after : before;
   for (int i = 0; i < 4; ++i) plan.changedBytes.push_back(16 + below(200));

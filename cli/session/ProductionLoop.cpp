@@ -12,7 +12,6 @@
 #include "cli/session/Report.h"
 #include "cli/session/RunRecord.h"
 #include "cli/platform/Stopwatch.h"
-#include "cli/platform/System.h"
 #include "cli/output/Text.h"
 #include "cli/session/Verdict.h"
 #include "serial/AfPortResolver.h"

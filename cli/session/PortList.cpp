@@ -27,7 +27,7 @@ constexpr StateWords kStateWords[] = {
     {TAfPortState::Held, "held", "belegt"},
     {TAfPortState::Failed, "failed", "nicht zu öffnen"},
     {TAfPortState::NotSerial, "not-serial", "keine serielle Schnittstelle"},
-    {TAfPortState::Console, "console", "Systemkonsole, nur über LK24_COMn"},
+    {TAfPortState::Console, "console", "nur über LK24_COMn"},
 };
 
 }  // namespace

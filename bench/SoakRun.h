@@ -41,9 +41,11 @@ namespace lk24::soak {
 // Retry: a program run whose device stops answering in the write pass, then
 // "Programmieren" again with the fault gone, from what the tool then holds.
 // StuckRetry: the same after a verify with differences, a cell of the device
-// having kept its old byte.
-enum class Fault { None, Jitter, StopAfter, WrongEcho, Garbage, BadChecksum, Vanish, Retry, StuckRetry };
-constexpr int kFaultKinds = 9;
+// having kept its old byte. NoisyPreRead: one disturbed answer in a program
+// run's first read, at a random address: the run must end as a disturbed
+// line with nothing written, or back up exactly what the device holds.
+enum class Fault { None, Jitter, StopAfter, WrongEcho, Garbage, BadChecksum, Vanish, Retry, StuckRetry, NoisyPreRead };
+constexpr int kFaultKinds = 10;
 const char* faultName(Fault f);
 std::optional<Fault> faultNamed(const std::string& name);
 
@@ -212,6 +214,14 @@ struct Ending {
 };
 constexpr int kEndingKinds = Ending::Unknown + 1;
 const char* endingName(Ending::Kind kind);
+
+// Reading the log (bench/SoakLog.cpp): the backup file its first entry
+// names, the entries after that one, how the request ended, and the entries
+// in one line with repeats counted.
+std::optional<QString> backupNamedBy(const Entry& entry);
+std::vector<Entry> withoutBackupEntry(const std::vector<Entry>& entries);
+Ending classify(const std::vector<Entry>& entries);
+std::string describe(const std::vector<Entry>& entries);
 
 struct Outcome {
   std::vector<std::string> problems;  // empty: the run passed

@@ -27,6 +27,7 @@
 
 #include <csignal>
 #include <memory>
+#include <random>
 
 namespace lk24::soak {
 

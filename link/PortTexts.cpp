@@ -90,6 +90,17 @@ std::string kindName(TAfPortKind kind) {
   return "Gerät";
 }
 
+std::string notSerialName(TAfNotSerial what) {
+  switch (what) {
+    case TAfNotSerial::File: return "eine Datei";
+    case TAfNotSerial::Folder: return "ein Ordner";
+    case TAfNotSerial::Pipe: return "eine Pipe";
+    case TAfNotSerial::Socket: return "ein Socket";
+    case TAfNotSerial::OtherDevice: break;
+  }
+  return "ein anderes Gerät";
+}
+
 std::string describe(const TAfSerialPortInfo& info) {
   std::string text = info.devicePath + ": " + kindName(info.kind);
   if (!info.byIdName.empty()) text += " " + info.byIdName;
@@ -143,6 +154,13 @@ std::string openFailureReason(int comNumber, const TAfPortAccess& access,
       }
       return port + "wird von einem anderen Programm benutzt – dieses Programm beenden";
     }
+    case TAfPortState::NotSerial:
+      return port + "keine serielle Schnittstelle, sondern " + notSerialName(access.notSerial) +
+             " – den Anschluss des Adapters angeben, \"lk24ctl ports\" zeigt sie";
+    case TAfPortState::Console:
+      return port + "ist die Konsole dieses Rechners (Systemkonsole oder das Terminal dieser Sitzung), nichts "
+                    "gesendet – nur wenn gewollt: LK24_COM" + std::to_string(comNumber) + "=" + access.devicePath +
+             " setzen";
     case TAfPortState::Failed:
       if (access.systemError == kAdapterSilent) {
         return port + "der Adapter antwortet nicht – den USB-Adapter abziehen und wieder einstecken";

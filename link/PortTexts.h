@@ -14,6 +14,9 @@ namespace lk24::porttext {
 // "USB-Seriell-Adapter", "eingebaute serielle Schnittstelle", ...
 std::string kindName(TAfPortKind kind);
 
+// What a path that is no serial port is: "eine Datei", "ein Ordner", ...
+std::string notSerialName(TAfNotSerial what);
+
 // One port: "/dev/ttyUSB0: USB-Seriell-Adapter usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0".
 std::string describe(const TAfSerialPortInfo& info);
 

@@ -469,6 +469,12 @@ TAfOpenResult AfOpenPosixDevice(int number, const TAfPortRoots& roots) {
     return Failure(TAfOpenResult::NotFound, std::move(access));
   }
   const std::string& path = com.devicePath;
+  // A file, a folder or /dev/null is named for what it is, not searched for holders.
+  if (const auto what = AfNotSerial(path, roots)) {
+    access.state = TAfPortState::NotSerial;
+    access.notSerial = *what;
+    return Failure(TAfOpenResult::Refused, std::move(access));
+  }
   if (!com.info) {
     access.state = TAfPortState::Missing;
     access.systemError = ENOENT;
@@ -477,6 +483,11 @@ TAfOpenResult AfOpenPosixDevice(int number, const TAfPortRoots& roots) {
   if (com.info->kind == TAfPortKind::OnBoardNoUart) {
     access.state = TAfPortState::NoUart;
     return Failure(TAfOpenResult::NotFound, std::move(access));
+  }
+  // The wake-up run would go into the user's session.
+  if (com.info->console && !com.onPurpose) {
+    access.state = TAfPortState::Console;
+    return Failure(TAfOpenResult::Refused, std::move(access));
   }
   // Everything that can refuse the port looks before open(2): every
   // non-blocking open of a tty raises DTR and RTS, also one refused later,

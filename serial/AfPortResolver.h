@@ -40,7 +40,10 @@ struct TAfSerialPortInfo {
   std::string kernelName;  // ttyUSB0, ttyS0, pts/3
   std::string byIdName;    // usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0, or empty
   TAfPortKind kind = TAfPortKind::Other;
-  bool console = false;    // the kernel console
+  // The active console: the kernel's console, what /dev/console and
+  // /dev/tty stand for, or this process's controlling terminal. Typing into
+  // it, or sending the wake-up run into it, would hit the user's session.
+  bool console = false;
   // Counted for COMn without a mapping: an adapter, or an on-board port with
   // a UART that is not the console.
   bool automatic = false;
@@ -52,6 +55,9 @@ struct TAfComResolution {
   Source source = NoPort;
   std::string devicePath;              // empty for NoPort
   std::optional<TAfSerialPortInfo> info;  // what the path is, when known
+  // Mapped by a variable the user set, not by AfMapComPortToPath: only such
+  // a mapping may reach the console.
+  bool onPurpose = false;
 };
 
 struct TAfPortHolder {
@@ -67,8 +73,13 @@ enum class TAfPortState {
   NoPermission,  // the user may not open it: join `group`, or, when that
                  // is empty, only root may (no group can read and write it)
   Held,          // another process has it open or locked (`holder`)
-  Failed         // another refusal; `systemError` has the errno
+  Failed,        // another refusal; `systemError` has the errno
+  NotSerial,     // the path is something else (`notSerial` says what)
+  Console        // the active console, taken only through a mapping on purpose
 };
+
+// What a path that is no serial port names instead.
+enum class TAfNotSerial { File, Folder, Pipe, Socket, OtherDevice };
 
 struct TAfPortAccess {
   TAfPortState state = TAfPortState::Free;
@@ -76,6 +87,7 @@ struct TAfPortAccess {
   int systemError = 0;
   std::string group;                    // NoPermission: the device's group
   std::optional<TAfPortHolder> holder;  // Held: who, when known
+  TAfNotSerial notSerial = TAfNotSerial::OtherDevice;  // NotSerial: what the path is
 };
 
 // Every serial port of the machine: first those that take COM numbers, in
@@ -89,9 +101,22 @@ TAfComResolution AfResolveComPort(int number, const TAfPortRoots& roots);
 // symbolic link such as a by-id name finds its port. Empty when no node exists.
 std::optional<TAfSerialPortInfo> AfDescribePort(const std::string& path, const TAfPortRoots& roots);
 
-// Whether `path` could be opened now, judged without opening it: node,
-// UART, permission, UUCP lock file, other processes that hold it.
-TAfPortAccess AfCheckPortAccess(const std::string& path, const TAfPortRoots& roots);
+// What `path` is when it exists but is no terminal at all: a file, a
+// folder, /dev/null. Empty for a terminal and for a path that is not there.
+std::optional<TAfNotSerial> AfNotSerial(const std::string& path, const TAfPortRoots& roots);
+
+// Whether `path` could be opened now, judged without opening it: what it
+// is, node, UART, permission, UUCP lock file, other processes that hold it.
+// The console counts as taken unless consoleAllowed (a mapping on purpose).
+TAfPortAccess AfCheckPortAccess(const std::string& path, const TAfPortRoots& roots, bool consoleAllowed = false);
+
+// Maps COM `number` to `path` for this process, as LK24_COMn does, for a
+// path named on a command line. Such a mapping is taken as it is, but never
+// reaches the console: that needs the user's own LK24_COMn. Main thread,
+// before the port is opened.
+void AfMapComPortToPath(int number, const std::string& path);
+// Whether the mapping of COM `number` to `path` is the user's own variable.
+bool AfMappedOnPurpose(int number, const std::string& path);
 
 // Another process that has `path` open, as far as /proc lets us see. The
 // process holding the master side of a pseudo-terminal is its device end

@@ -76,13 +76,45 @@ bool NaturalLess(const std::string& a, const std::string& b) {
   return a.size() - i < b.size() - j;
 }
 
-std::vector<std::string> ConsoleNames(const TAfPortRoots& roots) {
+// This process's controlling terminal: tty_nr, the seventh field of
+// /proc/self/stat, counted after the command name's closing parenthesis.
+std::optional<dev_t> ControllingTerminal(const TAfPortRoots& roots) {
+  const auto stat = ReadLine(fs::path(roots.proc) / "self/stat");
+  if (!stat) return std::nullopt;
+  const std::size_t end = stat->rfind(')');
+  if (end == std::string::npos) return std::nullopt;
+  std::istringstream fields(stat->substr(end + 1));
+  std::string state;
+  long parent = 0, group = 0, session = 0, tty = 0;
+  if (!(fields >> state >> parent >> group >> session >> tty) || tty == 0) return std::nullopt;
+  return static_cast<dev_t>(tty);  // the kernel's encoding is makedev's for every tty major
+}
+
+// The active console by kernel name and by device number.
+struct Consoles {
   std::vector<std::string> names;
+  std::vector<dev_t> numbers;
+
+  bool has(const std::string& kernelName, std::optional<dev_t> number) const {
+    if (std::find(names.begin(), names.end(), kernelName) != names.end()) return true;
+    return number && std::find(numbers.begin(), numbers.end(), *number) != numbers.end();
+  }
+};
+
+// The kernel's consoles (/dev/console leads to the last of them), the
+// names /dev/tty and /dev/console themselves, and the controlling terminal.
+Consoles ActiveConsoles(const TAfPortRoots& roots) {
+  Consoles consoles;
+  consoles.numbers = {makedev(5, 0), makedev(5, 1)};
   if (const auto active = ReadLine(fs::path(roots.sys) / "class/tty/console/active")) {
     std::istringstream words(*active);
-    for (std::string w; words >> w;) names.push_back(w);
+    for (std::string w; words >> w;) {
+      consoles.names.push_back(w);
+      if (const auto number = SysfsDeviceNumber(fs::path(roots.sys) / "class/tty" / w)) consoles.numbers.push_back(*number);
+    }
   }
-  return names;
+  if (const auto terminal = ControllingTerminal(roots)) consoles.numbers.push_back(*terminal);
+  return consoles;
 }
 
 // The by-id names by the device number they lead to.
@@ -125,14 +157,13 @@ TAfPortKind KindOf(const fs::path& entry, const std::string& kernelName) {
   return type && *type == "0" ? TAfPortKind::OnBoardNoUart : TAfPortKind::OnBoard;
 }
 
-TAfSerialPortInfo DescribeSysfsEntry(const fs::path& entry, const std::string& devicePath,
-                                     const std::vector<std::string>& consoles,
+TAfSerialPortInfo DescribeSysfsEntry(const fs::path& entry, const std::string& devicePath, const Consoles& consoles,
                                      const std::vector<std::pair<dev_t, std::string>>& byId) {
   TAfSerialPortInfo info;
   info.devicePath = devicePath;
   info.kernelName = entry.filename().string();
   info.kind = KindOf(entry, info.kernelName);
-  info.console = std::find(consoles.begin(), consoles.end(), info.kernelName) != consoles.end();
+  info.console = consoles.has(info.kernelName, DeviceNumber(devicePath));
   if (const auto number = DeviceNumber(devicePath)) {
     for (const auto& [n, name] : byId) {
       if (n == *number) info.byIdName = name;
@@ -212,7 +243,7 @@ bool IsMasterOf(const fs::path& processDir, const char* fd, long index) {
 }  // namespace
 
 std::vector<TAfSerialPortInfo> AfListSerialPorts(const TAfPortRoots& roots) {
-  const auto consoles = ConsoleNames(roots);
+  const Consoles consoles = ActiveConsoles(roots);
   const auto byId = ByIdNames(roots);
   std::vector<TAfSerialPortInfo> ports;
   std::error_code ec;
@@ -239,6 +270,7 @@ TAfComResolution AfResolveComPort(int number, const TAfPortRoots& roots) {
     r.source = TAfComResolution::Mapped;
     r.devicePath = mapped;
     r.info = AfDescribePort(r.devicePath, roots);
+    r.onPurpose = AfMappedOnPurpose(number, r.devicePath);
     return r;
   }
   if (number < 1) return r;
@@ -263,11 +295,13 @@ std::optional<TAfSerialPortInfo> AfDescribePort(const std::string& path, const T
   // only for other names. Pseudo-terminals have no class entry at all.
   auto entry = TtyClassEntryAlongLinks(roots, path, *number);
   if (!entry && PtyIndex(*number) < 0) entry = FindTtyClassEntry(roots, *number);
+  const Consoles consoles = ActiveConsoles(roots);
   if (entry && fs::exists(fs::symlink_status(*entry / "device"))) {
-    return DescribeSysfsEntry(*entry, path, ConsoleNames(roots), ByIdNames(roots));
+    return DescribeSysfsEntry(*entry, path, consoles, ByIdNames(roots));
   }
   TAfSerialPortInfo info;
   info.devicePath = path;
+  info.console = consoles.has(entry ? entry->filename().string() : std::string(), number);
   if (real.rfind("/dev/pts/", 0) == 0) {
     info.kind = TAfPortKind::PseudoTerminal;
     info.kernelName = real.substr(5);
@@ -277,13 +311,38 @@ std::optional<TAfSerialPortInfo> AfDescribePort(const std::string& path, const T
   return info;
 }
 
-TAfPortAccess AfCheckPortAccess(const std::string& path, const TAfPortRoots& roots) {
+std::optional<TAfNotSerial> AfNotSerial(const std::string& path, const TAfPortRoots& roots) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return std::nullopt;
+  if (S_ISREG(st.st_mode)) return TAfNotSerial::File;
+  if (S_ISDIR(st.st_mode)) return TAfNotSerial::Folder;
+  if (S_ISFIFO(st.st_mode)) return TAfNotSerial::Pipe;
+  if (S_ISSOCK(st.st_mode)) return TAfNotSerial::Socket;
+  if (!S_ISCHR(st.st_mode)) return TAfNotSerial::OtherDevice;
+  if (PtyIndex(st.st_rdev) >= 0) return std::nullopt;
+  // Without a readable tty class there is nothing to judge by: the open tells.
+  std::error_code ec;
+  if (fs::is_empty(fs::path(roots.sys) / "class/tty", ec) || ec) return std::nullopt;
+  if (TtyClassEntryAlongLinks(roots, path, st.st_rdev) || FindTtyClassEntry(roots, st.st_rdev)) return std::nullopt;
+  return TAfNotSerial::OtherDevice;
+}
+
+TAfPortAccess AfCheckPortAccess(const std::string& path, const TAfPortRoots& roots, bool consoleAllowed) {
   TAfPortAccess access;
   access.devicePath = path;
+  if (const auto what = AfNotSerial(path, roots)) {
+    access.state = TAfPortState::NotSerial;
+    access.notSerial = *what;
+    return access;
+  }
   const auto info = AfDescribePort(path, roots);
   if (!info) {
     access.state = TAfPortState::Missing;
     access.systemError = ENOENT;
+    return access;
+  }
+  if (info->console && !consoleAllowed) {
+    access.state = TAfPortState::Console;
     return access;
   }
   if (info->kind == TAfPortKind::OnBoardNoUart) {

@@ -101,7 +101,9 @@ TAfComResolution AfResolveComPort(int number, const TAfPortRoots& roots) {
 
 // Whether another program holds the port shows only when it is opened; a
 // port the registry does not list is not there.
-TAfPortAccess AfCheckPortAccess(const std::string& path, const TAfPortRoots& roots) {
+std::optional<TAfNotSerial> AfNotSerial(const std::string&, const TAfPortRoots&) { return std::nullopt; }
+
+TAfPortAccess AfCheckPortAccess(const std::string& path, const TAfPortRoots& roots, bool /*consoleAllowed*/) {
   TAfPortAccess access;
   access.devicePath = path;
   if (!AfDescribePort(path, roots)) access.state = TAfPortState::Missing;

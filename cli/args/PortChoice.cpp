@@ -1,7 +1,6 @@
 #include "cli/args/PortChoice.h"
 
 #include "cli/args/CommandLine.h"
-#include "cli/platform/System.h"
 #include "serial/AfPortResolver.h"
 
 #include <string>
@@ -21,8 +20,8 @@ PortChoice choosePort(const std::string& given, std::uint16_t templatePort) {
   choice.number = templatePort >= 1 ? templatePort : 1;
   choice.fileNumber = templatePort;
   choice.device = given;
-  const std::string variable = "LK24_COM" + std::to_string(choice.number);
-  sys::setEnvironment(variable, given);
+  // Unlike the user's own LK24_COMn, this mapping never reaches the console.
+  AfMapComPortToPath(choice.number, given);
   return choice;
 }
 

@@ -15,13 +15,9 @@ std::string dataHome();
 std::string packagedTemplate();
 // A folder this user may make files in.
 bool writableFolder(const std::string& path);
-void setEnvironment(const std::string& name, const std::string& value);
 std::string hostName();
 // Local time and its distance from UTC in seconds.
 std::tm localTime(std::time_t when, long* utcOffsetSeconds);
-// Whether a port given by path is a serial port at all (/dev/null is not);
-// a path that does not exist is left to the port check.
-bool maybeSerialPort(const std::string& path);
 
 // The production record: a file opened for appending, each row on disk
 // before the next device; the new file's name too. The open never blocks

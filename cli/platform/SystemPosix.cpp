@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -46,8 +45,6 @@ bool writableFolder(const std::string& path) {
   return std::filesystem::is_directory(path, ignored) && ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-void setEnvironment(const std::string& name, const std::string& value) { ::setenv(name.c_str(), value.c_str(), 1); }
-
 std::string hostName() {
   char name[256] = {};
   if (::gethostname(name, sizeof name - 1) != 0) return {};
@@ -59,21 +56,6 @@ std::tm localTime(std::time_t when, long* utcOffsetSeconds) {
   ::localtime_r(&when, &local);
   *utcOffsetSeconds = local.tm_gmtoff;
   return local;
-}
-
-// A character device of the kernel's tty class (pseudo-terminals have no
-// class entry but their own majors), judged from sysfs without opening it.
-bool maybeSerialPort(const std::string& path) {
-  struct stat info {};
-  if (::stat(path.c_str(), &info) != 0) return true;  // absent: the port check says so
-  if (!S_ISCHR(info.st_mode)) return false;
-  const unsigned major = ::major(info.st_rdev);
-  if (major >= 136 && major <= 143) return true;  // /dev/pts/N
-  const std::string subsystem =
-      "/sys/dev/char/" + std::to_string(major) + ":" + std::to_string(::minor(info.st_rdev)) + "/subsystem";
-  std::error_code failed;
-  const std::string target = std::filesystem::read_symlink(subsystem, failed).string();
-  return !failed && target.size() >= 4 && target.compare(target.size() - 4, 4, "/tty") == 0;
 }
 
 int openForAppend(const std::string& path, bool* created) {

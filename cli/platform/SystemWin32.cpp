@@ -32,10 +32,6 @@ bool writableFolder(const std::string& path) {
   return std::filesystem::is_directory(path, ignored) && ::_access(path.c_str(), 2) == 0;
 }
 
-void setEnvironment(const std::string& name, const std::string& value) {
-  ::_putenv_s(name.c_str(), value.c_str());
-}
-
 std::string hostName() {
   char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = sizeof name;
@@ -49,9 +45,6 @@ std::tm localTime(std::time_t when, long* utcOffsetSeconds) {
   *utcOffsetSeconds = static_cast<long>(::_mkgmtime(&copy) - when);
   return local;
 }
-
-// Windows names its ports COMn; what such a name is shows when it is opened.
-bool maybeSerialPort(const std::string&) { return true; }
 
 int openForAppend(const std::string& path, bool* created) {
   constexpr int kFlags = _O_WRONLY | _O_APPEND | _O_BINARY | _O_NOINHERIT;

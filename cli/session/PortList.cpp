@@ -9,41 +9,55 @@
 
 namespace lk24::cli {
 
+namespace {
+
+// Each state's word in JSON and in the listing; the states that need more
+// (group, holder, error) add it below.
+struct StateWords {
+  TAfPortState state;
+  const char* json;
+  const char* german;
+};
+constexpr StateWords kStateWords[] = {
+    {TAfPortState::Free, "free", "frei"},
+    {TAfPortState::NoPort, "no-port", "kein Port gefunden"},
+    {TAfPortState::Missing, "missing", "fehlt"},
+    {TAfPortState::NoUart, "no-uart", "kein UART"},
+    {TAfPortState::NoPermission, "no-permission", "keine Berechtigung"},
+    {TAfPortState::Held, "held", "belegt"},
+    {TAfPortState::Failed, "failed", "nicht zu öffnen"},
+    {TAfPortState::NotSerial, "not-serial", "keine serielle Schnittstelle"},
+    {TAfPortState::Console, "console", "nur über LK24_COMn"},
+};
+
+}  // namespace
+
 void judge(PortEntry& entry, const TAfPortAccess& access) {
+  for (const StateWords& words : kStateWords) {
+    if (words.state != access.state) continue;
+    entry.state = words.json;
+    entry.availability = words.german;
+  }
   switch (access.state) {
-    case TAfPortState::Free:
-      entry.state = "free";
-      entry.availability = "frei";
-      return;
-    case TAfPortState::NoPort:
-      entry.state = "no-port";
-      entry.availability = "kein Port gefunden";
-      return;
-    case TAfPortState::Missing:
-      entry.state = "missing";
-      entry.availability = "fehlt";
-      return;
-    case TAfPortState::NoUart:
-      entry.state = "no-uart";
-      entry.availability = "kein UART";
-      return;
     case TAfPortState::NoPermission:
-      entry.state = "no-permission";
       // No group that may open it: only root can, whatever group the user joins.
-      entry.availability = access.group.empty() ? "keine Berechtigung (nur root)"
-                                                : "keine Berechtigung (Gruppe " + access.group + ")";
-      return;
+      entry.availability += access.group.empty() ? " (nur root)" : " (Gruppe " + access.group + ")";
+      break;
     case TAfPortState::Held:
-      entry.state = "held";
-      entry.availability = access.holder ? "belegt von " + (access.holder->name.empty() ? "?" : access.holder->name) +
-                                               " " + std::to_string(access.holder->pid)
-                                         : "belegt";
-      return;
+      if (access.holder) {
+        entry.availability += " von " + (access.holder->name.empty() ? "?" : access.holder->name) + " " +
+                              std::to_string(access.holder->pid);
+      }
+      break;
     case TAfPortState::Failed:
+      entry.availability += std::string(" (") + std::strerror(access.systemError) + ")";
+      break;
+    case TAfPortState::NotSerial:
+      entry.availability += ", sondern " + porttext::notSerialName(access.notSerial);
+      break;
+    default:
       break;
   }
-  entry.state = "failed";
-  entry.availability = std::string("nicht zu öffnen (") + std::strerror(access.systemError) + ")";
 }
 
 namespace {
@@ -64,29 +78,35 @@ json::Array toArray(const std::vector<PortEntry>& entries) {
 
 }  // namespace
 
+namespace {
+
+// One line of the listing: what the path is and whether it can be used now.
+PortEntry entryFor(std::string name, std::string device, std::string description, const TAfPortAccess& access) {
+  PortEntry entry;
+  entry.name = std::move(name);
+  entry.device = std::move(device);
+  entry.description = std::move(description);
+  judge(entry, access);
+  return entry;
+}
+
+}  // namespace
+
 PortListing listPorts() {
   const TAfPortRoots roots;
   PortListing listing;
   for (int n = 1; n <= 4; ++n) {
-    const TAfComResolution resolution = AfResolveComPort(n, roots);
-    PortEntry entry;
-    entry.name = "COM" + std::to_string(n);
-    entry.device = resolution.devicePath;
-    entry.description = porttext::describeResolution(resolution);
-    if (resolution.source == TAfComResolution::NoPort) {
-      judge(entry, TAfPortAccess{TAfPortState::NoPort, {}, 0, {}, {}});
-    } else {
-      judge(entry, AfCheckPortAccess(resolution.devicePath, roots));
-    }
-    listing.comPorts.push_back(entry);
+    const TAfComResolution r = AfResolveComPort(n, roots);
+    const bool mappedOnPurpose = r.source == TAfComResolution::Mapped && r.onPurpose;
+    const TAfPortAccess access = r.source == TAfComResolution::NoPort
+                                     ? TAfPortAccess{TAfPortState::NoPort, {}, 0, {}, {}}
+                                     : AfCheckPortAccess(r.devicePath, roots, mappedOnPurpose);
+    listing.comPorts.push_back(
+        entryFor("COM" + std::to_string(n), r.devicePath, porttext::describeResolution(r), access));
   }
   for (const TAfSerialPortInfo& info : AfListSerialPorts(roots)) {
-    PortEntry entry;
-    entry.name = info.devicePath;
-    entry.device = entry.name;
-    entry.description = porttext::describe(info);
-    judge(entry, AfCheckPortAccess(info.devicePath, roots));
-    listing.found.push_back(entry);
+    listing.found.push_back(
+        entryFor(info.devicePath, info.devicePath, porttext::describe(info), AfCheckPortAccess(info.devicePath, roots)));
   }
   return listing;
 }

@@ -14,7 +14,7 @@ struct PortEntry {
   std::string name;          // "COM1".. in the COM list; the device path for a port found
   std::string device;        // the device path; empty when COMn resolves to none
   std::string description;   // what it is, as the window's tooltips say it
-  std::string state;         // free, no-permission, held, missing, no-uart, no-port, failed
+  std::string state;         // free, no-permission, held, missing, no-uart, no-port, failed, not-serial, console
   std::string availability;  // the same in German, with the holder's name and PID or the group
 };
 

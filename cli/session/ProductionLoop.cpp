@@ -12,7 +12,6 @@
 #include "cli/session/Report.h"
 #include "cli/session/RunRecord.h"
 #include "cli/platform/Stopwatch.h"
-#include "cli/platform/System.h"
 #include "cli/output/Text.h"
 #include "cli/session/Verdict.h"
 #include "serial/AfPortResolver.h"
@@ -31,8 +30,9 @@ constexpr std::chrono::milliseconds kProbeInterval{500};  // about twice a secon
 // absentOk nothing for a port that is merely absent (an unplugged adapter).
 std::optional<std::string> portProblem(const PortChoice& port, bool absentOk) {
   const std::string where = port.given == port.device ? port.given : port.given + " = " + port.device;
-  if (!sys::maybeSerialPort(port.device)) return "Port " + where + " nicht zu benutzen: keine serielle Schnittstelle";
-  const TAfPortAccess access = AfCheckPortAccess(port.device, TAfPortRoots{});
+  const TAfComResolution resolution = AfResolveComPort(port.number, TAfPortRoots{});
+  const bool consoleAllowed = resolution.source == TAfComResolution::Mapped && resolution.onPurpose;
+  const TAfPortAccess access = AfCheckPortAccess(port.device, TAfPortRoots{}, consoleAllowed);
   if (access.state == TAfPortState::Free || (absentOk && access.state == TAfPortState::Missing)) return std::nullopt;
   PortEntry entry;
   judge(entry, access);
@@ -159,11 +159,12 @@ class ProductionLoop {
     // was not written is never called "OK".
     std::string recordError;
     const bool recorded = record_.append(recordRowOf(report, s_.filePath, s_.fileSha256, clock.seconds()), &recordError);
-    lastPassed_ = passed(report);
-    if (!recorded && lastPassed_) {
+    if (!recorded && passed(report)) {
       report.status = ExitStatus::FileUnusable;
       report.message = recordError;
     }
+    // A device without its row counts as failed, in the summary too.
+    lastPassed_ = passed(report);
     if (s_.json) {
       printOut(toJson(report));
     } else {

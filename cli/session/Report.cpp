@@ -27,25 +27,62 @@ DeviceFacts factsOf(const Table& image) {
   return facts;
 }
 
-std::string typeName(const DeviceFacts& facts) {
-  switch (facts.typeCode) {
-    case devicetype::kTransmitter:
-      return "Sender";
-    case devicetype::kReceiver:
-      return "Empfänger";
-    default:
-      return "unbekannt (" + std::to_string(facts.typeCode) + ")";
+namespace {
+
+// Each device type in the texts, in JSON, and in the record (plain ASCII, so any spreadsheet reads it).
+struct TypeWordsOf {
+  int typeCode;
+  TypeWords words;
+};
+constexpr TypeWordsOf kTypeWords[] = {
+    {devicetype::kTransmitter, {"Sender", "transmitter", "Sender"}},
+    {devicetype::kReceiver, {"Empfänger", "receiver", "Empfaenger"}},
+};
+
+// Each status in JSON and in the record; the record has fewer words.
+struct ResultWordsOf {
+  ExitStatus status;
+  ResultWords words;
+};
+constexpr ResultWordsOf kResultWords[] = {
+    {ExitStatus::Success, {"success", "ok"}},
+    {ExitStatus::Usage, {"usage", "transfer-error"}},
+    // The device's image (backup or read file) was not kept.
+    {ExitStatus::FileUnusable, {"file-unusable", "backup-failed"}},
+    {ExitStatus::PortUnavailable, {"port-unavailable", "transfer-error"}},
+    {ExitStatus::TransferError, {"transfer-error", "transfer-error"}},
+    {ExitStatus::VerifyDifferences, {"verify-differences", "verify-difference"}},
+    {ExitStatus::DeviceRefused, {"device-refused", "refused"}},
+    {ExitStatus::ChecksumWrong, {"checksum-wrong", "transfer-error"}},
+};
+
+}  // namespace
+
+TypeWords typeWords(int typeCode) {
+  for (const TypeWordsOf& type : kTypeWords) {
+    if (type.typeCode == typeCode) return type.words;
   }
+  return {nullptr, "unknown", "Geraet"};
+}
+
+std::string typeName(const DeviceFacts& facts) {
+  const TypeWords words = typeWords(facts.typeCode);
+  return words.shown ? words.shown : "unbekannt (" + std::to_string(facts.typeCode) + ")";
+}
+
+ResultWords resultWords(const Report& report) {
+  if (report.interruptedBy) return {"interrupted", "interrupted"};
+  for (const ResultWordsOf& result : kResultWords) {
+    if (result.status == report.status) return result.words;
+  }
+  return {"transfer-error", "transfer-error"};
 }
 
 namespace {
 
 json::Object deviceObject(const DeviceFacts& facts) {
-  std::string type = "unknown";
-  if (facts.typeCode == devicetype::kTransmitter) type = "transmitter";
-  if (facts.typeCode == devicetype::kReceiver) type = "receiver";
   return json::Object{
-      {"type", type},
+      {"type", typeWords(facts.typeCode).json},
       {"typeCode", facts.typeCode},
       {"serialNumber", facts.serialNumber >= 0 ? json::Value(facts.serialNumber) : json::Value()},
       {"firmware", facts.firmware},
@@ -57,28 +94,7 @@ json::Object deviceObject(const DeviceFacts& facts) {
 
 }  // namespace
 
-std::string resultName(const Report& report) {
-  if (report.interruptedBy) return "interrupted";
-  switch (report.status) {
-    case ExitStatus::Success:
-      return "success";
-    case ExitStatus::Usage:
-      return "usage";
-    case ExitStatus::FileUnusable:
-      return "file-unusable";
-    case ExitStatus::PortUnavailable:
-      return "port-unavailable";
-    case ExitStatus::TransferError:
-      return "transfer-error";
-    case ExitStatus::VerifyDifferences:
-      return "verify-differences";
-    case ExitStatus::DeviceRefused:
-      return "device-refused";
-    case ExitStatus::ChecksumWrong:
-      return "checksum-wrong";
-  }
-  return {};
-}
+std::string resultName(const Report& report) { return resultWords(report).json; }
 
 json::Object jsonFrame(json::Object document) {
   document.insert_or_assign("schema", 1);

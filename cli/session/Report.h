@@ -25,6 +25,13 @@ struct DeviceFacts {
 DeviceFacts factsOf(const Table& image);
 // "Sender", "Empfänger" or "unbekannt (N)".
 std::string typeName(const DeviceFacts& facts);
+// A device type's words: shown (null for an unknown type), in JSON, in the record.
+struct TypeWords {
+  const char* shown;
+  const char* json;
+  const char* record;
+};
+TypeWords typeWords(int typeCode);
 
 struct Difference {
   int address;
@@ -56,5 +63,11 @@ std::string toJson(const Report& report);
 json::Object jsonFrame(json::Object document);
 // The result's word in JSON ("success", "usage", ...).
 std::string resultName(const Report& report);
+// The result's words in JSON and in the record ("ok", "verify-difference", ...).
+struct ResultWords {
+  const char* json;
+  const char* record;
+};
+ResultWords resultWords(const Report& report);
 
 }  // namespace lk24::cli

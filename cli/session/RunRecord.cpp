@@ -3,7 +3,6 @@
 #include "cli/session/Report.h"
 #include "cli/platform/System.h"
 #include "cli/output/Text.h"
-#include "editor/DeviceIdentity.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -29,33 +28,6 @@ std::string localTimeWithOffset() {
          zeroPadded(static_cast<int>(minutes % 60), 2);
 }
 
-// The record's own words: plain ASCII, so any spreadsheet reads them.
-std::string recordType(const std::optional<DeviceFacts>& device) {
-  if (device && device->typeCode == devicetype::kTransmitter) return "Sender";
-  if (device && device->typeCode == devicetype::kReceiver) return "Empfaenger";
-  return "Geraet";
-}
-
-std::string recordResult(const Report& report) {
-  if (report.interruptedBy) return "interrupted";
-  switch (report.status) {
-    case ExitStatus::Success:
-      return "ok";
-    case ExitStatus::VerifyDifferences:
-      return "verify-difference";
-    case ExitStatus::DeviceRefused:
-      return "refused";
-    case ExitStatus::FileUnusable:  // the device's image (backup or read file) was not kept
-      return "backup-failed";
-    case ExitStatus::Usage:
-    case ExitStatus::PortUnavailable:
-    case ExitStatus::TransferError:
-    case ExitStatus::ChecksumWrong:
-      break;
-  }
-  return "transfer-error";
-}
-
 std::string csvField(const std::string& text) {
   if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
   return '"' + replaced(text, "\"", "\"\"") + '"';
@@ -77,14 +49,14 @@ RecordRow recordRowOf(const Report& report, const std::string& file, const std::
   row.station = sys::hostName();
   row.port = trimmed("COM" + std::to_string(report.portNumber) + " " + report.portDevice);
   row.command = report.command;
-  row.type = recordType(report.device);
+  row.type = typeWords(report.device ? report.device->typeCode : 0).record;
   if (report.device && report.device->serialNumber >= 0) {
     row.serial = zeroPadded(report.device->serialNumber, 5);
   }
   if (report.device) row.firmware = report.device->firmware;
   row.file = std::filesystem::path(file).filename().string();
   row.sha256 = sha256;
-  row.result = recordResult(report);
+  row.result = resultWords(report).record;
   row.exitStatus = report.exitCode();
   row.backup = report.backupFile;
   row.seconds = seconds;

@@ -25,9 +25,17 @@ std::string shellQuoted(const std::string& text) {
   return quoted + "'";
 }
 
+// A file problem after the backup was kept can only be the record row,
+// which is written after the device was programmed and verified.
+bool onlyTheRecordFailed(const Report& report) {
+  return !report.interruptedBy && report.status == ExitStatus::FileUnusable && !report.backupFile.empty();
+}
+
 // Writing began only after the backup was kept; a run that then failed
 // left the device with part of the new image.
-bool halfWritten(const Report& report) { return !passed(report) && !report.backupFile.empty(); }
+bool halfWritten(const Report& report) {
+  return !passed(report) && !report.backupFile.empty() && !onlyTheRecordFailed(report);
+}
 
 }  // namespace
 
@@ -54,6 +62,7 @@ std::string verdictLine(const Report& report) {
   }
   std::string line = "FEHLER " + deviceName(report) + ": " + report.message + " (Exit-Status " +
                      std::to_string(report.exitCode()) + ") – NICHT AUSLIEFERN";
+  if (onlyTheRecordFailed(report)) line += "; Gerät beschrieben und geprüft, Sicherung \"" + report.backupFile + "\"";
   if (halfWritten(report)) {
     line += "; teilweise beschrieben, zurück mit: " + restoreCommand(report.portGiven, report.templateGiven, report.backupFile);
   }

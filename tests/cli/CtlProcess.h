@@ -4,6 +4,7 @@
 
 #include "sim/SimTestSupport.h"
 
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -49,10 +50,8 @@ inline void startCtl(QProcess& process, const CtlFolder& folder, const QStringLi
   process.start(program, args);
 }
 
-inline CtlResult runCtl(const CtlFolder& folder, const QStringList& args, const QStringList& env = {},
-                        const QString& program = ctlPath()) {
-  QProcess process;
-  startCtl(process, folder, args, env, program);
+// A started lk24ctl to its end (killed after a minute), with what it printed.
+inline CtlResult finished(QProcess& process) {
   CtlResult result;
   if (!process.waitForFinished(60000)) {
     process.kill();
@@ -62,6 +61,19 @@ inline CtlResult runCtl(const CtlFolder& folder, const QStringList& args, const 
   result.out = QString::fromUtf8(process.readAllStandardOutput());
   result.err = QString::fromUtf8(process.readAllStandardError());
   return result;
+}
+
+inline CtlResult runCtl(const CtlFolder& folder, const QStringList& args, const QStringList& env = {},
+                        const QString& program = ctlPath()) {
+  QProcess process;
+  startCtl(process, folder, args, env, program);
+  return finished(process);
+}
+
+// A file's bytes; empty when it cannot be read.
+inline QByteArray fileBytes(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 // Polls done every 5 ms until it holds; false after ms milliseconds.

@@ -9,14 +9,23 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 #include <cstring>
+#include <filesystem>
 #include <set>
 #include <thread>
 #include <vector>
-#include <sys/resource.h>
 
 namespace lk24::test {
 namespace {
@@ -33,7 +42,32 @@ class FolderBackup : public ::testing::Test {
     backup_.lines = fileLines(image, 1, kUnknownText, kUnknownText);
   }
   QString folder() const { return root_.filePath("Sicherungen"); }
-  QStringList files() const { return QDir(folder()).entryList(QDir::Files, QDir::Name); }
+  // Hidden ones too: the reservation and the temporary file start with a dot.
+  QStringList files() const { return QDir(folder()).entryList(QDir::Files | QDir::Hidden | QDir::System, QDir::Name); }
+  std::string inFolder(const std::string& name) const { return QDir(folder()).filePath(QString::fromStdString(name)).toStdString(); }
+  static QByteArray bytesOf(const std::string& path) {
+    QFile file(QString::fromStdString(path));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
+  // The backup's name a dangling symbolic link, "-2" another backup: this
+  // one must become "-3" and leave both as they were.
+  void takeTheFirstTwoNames() {
+    ASSERT_TRUE(QDir().mkpath(folder()));
+    std::filesystem::create_symlink(inFolder("elsewhere.lk2"), inFolder(backup_.fileName));
+    QFile second(QString::fromStdString(inFolder("Sender-00042-20261208-181342-2.lk2")));
+    ASSERT_TRUE(second.open(QIODevice::WriteOnly));
+    second.write("an earlier backup\n");
+  }
+  std::string thirdName() const { return inFolder("Sender-00042-20261208-181342-3.lk2"); }
+  void expectTheThirdNameAndTheOthersUntouched() {
+    EXPECT_EQ(bytesOf(thirdName()), QByteArray::fromStdString(backup_.lines.text()));
+    std::error_code noLink;
+    EXPECT_EQ(std::filesystem::read_symlink(inFolder(backup_.fileName), noLink), inFolder("elsewhere.lk2"));
+    EXPECT_FALSE(std::filesystem::exists(inFolder("elsewhere.lk2"))) << "the link was followed";
+    EXPECT_EQ(bytesOf(inFolder("Sender-00042-20261208-181342-2.lk2")), QByteArray("an earlier backup\n"));
+    EXPECT_EQ(files().size(), 3) << files().join(' ').toStdString();  // nothing hidden left behind
+  }
 };
 
 TEST_F(FolderBackup, AFileInThePlaceOfTheFolderGivesTheReason) {
@@ -61,7 +95,56 @@ TEST_F(FolderBackup, AFullDiskLeavesNoPartialBackup) {
   EXPECT_EQ(result.reason, QStringLiteral("\"%1/Sender-00042-20261208-181342.lk2\" kann nicht geschrieben werden (%2)")
                                .arg(folder(), QString::fromLocal8Bit(std::strerror(EFBIG)))
                                .toStdString());
-  EXPECT_TRUE(files().isEmpty());
+  EXPECT_TRUE(files().isEmpty()) << files().join(' ').toStdString();
+}
+
+TEST_F(FolderBackup, ATakenNameOrADanglingLinkIsNeverReplacedNorFollowed) {
+  takeTheFirstTwoNames();
+  const BackupResult result = store_.store(backup_);
+  EXPECT_TRUE(result.saved) << result.reason;
+  EXPECT_EQ(result.path, thirdName());
+  expectTheThirdNameAndTheOthersUntouched();
+}
+
+// link(2) and linkat(2) fail with EPERM from here on, as on a file system
+// without hard links.
+bool refuseHardLinks() {
+  sock_filter filter[] = {
+      BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+#ifdef __NR_link
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_link, 2, 0),
+#else
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_linkat, 2, 0),
+#endif
+      BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_linkat, 1, 0),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+      BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
+  };
+  sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+  return ::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+TEST_F(FolderBackup, WithoutHardLinksABackupIsStillWholeAndReplacesNothing) {
+  takeTheFirstTwoNames();
+  const std::string probe = inFolder("probe");
+  // The store runs in a child process, the only one under the filter.
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    if (!refuseHardLinks()) ::_exit(10);
+    if (::link(inFolder("Sender-00042-20261208-181342-2.lk2").c_str(), probe.c_str()) == 0 || errno != EPERM) {
+      ::_exit(11);  // the filter did not take: the store's other path would not run
+    }
+    const BackupResult result = store_.store(backup_);
+    ::_exit(result.saved && result.path == thirdName() ? 0 : 12);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_NE(WEXITSTATUS(status), 10) << "no seccomp filter here";
+  ASSERT_NE(WEXITSTATUS(status), 11);
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "not saved, or not under the third name";
+  expectTheThirdNameAndTheOthersUntouched();
 }
 
 // Two programs backing up devices with one serial number in the same second

@@ -1,6 +1,7 @@
 // Which device COMn reaches, and whether a port can be opened now: a fake
 // /dev and /sys tree whose ports are real pseudo-terminals, and second
 // processes that hold them.
+#include "serial/AfPlatform.h"
 #include "serial/AfPortLockPosix.h"
 #include "serial/AfPortResolver.h"
 
@@ -150,6 +151,48 @@ TEST_F(PortResolver, GrabbersAreFoundByTheirProcessNameAndTheLatencyTimerIsRead)
   EXPECT_FALSE(AfLatencyTimerMs(tree.DevPath("ttyUSB1"), tree.roots));
   tree.SetSysFile("devices/pci0000:00/0000:00:14.0/usb1/1-2/1-2:1.0/ttyUSB1/latency_timer", "16");
   EXPECT_EQ(AfLatencyTimerMs(tree.DevPath("ttyUSB1"), tree.roots), 16);
+}
+
+TEST_F(PortResolver, APathThatIsNoTerminalIsNamedForWhatItIsAndNeverSearchedForHolders) {
+  std::ofstream(tree.DevPath("file")) << "x\n";
+  std::filesystem::create_directory(tree.DevPath("folder"));
+  ASSERT_EQ(mkfifo(tree.DevPath("fifo").c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/null", tree.DevPath("null"));  // open in many processes
+  const std::pair<const char*, TAfNotSerial> cases[] = {{"file", TAfNotSerial::File},
+                                                        {"folder", TAfNotSerial::Folder},
+                                                        {"fifo", TAfNotSerial::Pipe},
+                                                        {"null", TAfNotSerial::OtherDevice}};
+  for (const auto& [name, what] : cases) {
+    const TAfPortAccess access = AfCheckPortAccess(tree.DevPath(name), tree.roots);
+    EXPECT_EQ(access.state, TAfPortState::NotSerial) << name;
+    EXPECT_EQ(access.notSerial, what) << name;
+    setenv("LK24_COM9", tree.DevPath(name).c_str(), 1);
+    const TAfOpenResult opened = AfOpenPosixDevice(9, tree.roots);
+    unsetenv("LK24_COM9");
+    EXPECT_FALSE(opened.device) << name;
+    EXPECT_EQ(opened.access.state, TAfPortState::NotSerial) << name;
+    EXPECT_FALSE(opened.access.holder) << name;
+  }
+  EXPECT_FALSE(AfNotSerial(tree.DevPath("ttyUSB0"), tree.roots));
+  EXPECT_FALSE(AfNotSerial(tree.DevPath("nothing"), tree.roots)) << "absent is left to the open";
+}
+
+// The kernel's console (ttyS0 here) is refused unless the user's own
+// LK24_COMn names it; tests/cli/PortPathTest.cpp tries the controlling terminal.
+TEST_F(PortResolver, TheConsoleIsTakenOnlyThroughTheUsersOwnMapping) {
+  const std::string console = tree.DevPath("ttyS0");
+  EXPECT_EQ(AfCheckPortAccess(console, tree.roots).state, TAfPortState::Console);
+  EXPECT_EQ(AfCheckPortAccess(console, tree.roots, true).state, TAfPortState::Free);
+
+  AfMapComPortToPath(9, console);  // as for "-p PATH"
+  const TAfOpenResult refused = AfOpenPosixDevice(9, tree.roots);
+  EXPECT_FALSE(refused.device);
+  EXPECT_EQ(refused.access.state, TAfPortState::Console);
+  setenv("LK24_COM10", console.c_str(), 1);
+  EXPECT_TRUE(AfOpenPosixDevice(10, tree.roots).device) << "the user's own mapping";
+  AfMapComPortToPath(11, console);  // a path the user's variable already names
+  EXPECT_TRUE(AfOpenPosixDevice(11, tree.roots).device);
+  for (const char* variable : {"LK24_COM9", "LK24_COM10", "LK24_COM11"}) unsetenv(variable);
 }
 
 }  // namespace

@@ -100,7 +100,7 @@ TEST_F(CtlExitStatus, UnusableFilesAreTwo) {
   const CtlResult noBackup = runCtl(folder, {"program", "-p", slave(*device), "--backup-dir", "not-a-folder", "good.lk2"});
   EXPECT_EQ(noBackup.exitCode, 2);
   EXPECT_TRUE(noBackup.err.contains(QStringLiteral("Sicherung der Gerätedaten fehlgeschlagen"))) << noBackup.err.toStdString();
-  EXPECT_EQ(device->stats().commands, 256 + 8);  // the pre-read and the device's bytes again
+  EXPECT_EQ(device->stats().commands, 256 + 21);  // the pre-read and the device's bytes again
 }
 
 TEST_F(CtlExitStatus, APortMissingOrHeldElsewhereIsThreeNamesTheCauseAndSendsNothing) {
@@ -137,7 +137,7 @@ TEST_F(CtlExitStatus, DeviceFaultsGiveFourToSeven) {
 
   // Stops in the write pass: the byte is named, the backup holds the device's image.
   Options stopping;
-  stopping.stopAfter = 256 + 8 + 60;
+  stopping.stopAfter = 256 + 21 + 60;
   auto stops = startedDevice(stopping);
   const Table before = stops->eeprom();
   const CtlResult cut = runCtl(folder, {"program", "-p", slave(*stops), "--json", "receiver.lk2"});

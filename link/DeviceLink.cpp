@@ -323,7 +323,8 @@ void DeviceLink::RS232RxChar(SerialLine* /*Sender*/, std::int32_t Count) {
   if (Count <= 0) return;
   closeTimer_->setEnabled(false);
   closeTimer_->setEnabled(true);
-  line_.PurgeTx();
+  // What comes back must not purge the command sent again to see whether it comes back too.
+  if (listening_ != Listening::ForReturnedCommand) line_.PurgeTx();
   const std::uint8_t byte = line_.ReadChar();
   if (transferRunning()) {
     if (listening_ != Listening::No) {

@@ -113,14 +113,16 @@ void DeviceLink::onExtraBytes(std::uint8_t first, std::int32_t count) {
   takeRest(line_, heard, count);
   firstHeard_ = heard;
   // A cable that sends the command back holds its command and address, or
-  // ends with the command byte while the address is still on its way.
+  // ends with the command byte while the address is still on its way; the
+  // wake-up run's zeros may come back before it.
   const bool commandCameBack =
       lastCommand_.size() >= 2 &&
       (std::search(heard.begin(), heard.end(), lastCommand_.begin(), lastCommand_.begin() + 2) != heard.end() ||
        heard.back() == lastCommand_.front());
+  const bool wakeUpCameBack = std::all_of(heard.begin(), heard.end(), [](std::uint8_t b) { return b == 0x00; });
   // A read may be asked again; a write is never sent twice.
-  if (commandCameBack && lastCommand_.front() == command::kRead) {
-    returnedCommands_ = 1;
+  if ((commandCameBack || wakeUpCameBack) && lastCommand_.front() == command::kRead) {
+    returnedCommands_ = commandCameBack ? 1 : 0;
     askAgainForReturnedCommand();
     return;
   }
@@ -131,8 +133,9 @@ void DeviceLink::askAgainForReturnedCommand() {
   heard_.clear();
   transmit(lastCommand_[0], lastCommand_[1]);
   listening_ = Listening::ForReturnedCommand;
+  // Only the line fault is left to name: time enough for the slowest cable.
   responseTimer_->setEnabled(false);
-  responseTimer_->setInterval(quietMs());
+  responseTimer_->setInterval(kLongestQuietMs);
   responseTimer_->setEnabled(true);
 }
 

@@ -361,14 +361,17 @@ void DeviceLink::RS232RxChar(SerialLine* /*Sender*/, std::int32_t Count) {
 void DeviceLink::onReadByte(std::uint8_t byte) {
   transmitterDetected_ = false;
   receiverDetected_ = false;
-  view_.progress(Pass::Read, state_.BytePos);
-  image_.ReadBuffer[state_.BytePos] = byte;
-  ++state_.BytePos;
-  if (state_.BytePos <= kLastReadAddress) {
-    transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
-    return;
-  }
+  if (takeReadAnswer(image_.ReadBuffer, Pass::Read, byte)) return;
   afterQuiet([this] { readPassComplete(); });
+}
+
+bool DeviceLink::takeReadAnswer(Table& into, Pass pass, std::uint8_t byte) {
+  view_.progress(pass, state_.BytePos);
+  into[state_.BytePos] = byte;
+  ++state_.BytePos;
+  if (state_.BytePos > kLastReadAddress) return false;
+  transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
+  return true;
 }
 
 void DeviceLink::readPassComplete() {

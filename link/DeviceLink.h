@@ -119,6 +119,8 @@ class DeviceLink {
   bool openForRequest();
   void startFirstRead();
   void onReadByte(std::uint8_t byte);
+  // Stores the answer for BytePos and asks for the next address; false once the pass has its last byte.
+  bool takeReadAnswer(Table& into, Pass pass, std::uint8_t byte);
   void readPassComplete();
   // The image is read (twice, when its checksum was wrong): it ends a read,
   // a comparison or the pre-read of a program run.

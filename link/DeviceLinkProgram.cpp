@@ -210,13 +210,7 @@ void DeviceLink::onWriteEcho(std::uint8_t byte) {
 }
 
 void DeviceLink::onVerifyByte(std::uint8_t byte) {
-  view_.progress(Pass::Verify, state_.BytePos);
-  image_.DeviceImage[state_.BytePos] = byte;
-  ++state_.BytePos;
-  if (state_.BytePos <= kLastReadAddress) {
-    transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
-    return;
-  }
+  if (takeReadAnswer(image_.DeviceImage, Pass::Verify, byte)) return;
   afterQuiet([this] { finishVerify(); });
 }
 

@@ -69,6 +69,11 @@ bool DeviceLink::listenedLongEnough() {
   }
   try {
     std::exchange(afterQuiet_, nullptr)();
+    // The wait was the link's own: the next answer keeps its full time before the port closes.
+    if (transferRunning()) {
+      closeTimer_->setEnabled(false);
+      closeTimer_->setEnabled(true);
+    }
   } catch (const std::exception& e) {
     // The next command could not be sent; from a timer nobody else would end the transfer.
     const int failed = state_.BytePos;

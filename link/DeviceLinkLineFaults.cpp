@@ -19,7 +19,7 @@ namespace {
 constexpr int kReturnedCommandsForLoopback = 3;
 // Added to twice the slowest answer of the request: a copy of an answer
 // comes within one exchange, and timers are only good to the millisecond.
-constexpr int kQuietMarginMs = 2;
+constexpr std::chrono::milliseconds kQuietMargin{1};
 // The port closes 200 ms after the last byte; the wait must end well before.
 constexpr int kLongestQuietMs = kClosePortDelayMs / 2;
 
@@ -38,8 +38,8 @@ void DeviceLink::noteAnswerTime() {
 }
 
 int DeviceLink::quietMs() const {
-  const auto slowest = std::chrono::ceil<std::chrono::milliseconds>(slowestAnswer_).count();
-  return static_cast<int>(std::min<long long>(2 * slowest + kQuietMarginMs, kLongestQuietMs));
+  const auto quiet = std::chrono::ceil<std::chrono::milliseconds>(2 * slowestAnswer_ + kQuietMargin).count();
+  return static_cast<int>(std::min<long long>(quiet, kLongestQuietMs));
 }
 
 Pass DeviceLink::passNow() const {

@@ -52,7 +52,7 @@ std::optional<Fault> faultNamed(const std::string& name);
 // Answers a request takes in each pass, and where each pass starts in the
 // count of answers a whole request takes.
 constexpr int kReadAnswers = kImageSize;
-constexpr int kDeviceByteAnswers = 8;  // the bytes a program run reads twice before it writes
+constexpr int kDeviceByteAnswers = 21;  // the bytes a program run reads twice before it writes
 constexpr int kWriteAnswers = addr::kLastWritten + 1;
 constexpr int kProgramAnswers = 2 * kReadAnswers + kDeviceByteAnswers + kWriteAnswers;
 constexpr int kWritePassStart = kReadAnswers + kDeviceByteAnswers;

@@ -196,6 +196,8 @@ void DeviceLink::startFirstRead() {
   controls_.setGaugeVisible(true);
   controls_.setGaugeProgress(0);
   state_.BytePos = 0;
+  slowestAnswer_ = {};
+  returnedCommands_ = 0;
   try {
     for (int i = 0; i < command::kWakeUpLength; ++i) line_.WriteChar(0x00);
     // Whatever the wake-up run stirred up is not an answer.
@@ -279,6 +281,7 @@ void DeviceLink::setRequestControlsEnabled(bool enabled) {
 void DeviceLink::transmit(std::uint8_t commandByte, std::uint8_t address, std::uint8_t data) {
   controls_.setProgressPanelVisible(true);
   lastCommand_ = {commandByte, address};
+  sentAt_ = std::chrono::steady_clock::now();
   if (commandByte == command::kWrite) lastCommand_.push_back(data);
   line_.WriteChar(commandByte);
   line_.WriteChar(address);
@@ -302,6 +305,8 @@ void DeviceLink::endTransfer(TransferEnding ending) {
   }
   state_.Second = SecondRead::None;
   state_.phase = Phase::Idle;
+  listening_ = Listening::No;
+  afterQuiet_ = nullptr;
   controls_.setGaugeVisible(false);
   responseTimer_->setEnabled(false);
   setRequestControlsEnabled(true);
@@ -318,12 +323,20 @@ void DeviceLink::RS232RxChar(SerialLine* /*Sender*/, std::int32_t Count) {
   if (Count <= 0) return;
   closeTimer_->setEnabled(false);
   closeTimer_->setEnabled(true);
-  line_.PurgeTx();
+  // What comes back must not purge the command sent again to see whether it comes back too.
+  if (listening_ != Listening::ForReturnedCommand) line_.PurgeTx();
   const std::uint8_t byte = line_.ReadChar();
-  // Stop-and-wait leaves at most one answer waiting: a second byte is not the device's.
-  if (Count > 1 && transferRunning()) {
-    endWithExtraBytes(byte, Count);
-    return;
+  if (transferRunning()) {
+    if (listening_ != Listening::No) {
+      onListenedByte(byte, Count);
+      return;
+    }
+    noteAnswerTime();
+    // Stop-and-wait leaves at most one answer waiting: a second byte is not the device's.
+    if (Count > 1) {
+      onExtraBytes(byte, Count);
+      return;
+    }
   }
   switch (state_.phase) {
     case Phase::Verifying:
@@ -348,13 +361,20 @@ void DeviceLink::RS232RxChar(SerialLine* /*Sender*/, std::int32_t Count) {
 void DeviceLink::onReadByte(std::uint8_t byte) {
   transmitterDetected_ = false;
   receiverDetected_ = false;
-  view_.progress(Pass::Read, state_.BytePos);
-  image_.ReadBuffer[state_.BytePos] = byte;
+  if (takeReadAnswer(image_.ReadBuffer, Pass::Read, byte)) return;
+  afterQuiet([this] { readPassComplete(); });
+}
+
+bool DeviceLink::takeReadAnswer(Table& into, Pass pass, std::uint8_t byte) {
+  view_.progress(pass, state_.BytePos);
+  into[state_.BytePos] = byte;
   ++state_.BytePos;
-  if (state_.BytePos <= kLastReadAddress) {
-    transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
-    return;
-  }
+  if (state_.BytePos > kLastReadAddress) return false;
+  transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
+  return true;
+}
+
+void DeviceLink::readPassComplete() {
   result_.deviceImage = image_.ReadBuffer;
   if (state_.Second == SecondRead::WholeImage) {
     finishSecondRead();
@@ -412,30 +432,6 @@ void DeviceLink::endWithDisturbedLine(int address, int first, int second) {
   noteEntry(linktext::checkConnection());
 }
 
-void DeviceLink::endWithExtraBytes(std::uint8_t first, std::int32_t count) {
-  std::vector<std::uint8_t> heard{first};
-  try {
-    while (static_cast<std::int32_t>(heard.size()) < count) heard.push_back(line_.ReadChar());
-  } catch (const std::exception&) {
-    // Fewer than the event counted are left; what was heard decides.
-  }
-  // A cable that sends the command back holds its command and address, or
-  // ends with the command byte while the address is still on its way.
-  result_.loopback =
-      lastCommand_.size() >= 2 &&
-      (std::search(heard.begin(), heard.end(), lastCommand_.begin(), lastCommand_.begin() + 2) != heard.end() ||
-       heard.back() == lastCommand_.front());
-  result_.extraBytes = static_cast<int>(heard.size()) - 1;
-  result_.failedByte = state_.BytePos;
-  result_.failedPass = state_.VerifyMode() ? Pass::Verify : state_.phase == Phase::Writing ? Pass::Write : Pass::Read;
-  const bool programRun = state_.ProgramMode() || state_.VerifyMode();
-  endTransfer(TransferEnding::TransferError);
-  errorEntry(linktext::transferError(result_.failedByte));
-  noteEntry(result_.loopback ? linktext::loopback() : linktext::extraBytes(static_cast<int>(heard.size())));
-  noteEntry(linktext::checkConnection());
-  if (programRun) restoreRequestedImage();
-}
-
 void DeviceLink::finishRead() {
   reportReadChecks();
   endTransfer(TransferEnding::Done);
@@ -468,9 +464,10 @@ void DeviceLink::finishComparison() {
 // ---- timers ----------------------------------------------------------------
 
 void DeviceLink::RStimeoutTimer() {
+  if (listenedLongEnough()) return;
   const bool programRun = state_.ProgramMode() || state_.VerifyMode();
   result_.failedByte = state_.BytePos;
-  result_.failedPass = state_.VerifyMode() ? Pass::Verify : state_.phase == Phase::Writing ? Pass::Write : Pass::Read;
+  result_.failedPass = passNow();
   endTransfer(TransferEnding::TransferError);
   errorEntry(linktext::transferError(state_.BytePos));
   if (state_.BytePos == 0) {
@@ -481,8 +478,12 @@ void DeviceLink::RStimeoutTimer() {
 }
 
 void DeviceLink::onHangUp(const std::string& notice) {
-  // The port has closed itself; a transfer on it ends now, not at its time-out.
-  if (transferRunning()) RStimeoutTimer();
+  // The port has closed itself; a transfer on it ends now, not at its time-out,
+  // even where it was only listening: a line that went away was not quiet.
+  if (transferRunning()) {
+    listening_ = Listening::No;
+    RStimeoutTimer();
+  }
   if (!notice.empty()) noteEntry(notice);
 }
 

@@ -19,7 +19,9 @@
 #include "model/ConfigImage.h"
 
 #include <array>
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,6 +97,8 @@ class DeviceLink {
 
   const TransferState& state() const { return state_; }
   bool transferRunning() const { return state_.running(); }
+  // Waiting with no command out, for the line to stay quiet or for a command sent again to come back.
+  bool listeningToLine() const { return listening_ != Listening::No; }
   bool TransmitterDetected() const { return transmitterDetected_; }
   bool ReceiverDetected() const { return receiverDetected_; }
   // Whether the last probe could open COM n (1..4); true before any probe.
@@ -115,6 +119,9 @@ class DeviceLink {
   bool openForRequest();
   void startFirstRead();
   void onReadByte(std::uint8_t byte);
+  // Stores the answer for BytePos and asks for the next address; false once the pass has its last byte.
+  bool takeReadAnswer(Table& into, Pass pass, std::uint8_t byte);
+  void readPassComplete();
   // The image is read (twice, when its checksum was wrong): it ends a read,
   // a comparison or the pre-read of a program run.
   void finishReadPass();
@@ -125,14 +132,35 @@ class DeviceLink {
   void onRereadByte(std::uint8_t byte);
   void finishSecondRead();
   void endWithDisturbedLine(int address, int first, int second);
-  // More came in than the one answer the last command asks for.
-  void endWithExtraBytes(std::uint8_t first, std::int32_t count);
+  // More came in than the one answer the last command asks for. When that
+  // held the command itself, the command is sent again to tell a cable that
+  // returns every command from one odd answer.
+  void onExtraBytes(std::uint8_t first, std::int32_t count);
+  void endWithExtraBytes();
+  void askAgainForReturnedCommand();
+  void judgeReturnedCommand();
+  // A pass's last answer is taken only once the line has stayed quiet for a
+  // moment after it: a byte heard then means an earlier answer came twice
+  // and every answer since was taken one command too early.
+  void afterQuiet(std::function<void()> next);
+  void endWithUnexpectedByte(std::int32_t count);
+  void onListenedByte(std::uint8_t byte, std::int32_t count);
+  // Where the time-out has found the line quiet (or the returned commands
+  // counted), the transfer goes on.
+  bool listenedLongEnough();
+  int quietMs() const;
+  void noteAnswerTime();
+  int lastAddressOfPass() const;
+  Pass passNow() const;
+  // The transfer error for a line that cannot be trusted, with what was heard.
+  void endWithLineFault(int failedByte, const std::string& note);
   bool isBackupsDevice();
   void startWritePass();
   bool backUpDevice();
   void restoreRequestedImage();
   void onWriteEcho(std::uint8_t byte);
   void onVerifyByte(std::uint8_t byte);
+  void finishVerify();
   void setRequestControlsEnabled(bool enabled);
   void errorEntry(const std::string& text);
   void infoEntry(const std::string& text);
@@ -152,6 +180,16 @@ class DeviceLink {
   // DeviceImage again when the run does not complete its verify pass.
   Table requested_{};
   std::vector<std::uint8_t> lastCommand_;  // as sent, to tell a loopback
+  // Listening to the line between commands: for quiet after a pass, or for
+  // a command sent again to come back.
+  enum class Listening { No, ForQuiet, ForReturnedCommand };
+  Listening listening_ = Listening::No;
+  std::function<void()> afterQuiet_;
+  std::vector<std::uint8_t> firstHeard_;  // the extra bytes that raised the question
+  std::vector<std::uint8_t> heard_;       // what came back to the command sent again
+  int returnedCommands_ = 0;
+  std::chrono::steady_clock::time_point sentAt_{};
+  std::chrono::steady_clock::duration slowestAnswer_{};
   Table firstRead_{};  // a read whose checksum was wrong, until it is read again
   bool exactRun_ = false;  // restore: the image goes in as it stands
   bool transmitterDetected_ = false;

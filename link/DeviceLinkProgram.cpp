@@ -8,7 +8,9 @@
 #include "link/WriteImage.h"
 #include "model/NumberText.h"
 
+#include <array>
 #include <chrono>
+#include <cstddef>
 #include <exception>
 #include <string>
 #include <vector>
@@ -17,12 +19,20 @@ namespace lk24 {
 
 namespace {
 constexpr int kLastReadAddress = kImageSize - 1;
-// Write protection, the serial numbers and the type and firmware: what a
-// program run takes from the device or decides by.
-constexpr std::array<int, 8> kDeviceBytes{addr::kWriteProtect,         addr::kReceiverSerialHigh,
-                                          addr::kReceiverSerialLow,    addr::kTransmitterSerialHigh,
-                                          addr::kTransmitterSerialLow, addr::kDeviceType,
-                                          addr::kFirmwareMajor,        addr::kFirmwareMinor};
+// Read once more after the pre-read, before anything is written: write
+// protection and the serial numbers (a program run takes them from the
+// device or decides by them), and every byte the checksum does not cover
+// (240 to 255: kept in the backup, type and firmware, and what the verify
+// expects above the bytes written), so no disturbed answer goes unseen.
+constexpr int kFirstUnchecked = addr::kChecksum + 1;
+constexpr std::size_t kDeviceByteCount = 5 + (kImageSize - kFirstUnchecked);
+constexpr std::array<int, kDeviceByteCount> deviceBytes() {
+  std::array<int, kDeviceByteCount> bytes{addr::kWriteProtect, addr::kReceiverSerialHigh, addr::kReceiverSerialLow,
+                                          addr::kTransmitterSerialHigh, addr::kTransmitterSerialLow};
+  for (int a = kFirstUnchecked; a < kImageSize; ++a) bytes[5 + (a - kFirstUnchecked)] = a;
+  return bytes;
+}
+constexpr std::array<int, kDeviceByteCount> kDeviceBytes = deviceBytes();
 
 std::string describeDevice(const Table& image) {
   std::string type = "Gerät";
@@ -89,8 +99,8 @@ void DeviceLink::finishPreRead() {
     restoreRequestedImage();
     return;
   }
-  // The bytes taken from the device are read once more before anything is
-  // written; a disturbed answer must not become its serial number.
+  // The device's own bytes are read once more before anything is written: a
+  // disturbed answer must become neither its serial number nor its backup.
   state_.phase = Phase::PreReading;
   state_.Second = SecondRead::DeviceBytes;
   state_.SecondIndex = 0;
@@ -119,9 +129,11 @@ void DeviceLink::onRereadByte(std::uint8_t byte) {
     transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
     return;
   }
-  state_.Second = SecondRead::None;
-  state_.phase = Phase::Writing;
-  startWritePass();
+  afterQuiet([this] {
+    state_.Second = SecondRead::None;
+    state_.phase = Phase::Writing;
+    startWritePass();
+  });
 }
 
 void DeviceLink::startWritePass() {
@@ -190,19 +202,19 @@ void DeviceLink::onWriteEcho(std::uint8_t byte) {
              image_.WriteImage[state_.BytePos]);
     return;
   }
-  state_.BytePos = 0;
-  transmit(command::kRead, 0);
-  state_.phase = Phase::Verifying;
+  afterQuiet([this] {
+    state_.BytePos = 0;
+    transmit(command::kRead, 0);
+    state_.phase = Phase::Verifying;
+  });
 }
 
 void DeviceLink::onVerifyByte(std::uint8_t byte) {
-  view_.progress(Pass::Verify, state_.BytePos);
-  image_.DeviceImage[state_.BytePos] = byte;
-  ++state_.BytePos;
-  if (state_.BytePos <= kLastReadAddress) {
-    transmit(command::kRead, static_cast<std::uint8_t>(state_.BytePos));
-    return;
-  }
+  if (takeReadAnswer(image_.DeviceImage, Pass::Verify, byte)) return;
+  afterQuiet([this] { finishVerify(); });
+}
+
+void DeviceLink::finishVerify() {
   result_.deviceImage = image_.DeviceImage;
   // Every byte written must hold what was written, and the bytes above them
   // what the pre-read found: a type or firmware that changed is no success.

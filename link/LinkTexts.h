@@ -50,6 +50,8 @@ inline std::string checkConnection() { return "    ! Verbindung prüfen !"; }
 inline std::string extraBytes(int count) {
   return "Leitung gestört: " + std::to_string(count) + " Bytes statt einer Antwort empfangen";
 }
+// A byte came after a pass's last answer, when no command was waiting for one.
+inline std::string unexpectedAnswer() { return "Leitung gestört: Byte empfangen, ohne dass ein Befehl darauf wartete"; }
 inline std::string loopback() { return "Kabel gibt die Befehle zurück – Schleife oder falsches Kabel?"; }
 inline std::string transmitterRecognised() { return "- mobiler Sender erkannt -"; }
 inline std::string receiverRecognised() { return "- Notrufempfänger erkannt -"; }

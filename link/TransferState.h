@@ -14,8 +14,9 @@ namespace lk24 {
 enum class Phase { Idle, Reading, PreReading, Writing, Verifying };
 
 // A read of bytes already read once, to tell line noise from the device's
-// own bytes: the bytes a program run takes from the device, read again after
-// its pre-read, or a whole image whose checksum was wrong.
+// own bytes: the bytes a program run takes from the device and those outside
+// the checksum, read again after its pre-read, or a whole image whose
+// checksum was wrong.
 enum class SecondRead { None, DeviceBytes, WholeImage };
 
 struct TransferState {

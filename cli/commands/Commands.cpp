@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 namespace lk24::cli {
 
@@ -67,26 +68,15 @@ class CommandRunner {
     if (args_.command == Command::Ports) return ports();
     if (!prepare()) return finish();
     if (args_.command == Command::Program && args_.each) return productionLoop();
-    switch (args_.command) {
-      case Command::Info:
-        info();
-        break;
-      case Command::Read:
-        read();
-        break;
-      case Command::Program:
-        program();
-        break;
-      case Command::Verify:
-        verify();
-        break;
-      case Command::Restore:
-        restoreDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.backupFolder, interrupts_, view_,
-                      report_);
-        verdictDue_ = true;
-        break;
-      default:
-        break;
+    // The commands that talk to a device, each by its own step.
+    using Step = void (CommandRunner::*)();
+    static constexpr std::pair<Command, Step> kSteps[] = {{Command::Info, &CommandRunner::info},
+                                                          {Command::Read, &CommandRunner::read},
+                                                          {Command::Program, &CommandRunner::program},
+                                                          {Command::Verify, &CommandRunner::verify},
+                                                          {Command::Restore, &CommandRunner::restore}};
+    for (const auto& [command, step] : kSteps) {
+      if (command == args_.command) (this->*step)();
     }
     return finish();
   }
@@ -261,20 +251,28 @@ class CommandRunner {
     verdictDue_ = true;
   }
 
+  void restore() {
+    restoreDevice(prepared_.image, *prepared_.file, prepared_.port, prepared_.backupFolder, interrupts_, view_,
+                  report_);
+    verdictDue_ = true;
+  }
+
   void verify() {
     const Table requested = requestedImage(prepared_.image, *prepared_.file);
     auto session = openSession();
     // A wrong checksum is no reason not to compare: byte 239 will differ.
     if (!judgeRead(*session, session->read())) return;
     const Table& device = prepared_.image.ReadBuffer;
-    const Table expected = imageToProgram(requested, device);
-    for (int a = 0; a <= addr::kLastCompared; ++a) {
+    // Every byte a program run writes, as the program run's own verify
+    // checks it; the bytes above are never written, so they are the device's.
+    Table expected = imageToProgram(requested, device);
+    for (int a = addr::kLastWritten + 1; a < kImageSize; ++a) expected[a] = device[a];
+    for (int a = 0; a < kImageSize; ++a) {
       if (expected[a] != device[a]) report_.differences.push_back({a, expected[a], device[a]});
     }
-    // Named by the settings that show them: "Alarm nach: 600 | 900".
+    // Named by the settings that show them: "Alarm nach: 600 | 900", a byte no setting shows "Byte 245".
     std::vector<std::string> names;
-    for (const SettingDifference& d :
-         compareSettings(expected, device, settingsHalvesOf(device), addr::kLastCompared)) {
+    for (const SettingDifference& d : compareSettings(expected, device, settingsHalvesOf(device))) {
       names.push_back(d.caption);
       if (!args_.json) printOut(differenceLine(d));
     }

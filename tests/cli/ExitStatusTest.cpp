@@ -100,7 +100,7 @@ TEST_F(CtlExitStatus, UnusableFilesAreTwo) {
   const CtlResult noBackup = runCtl(folder, {"program", "-p", slave(*device), "--backup-dir", "not-a-folder", "good.lk2"});
   EXPECT_EQ(noBackup.exitCode, 2);
   EXPECT_TRUE(noBackup.err.contains(QStringLiteral("Sicherung der Gerätedaten fehlgeschlagen"))) << noBackup.err.toStdString();
-  EXPECT_EQ(device->stats().commands, 256 + 8);  // the pre-read and the device's bytes again
+  EXPECT_EQ(device->stats().commands, 256 + 21);  // the pre-read and the device's bytes again
 }
 
 TEST_F(CtlExitStatus, APortMissingOrHeldElsewhereIsThreeNamesTheCauseAndSendsNothing) {
@@ -137,7 +137,7 @@ TEST_F(CtlExitStatus, DeviceFaultsGiveFourToSeven) {
 
   // Stops in the write pass: the byte is named, the backup holds the device's image.
   Options stopping;
-  stopping.stopAfter = 256 + 8 + 60;
+  stopping.stopAfter = 256 + 21 + 60;
   auto stops = startedDevice(stopping);
   const Table before = stops->eeprom();
   const CtlResult cut = runCtl(folder, {"program", "-p", slave(*stops), "--json", "receiver.lk2"});
@@ -173,20 +173,30 @@ TEST_F(CtlExitStatus, DeviceFaultsGiveFourToSeven) {
     EXPECT_EQ(refuses->stats().commands, 256);  // the pre-read, no write
   }
 
-  // Line faults in the pre-read or in a read are four, with nothing written and no file.
-  Options noisy;
-  noisy.noisyAt = 50;
-  auto disturbed = startedDevice(noisy);
-  const Table untouched = disturbed->eeprom();
-  const CtlResult noisyRun = runCtl(folder, {"program", "-p", slave(*disturbed), "receiver.lk2"});
-  EXPECT_EQ(noisyRun.exitCode, 4) << noisyRun.err.toStdString();
-  EXPECT_EQ(disturbed->eeprom(), untouched);
-  Options doubled;
+  // Line faults in the pre-read or in a read are four, with nothing written and no file:
+  // a disturbed answer inside the checksum and outside it, one answer twice
+  // at once, and one copied late onto the last read, which only the quiet after it shows.
+  struct LineFault {
+    const char* command;
+    Options options;
+  };
+  Options noisy50, noisy245, doubled, lateCopy;
+  noisy50.noisyAt = 50;
+  noisy245.noisyAt = 245;
   doubled.extraAfter = 9;
-  auto extra = startedDevice(doubled);
-  const CtlResult shifted = runCtl(folder, {"read", "-p", slave(*extra), "-o", "shifted.lk2"});
-  EXPECT_EQ(shifted.exitCode, 4) << shifted.err.toStdString();
-  EXPECT_FALSE(QFile::exists(QString::fromStdString(folder.file("shifted.lk2"))));
+  lateCopy.lateExtraAfter = 254;
+  lateCopy.latencyMs = 3;
+  for (const LineFault& fault : {LineFault{"program", noisy50}, LineFault{"program", noisy245},
+                                 LineFault{"read", doubled}, LineFault{"read", lateCopy}}) {
+    auto disturbed = startedDevice(fault.options);
+    const Table untouched = disturbed->eeprom();
+    const bool program = fault.command == std::string("program");
+    const CtlResult run = program ? runCtl(folder, {"program", "-p", slave(*disturbed), "receiver.lk2"})
+                                  : runCtl(folder, {"read", "-p", slave(*disturbed), "-o", "shifted.lk2"});
+    EXPECT_EQ(run.exitCode, 4) << run.err.toStdString();
+    EXPECT_EQ(disturbed->eeprom(), untouched);
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(folder.file("shifted.lk2"))));
+  }
 
   Options broken;
   broken.badChecksum = true;

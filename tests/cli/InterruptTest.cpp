@@ -61,17 +61,17 @@ TEST(CtlInterrupt, AReadStopsAtOnceAndAWritePassFinishesFirst) {
     QProcess program;
     // Quiet: the acknowledgement is the first thing on stderr.
     startCtl(program, folder, {"program", "-q", "-p", slave(*device), "device.lk2"});
-    ASSERT_TRUE(waitFor([&] { return device->stats().commands >= before + 256 + 8 + 60; }));  // writing
+    ASSERT_TRUE(waitFor([&] { return device->stats().commands >= before + 256 + 21 + 60; }));  // writing
     ::kill(static_cast<pid_t>(program.processId()), signal);
     program.setReadChannel(QProcess::StandardError);
     ASSERT_TRUE(program.waitForReadyRead(5000));
-    EXPECT_LT(device->stats().commands, before + 256 + 8 + 248 + 256);  // acknowledged before the run ends
+    EXPECT_LT(device->stats().commands, before + 256 + 21 + 248 + 256);  // acknowledged before the run ends
     ::kill(static_cast<pid_t>(program.processId()), signal);
     const CtlResult finished = finish(program);
     EXPECT_EQ(finished.exitCode, 0) << finished.err.toStdString();
     EXPECT_TRUE(finished.out.startsWith(QStringLiteral("OK Empfänger 04711: erfolgreich"))) << finished.out.toStdString();
     EXPECT_EQ(finished.err.count(QStringLiteral("Abbruch nach dem Schreiben und Prüfen")), 1) << finished.err.toStdString();
-    EXPECT_EQ(device->stats().commands, before + 256 + 8 + 248 + 256);  // the whole run
+    EXPECT_EQ(device->stats().commands, before + 256 + 21 + 248 + 256);  // the whole run
   }
 }
 
@@ -87,7 +87,7 @@ TEST(CtlInterrupt, AProgramRunInterruptedInItsPreReadWritesNothing) {
   ::kill(static_cast<pid_t>(program.processId()), SIGINT);
   const CtlResult cut = finish(program);
   EXPECT_EQ(cut.exitCode, 128 + SIGINT);
-  EXPECT_LT(device->stats().commands, commands + 256 + 8);
+  EXPECT_LT(device->stats().commands, commands + 256 + 21);
   EXPECT_EQ(device->eeprom(), before);
   EXPECT_FALSE(QDir(folder.path("Sicherungen")).exists() &&
                !QDir(folder.path("Sicherungen")).entryList(QDir::Files).isEmpty());

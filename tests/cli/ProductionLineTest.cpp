@@ -98,7 +98,7 @@ TEST_F(CtlProductionLine, AFailedDeviceSaysNichtAusliefernAndIsWaitedOut) {
   auto cut = startedDevice(slow);
   QProcess loop;
   startCtl(loop, folder, {"program", "--each", "--record", "rec.csv", "-p", folder.path("tty"), "batch.lk2"});
-  ASSERT_TRUE(waitFor([&] { return cut->stats().commands >= 256 + 20; }));
+  ASSERT_TRUE(waitFor([&] { return cut->stats().commands >= 256 + 21 + 20; }));
   cut->stop();  // pulled out in the write pass
   QString out;
   QString err;
@@ -209,12 +209,9 @@ TEST_F(CtlProductionLine, ARecordThatCannotBeWrittenIsTwoBeforeAnythingIsSent) {
 namespace lk24::test {
 namespace {
 
-// One disturbed probe answer (the serial number's low byte of the first
-// probe) and a device never unplugged: one programming, one row.
-TEST_F(CtlProductionLine, ADisturbedProbeAnswerIsNoSecondDevice) {
-  Options noisy;
-  noisy.noisyAnswer = 2;
-  auto device = startedDevice(noisy);
+// A device never unplugged, with one fault on its line: one programming, one row.
+void expectOneProgramming(CtlFolder& folder, const Options& fault) {
+  auto device = startedDevice(fault);
   QProcess loop;
   startCtl(loop, folder, {"program", "--each", "--record", "rec.csv", "-p", slave(*device), "batch.lk2"});
   QString out;
@@ -223,14 +220,38 @@ TEST_F(CtlProductionLine, ADisturbedProbeAnswerIsNoSecondDevice) {
     out += QString::fromUtf8(loop.readAllStandardOutput());
     return out.contains(QStringLiteral("OK "));
   }));
+  const long afterRun = device->stats().commands;
+  if (fault.dropAnswer) {
+    ASSERT_LE(afterRun, *fault.dropAnswer) << "the lost answer is to come after the run";
+  }
   // Probes enough after the run that a second programming would have begun.
-  ASSERT_TRUE(waitFor([&, afterRun = device->stats().commands] { return device->stats().commands >= afterRun + 5 * 3; }));
+  ASSERT_TRUE(waitFor([&] { return device->stats().commands >= afterRun + 5 * 3; }));
   ::kill(static_cast<pid_t>(loop.processId()), SIGINT);
   ASSERT_TRUE(loop.waitForFinished(30000));
   out += QString::fromUtf8(loop.readAllStandardOutput());
   EXPECT_EQ(out.count(QStringLiteral("OK ")), 1) << out.toStdString();
   EXPECT_TRUE(out.contains(QStringLiteral("Zusammenfassung: 1 erfolgreich, 0 fehlerhaft"))) << out.toStdString();
-  EXPECT_EQ(record().count(QStringLiteral("\r\n")), 2);  // the header and one row
+  QFile file(folder.path("rec.csv"));
+  ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+  EXPECT_EQ(QString::fromUtf8(file.readAll()).count(QStringLiteral("\r\n")), 2);  // the header and one row
+}
+
+// One disturbed probe answer (the serial number's low byte of the first
+// probe): no second device.
+TEST_F(CtlProductionLine, ADisturbedProbeAnswerIsNoSecondDevice) {
+  Options noisy;
+  noisy.noisyAnswer = 2;
+  expectOneProgramming(folder, noisy);
+}
+
+// One probe answer lost after the run: a device is gone only after two
+// silent probes in a row.
+TEST_F(CtlProductionLine, OneLostProbeAnswerIsNoUnpluggedDevice) {
+  Options lossy;
+  // Two probes alike (type and serial number, three answers each), the
+  // program run, then the first probe after it.
+  lossy.dropAnswer = 2 * 3 + 256 + 21 + 248 + 256;
+  expectOneProgramming(folder, lossy);
 }
 
 }  // namespace

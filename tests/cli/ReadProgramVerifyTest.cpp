@@ -139,6 +139,17 @@ TEST(CtlRoundTrip, ProgramOfAReceiversFileIntoATransmitterVerifiesAndKeepsABacku
 
   EXPECT_EQ(runCtl(folder, {"verify", "-p", slave(*transmitter), "needs-correcting.lk2"}).exitCode, 0);
 
+  // A byte above the checksum is written too: one the device no longer
+  // holds as written differs, named by its number.
+  Table worn = transmitter->eeprom();
+  worn[245] ^= 0x01;
+  transmitter->setEeprom(worn);
+  const CtlResult wornCell = runCtl(folder, {"verify", "-p", slave(*transmitter), "needs-correcting.lk2"});
+  EXPECT_EQ(wornCell.exitCode, 5) << wornCell.out.toStdString();
+  EXPECT_TRUE(wornCell.out.contains(QStringLiteral("Byte 245"))) << wornCell.out.toStdString();
+  worn[245] ^= 0x01;
+  transmitter->setEeprom(worn);
+
   // Another configuration: every differing address is listed with both values.
   ConfigImage other;
   other.AndMask.fill(0xFF);

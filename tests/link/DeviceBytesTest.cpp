@@ -11,22 +11,33 @@
 namespace lk24::test {
 namespace {
 
+// The wake-up run, the pre-read and the second look at the 21 bytes it
+// reads twice (3, both serial numbers, 240 to 255).
+constexpr std::size_t kPreReadBytes = 25 + 2 * 256 + 2 * 21;
+
 bool wroteAnyWriteCommand(const FakeSerialLine& line) {
-  // Wake-up, the pre-read (twice at most) and the second read of the eight bytes come first.
-  return line.written.size() > 25 + 2 * 512 + 16;
+  // A wrong checksum reads the whole image a second time.
+  return line.written.size() > kPreReadBytes + 2 * 256;
+}
+
+// The log of a transfer the line ended: the byte, what was heard, the connection.
+std::vector<std::string> lineFault(int address, const std::string& heard) {
+  return {linktext::transferError(address), heard, linktext::checkConnection()};
 }
 
 TEST(DeviceBytes, ANoisyAnswerForAByteTheRunTakesEndsItBeforeTheFirstWrite) {
   // Each byte the run takes from the device or decides by, with noise that
   // passes the pre-read's own checks: a protected device heard unprotected,
-  // an unsupported firmware heard as one that fits, a minor that still fits.
+  // an unsupported firmware heard as one that fits, a minor that still fits;
+  // and bytes no checksum covers, which the backup keeps and the verify expects.
   struct Case {
     int address;
     std::uint8_t mask;
     int deviceValue;  // -1: the device's own
   };
   for (const Case& c : {Case{3, 0x01, 0x01}, Case{176, 0xFF, -1}, Case{177, 0xFF, -1}, Case{234, 0xFF, -1},
-                        Case{235, 0xFF, -1}, Case{253, 0xFF, -1}, Case{254, 0x01, 0}, Case{255, 0x08, -1}}) {
+                        Case{235, 0xFF, -1}, Case{253, 0xFF, -1}, Case{254, 0x01, 0}, Case{255, 0x08, -1},
+                        Case{245, 0xFF, -1}, Case{250, 0xFF, -1}}) {
     SCOPED_TRACE(c.address);
     LinkHarness h;
     if (c.deviceValue >= 0) h.device.eeprom[c.address] = static_cast<std::uint8_t>(c.deviceValue);
@@ -45,10 +56,7 @@ TEST(DeviceBytes, ANoisyAnswerForAByteTheRunTakesEndsItBeforeTheFirstWrite) {
     EXPECT_TRUE(h.view.looksIdle());
     EXPECT_EQ(h.view.beeps, 0);  // no refusal: the second read caught it
     const std::uint8_t heard = device[c.address] ^ c.mask;
-    EXPECT_EQ(h.view.entryTexts(),
-              (std::vector<std::string>{linktext::transferError(c.address),
-                                        linktext::readsDiffer(c.address, heard, device[c.address]),
-                                        linktext::checkConnection()}));
+    EXPECT_EQ(h.view.entryTexts(), lineFault(c.address, linktext::readsDiffer(c.address, heard, device[c.address])));
   }
 }
 
@@ -77,7 +85,7 @@ TEST(DeviceBytes, ADisturbedPreReadByteNeverGoesIntoTheBackup) {
   wrong.program();
   ASSERT_EQ(wrong.backups->kept.size(), 1u);
   EXPECT_EQ(backedUp, asIs);
-  EXPECT_EQ(writtenAtBackup, 25u + 2 * 512 + 16);
+  EXPECT_EQ(writtenAtBackup, kPreReadBytes + 2 * 256);
   EXPECT_EQ(wrong.view.results.back().ending, TransferEnding::Done);
 }
 
@@ -97,15 +105,56 @@ TEST(DeviceBytes, MoreThanOneAnswerIsADisturbedLineAndACommandThatComesBackALoop
     EXPECT_TRUE(extra.backups->kept.empty());
     EXPECT_EQ(extra.image.DeviceImage, before);
     EXPECT_EQ(extra.view.results.back().ending, TransferEnding::TransferError);
-    EXPECT_EQ(extra.view.entryTexts(), (std::vector<std::string>{linktext::transferError(7), linktext::extraBytes(2),
-                                                                 linktext::checkConnection()}));
+    EXPECT_EQ(extra.view.entryTexts(), lineFault(7, linktext::extraBytes(2)));
   }
   LinkHarness loop;
   loop.device.loopback = true;
   loop.read();
   EXPECT_TRUE(loop.view.results.back().loopback);
-  EXPECT_EQ(loop.view.entryTexts(), (std::vector<std::string>{linktext::transferError(0), linktext::loopback(),
-                                                              linktext::checkConnection()}));
+  EXPECT_EQ(loop.view.entryTexts(), lineFault(0, linktext::loopback()));
+
+  // One answer that happens to be the command is one odd answer, not a cable.
+  LinkHarness once;
+  once.device.commandBackAt = 12;
+  once.read();
+  EXPECT_FALSE(once.view.results.back().loopback);
+  EXPECT_EQ(once.view.entryTexts(), lineFault(12, linktext::extraBytes(2)));
+}
+
+TEST(DeviceBytes, AnAnswerThatComesTwiceLateIsHeardAtTheEndOfItsPass) {
+  // The copy arrives after the next command, so each answer since is taken
+  // one command too early; the last one then comes when none is awaited.
+  struct Case {
+    bool program;
+    int copiedAnswer;
+    int lastAddress;
+  };
+  for (const Case& c : {Case{false, 7, 255}, Case{true, 7, 255}, Case{true, 256 + 21 + 248 + 5, 255}}) {
+    SCOPED_TRACE(c.copiedAnswer);
+    LinkHarness h;
+    Table wanted = h.device.eeprom;
+    wanted[40] ^= 0x01;
+    wanted[addr::kChecksum] = calculatechecksum(wanted);
+    h.image.DeviceImage = wanted;
+    const Table device = h.device.eeprom;
+    h.device.lateExtraAfter = c.copiedAnswer;
+    if (c.program) {
+      h.program();
+    } else {
+      h.read();
+    }
+    ASSERT_EQ(h.view.results.size(), 1u);
+    EXPECT_EQ(h.view.results[0].ending, TransferEnding::TransferError);
+    const std::vector<std::string> entries = h.view.entryTexts();
+    ASSERT_GE(entries.size(), 3u);
+    EXPECT_EQ(std::vector<std::string>(entries.end() - 3, entries.end()),
+              lineFault(c.lastAddress, linktext::unexpectedAnswer()));
+    EXPECT_EQ(h.image.DeviceImage, wanted);  // neither the shifted read nor the read-back is taken
+    // A shifted pre-read writes nothing; a shifted read-back finds the device as written.
+    const bool inVerify = c.copiedAnswer > 256;
+    EXPECT_EQ(h.backups->kept.size(), inVerify ? 1u : 0u);
+    EXPECT_EQ(h.device.eeprom, inVerify ? wanted : device);
+  }
 }
 
 TEST(DeviceBytes, AWrongChecksumIsTheDevicesOnlyWhenTwoReadsAgree) {
@@ -181,7 +230,7 @@ TEST(DeviceBytes, EveryByteWrittenIsVerifiedAndTheBytesAboveMustNotChange) {
   // The type byte changing under the write pass is no success either.
   LinkHarness changed;
   const int type = changed.device.eeprom[addr::kDeviceType];
-  changed.device.stopAfter = 256 + 8 + 248;  // the pre-read, its second read and the writes
+  changed.device.stopAfter = 256 + 21 + 248;  // the pre-read, its second read and the writes
   changed.program();
   ASSERT_EQ(changed.link->state().phase, Phase::Verifying);
   changed.device.eeprom[addr::kDeviceType] = 10;

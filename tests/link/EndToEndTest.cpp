@@ -142,7 +142,7 @@ TEST_F(EndToEnd, ProgramRunLeavesTheMergedImageWithTheDevicesSerialNumbers) {
   EXPECT_EQ(image.DeviceImage, expected);
   EXPECT_EQ(view.entryTexts().back(), linktext::programDone());
   EXPECT_EQ(view.beeps, 0);
-  EXPECT_EQ(device.stats().commands, 256 + 8 + 248 + 256);
+  EXPECT_EQ(device.stats().commands, 256 + 21 + 248 + 256);
   EXPECT_TRUE(view.looksIdle());
   EXPECT_TRUE(escapedErrors.empty());
 }
@@ -164,7 +164,7 @@ TEST_F(EndToEnd, ASlowBackupDoesNotCloseThePortUnderTheWritePass) {
   programNow();
   EXPECT_EQ(view.entryTexts().back(), linktext::programDone()) << "longest stall of the event loop: "
                                                                 << longestStallMs() << " ms";
-  EXPECT_EQ(device.stats().commands, 256 + 8 + 248 + 256);
+  EXPECT_EQ(device.stats().commands, 256 + 21 + 248 + 256);
 }
 
 struct FailureCase {

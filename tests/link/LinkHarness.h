@@ -51,6 +51,8 @@ struct LinkHarness {
     auto store = std::make_unique<MemoryBackupStore>();
     backups = store.get();
     link->setBackupStore(std::move(store));
+    // Time passes when nothing is left to say: a link listening to the quiet line hears nothing.
+    device.whenQuiet = [this] { return link->listeningToLine() && rsTimeout->fire(); };
   }
 
   void read() {

@@ -181,7 +181,7 @@ TEST(PortSelection, TheLogSaysWhyAPortWillNotOpenAndWhatWentWrongOnTheLine) {
 TEST(PortSelection, APulledCableEndsTheTransferAtOnceAndGivesBackTheUsersImage) {
   // Answers before the cable goes, and the byte the run stops at: in the
   // pre-read, in the write pass and in the verify pass.
-  for (const auto& [answers, bytePos] : {std::pair{5, 5}, std::pair{256 + 8 + 60, 60}, std::pair{256 + 8 + 248 + 9, 9}}) {
+  for (const auto& [answers, bytePos] : {std::pair{5, 5}, std::pair{256 + 21 + 60, 60}, std::pair{256 + 21 + 248 + 9, 9}}) {
     SCOPED_TRACE(answers);
     LinkHarness h;
     Table user = deviceImage();

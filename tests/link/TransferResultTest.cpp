@@ -16,7 +16,7 @@ const TransferResult& onlyResult(const RecordingView& view) {
 
 TEST(TransferResult, NamesTheFailedByteTheReasonsAndBothValuesOfEachDifference) {
   LinkHarness cut;
-  cut.device.stopAfter = 256 + 8 + 30;  // the echo of byte 30 never comes
+  cut.device.stopAfter = 256 + 21 + 30;  // the echo of byte 30 never comes
   cut.program();
   cut.rsTimeout->fire();
   EXPECT_EQ(onlyResult(cut.view).ending, TransferEnding::TransferError);

@@ -30,7 +30,8 @@ TEST(SimCommandLine, ReadsEveryOption) {
       {"--type", "transmitter", "--image=in.lk2", "--save", "out.lk2", "--silent", "--stop-after", "10",
        "--wrong-echo-at", "7", "--bad-checksum", "--firmware", "1.20", "--type-code", "30", "--write-protected",
        "--garbage", "2", "--latency-ms", "15", "--baud", "19200", "--trace", "t.txt", "--link", "/tmp/COM1",
-       "--seed", "9", "--noisy-at", "50", "--extra-after", "3", "--loopback", "--wake-answer", "0"});
+       "--seed", "9", "--noisy-at", "50", "--extra-after", "3", "--loopback", "--wake-answer", "0",
+       "--late-extra-after", "4", "--drop-answer", "5", "--drop-at", "6"});
   ASSERT_EQ(parsed.error, "");
   const Options& o = parsed.options;
   EXPECT_EQ(o.type, DeviceType::Transmitter);
@@ -53,6 +54,9 @@ TEST(SimCommandLine, ReadsEveryOption) {
   EXPECT_EQ(o.extraAfter, 3);
   EXPECT_TRUE(o.loopback);
   EXPECT_EQ(o.wakeAnswer, 0);
+  EXPECT_EQ(o.lateExtraAfter, 4);
+  EXPECT_EQ(o.dropAnswer, 5);
+  EXPECT_EQ(o.dropAt, 6);
 
   const ParsedCommandLine plain = parseCommandLine({});
   EXPECT_EQ(plain.error, "");
@@ -76,6 +80,7 @@ TEST(SimCommandLine, BadOptionsEndWithOneLineAndExitCodeTwo) {
       {"--latency-ms", ""},
       {"--baud", "0"},
       {"--noisy-at", "256"},
+      {"--drop-at", "256"},
       {"--wake-answer", "256"},
       {"--silent=yes"},
       {"--image", "/nonexistent/device.lk2"},

@@ -147,7 +147,8 @@ TEST(SimFaults, GarbageComesBeforeEveryAnswerAndFollowsTheSeed) {
 }
 
 // The faults that a disturbed line shows the tool: one answer changed, one
-// byte too many, its own bytes back, a byte before any command.
+// byte too many (at once or late), one answer lost, its own bytes back, a
+// byte before any command.
 TEST(SimFaults, LineFaultsShowOnlyWhereAsked) {
   using Bytes = std::vector<std::uint8_t>;
   {
@@ -164,6 +165,25 @@ TEST(SimFaults, LineFaultsShowOnlyWhereAsked) {
     EXPECT_EQ(tool.read(0xFD), 20);
     EXPECT_EQ(tool.read(0xFF), 5);
     EXPECT_EQ(tool.drain(kQuiet), Bytes{5});
+  }
+  {
+    auto device = startedDevice({.lateExtraAfter = 0});
+    PtyClient tool(device->slavePath());
+    EXPECT_EQ(tool.read(0xFD), 20);
+    EXPECT_TRUE(tool.drain(kQuiet).empty()) << "the copy waits for the next command";
+    ASSERT_TRUE(tool.send({0xE6, 0xFF}));
+    EXPECT_EQ(tool.drain(kQuiet), (Bytes{20, 5}));
+  }
+  {
+    auto device = startedDevice({.dropAnswer = 1, .dropAt = 7});
+    PtyClient tool(device->slavePath());
+    EXPECT_EQ(tool.read(0xFD), 20);
+    ASSERT_TRUE(tool.send({0xE6, 0xFD}));
+    EXPECT_TRUE(tool.drain(kQuiet).empty()) << "answer 1 is lost";
+    EXPECT_EQ(tool.read(0xFD), 20) << "once only";
+    ASSERT_TRUE(tool.send({0xE6, 0x07}));
+    EXPECT_TRUE(tool.drain(kQuiet).empty()) << "the first read of 7 is lost";
+    EXPECT_EQ(tool.read(0x07), device->eeprom()[7]);
   }
   {
     auto device = startedDevice({.loopback = true});

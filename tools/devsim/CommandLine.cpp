@@ -87,6 +87,9 @@ const std::vector<OptionRow>& optionTable() {
       {"--noisy-answer", number(&Options::noisyAnswer), {}},
       {"--noisy-at", number(&Options::noisyAt), {}},
       {"--extra-after", number(&Options::extraAfter), {}},
+      {"--late-extra-after", number(&Options::lateExtraAfter), {}},
+      {"--drop-answer", number(&Options::dropAnswer), {}},
+      {"--drop-at", number(&Options::dropAt), {}},
       {"--loopback", {}, [](Options& o) { o.loopback = true; }},
       {"--wake-answer", number(&Options::wakeAnswer), {}},
       {"--bad-checksum", {}, [](Options& o) { o.badChecksum = true; }},
@@ -154,6 +157,9 @@ const char* usageText() {
          "  --noisy-answer N        invert answer N (the first is 0), as line noise would\n"
          "  --noisy-at A            invert the answer to the first read of A, once\n"
          "  --extra-after N         send answer N (the first is 0) twice\n"
+         "  --late-extra-after N    send answer N again once the next command has begun\n"
+         "  --drop-answer N         lose answer N (the first is 0) on the line, once\n"
+         "  --drop-at A             lose the answer to the first read of A, once\n"
          "  --loopback              send every byte back and answer nothing, as a loopback plug\n"
          "  --wake-answer V         answer the wake-up run of zeros with one byte V\n"
          "  --bad-checksum          a wrong EEPROM checksum in byte 239\n"

@@ -40,6 +40,7 @@ void DeviceSimulator::Impl::take(std::uint8_t byte, Clock::time_point now) {
     queue(byte, arrived, false);
     return;
   }
+  queueLateCopy(byte, arrived);
   const bool outsideCommand = !parser.midCommand();
   if (const std::optional<Command> command = parser.feed(byte, arrived)) answer(*command, arrived);
   answerWakeUp(byte, outsideCommand, arrived);
@@ -62,6 +63,7 @@ void DeviceSimulator::Impl::answer(const Command& command, Clock::time_point at)
     }
     answered = counters.commands++;
     reply = disturbed(command, reply, answered);
+    if (lost(command, answered)) return;
   }
   if (!firstCommand) firstCommand = command.startedAt;
   const Clock::time_point ready = answerReady(at);

@@ -20,6 +20,9 @@ std::string checkOptions(const Options& options) {
   if (options.noisyAnswer && *options.noisyAnswer < 0) return "--noisy-answer: must not be negative";
   if (badAddress(options.noisyAt)) return "--noisy-at: address 0 to 255";
   if (options.extraAfter && *options.extraAfter < 0) return "--extra-after: must not be negative";
+  if (options.lateExtraAfter && *options.lateExtraAfter < 0) return "--late-extra-after: must not be negative";
+  if (options.dropAnswer && *options.dropAnswer < 0) return "--drop-answer: must not be negative";
+  if (badAddress(options.dropAt)) return "--drop-at: address 0 to 255";
   if (options.wakeAnswer && outside(*options.wakeAnswer, 0, 255)) return "--wake-answer: 0 to 255";
   if (options.firmware && (outside(options.firmware->first, 0, 255) || outside(options.firmware->second, 0, 255))) {
     return "--firmware: M.N with M and N 0 to 255";
@@ -48,6 +51,16 @@ std::uint8_t DeviceSimulator::Impl::disturbed(const Command& command, std::uint8
   return reply;
 }
 
+// A byte lost on the line: the device answered, the tool hears nothing.
+bool DeviceSimulator::Impl::lost(const Command& command, long answered) {
+  if (options.dropAnswer == answered) return true;
+  if (options.dropAt == command.address && command.kind == Command::Kind::Read && !dropAtDone) {
+    dropAtDone = true;
+    return true;
+  }
+  return false;
+}
+
 Clock::time_point DeviceSimulator::Impl::answerReady(Clock::time_point at) {
   Clock::time_point ready = at + std::chrono::milliseconds(options.latencyMs);
   if (options.jitterMs > 0 && happens(options.jitterPercent)) {
@@ -65,6 +78,14 @@ void DeviceSimulator::Impl::queueGarbage(Clock::time_point ready, long answered)
 // A bouncing line or a device that sends its answer twice.
 void DeviceSimulator::Impl::queueExtraByte(std::uint8_t reply, Clock::time_point ready, long answered) {
   if (options.extraAfter == answered) queue(reply, ready, false);
+  if (options.lateExtraAfter == answered) lateCopy = reply;
+}
+
+// The same, but the copy comes late: once the tool has begun its next command.
+void DeviceSimulator::Impl::queueLateCopy(std::uint8_t byte, Clock::time_point at) {
+  if (!lateCopy || parser.midCommand() || byte == 0x00) return;
+  queue(*lateCopy, at, false);
+  lateCopy.reset();
 }
 
 // A device that wakes up talking: the first zero of a run outside a command

@@ -29,6 +29,10 @@ struct Options {
   std::optional<int> noisyAt{};                  // --noisy-at A: the answer to the first read of A goes out
                                                  //   inverted, once
   std::optional<int> extraAfter{};               // --extra-after N: answer N (from 0) is followed by a copy
+  std::optional<int> lateExtraAfter{};           // --late-extra-after N: answer N (from 0) comes again once the
+                                                 //   next command has begun, so it is taken as that one's answer
+  std::optional<int> dropAnswer{};               // --drop-answer N: answer N (from 0) is lost on the line, once
+  std::optional<int> dropAt{};                   // --drop-at A: the answer to the first read of A is lost, once
   bool loopback = false;                         // --loopback: every byte comes back and nothing answers,
                                                  //   as with a loopback plug in place of the device
   std::optional<int> wakeAnswer{};               // --wake-answer V: a run of zeros outside a command gets

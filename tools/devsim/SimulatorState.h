@@ -77,6 +77,8 @@ struct DeviceSimulator::Impl {
   std::optional<Clock::time_point> hangupUntil;
   bool inZeroRun = false;        // the last byte was a zero outside a command
   bool noisyAtDone = false;      // --noisy-at has disturbed its one answer
+  bool dropAtDone = false;       // --drop-at has lost its one answer
+  std::optional<std::uint8_t> lateCopy;  // --late-extra-after: waiting for the next command
 
   // The line (DeviceSimulator.cpp).
   std::string openLine();
@@ -96,9 +98,11 @@ struct DeviceSimulator::Impl {
   // Faults (DeviceFaults.cpp). Under imageMutex: what the tool receives
   // instead of `reply`, the answer `answered` (from 0) to `command`.
   std::uint8_t disturbed(const Command& command, std::uint8_t reply, long answered);
+  bool lost(const Command& command, long answered);  // the answer never reaches the tool
   Clock::time_point answerReady(Clock::time_point at);  // latency and jitter
   void queueGarbage(Clock::time_point ready, long answered);
   void queueExtraByte(std::uint8_t reply, Clock::time_point ready, long answered);
+  void queueLateCopy(std::uint8_t byte, Clock::time_point at);  // at the start of the next command
   void answerWakeUp(std::uint8_t byte, bool outsideCommand, Clock::time_point at);
   bool happens(int percent);  // true for that share of the calls
 

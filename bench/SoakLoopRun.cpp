@@ -1,4 +1,5 @@
 #include "bench/SoakLoopRun.h"
+#include "bench/SoakRun.h"
 
 #include "model/ConfigImage.h"
 #include "model/ConfigurationFile.h"
@@ -21,9 +22,8 @@ namespace lk24::soak {
 
 namespace {
 
-// Answers a program run takes when nothing goes wrong: the first read, the
-// eight bytes read twice, the write pass up to byte 247 and the verify.
-constexpr int kProgramRunAnswers = kImageSize + 8 + (addr::kLastWritten + 1) + kImageSize;
+// Answers a program run takes when nothing goes wrong.
+constexpr int kProgramRunAnswers = kProgramAnswers;
 // Answers after the run's own before the disturbed one may come: room for a
 // run that takes a few answers more than counted above.
 constexpr int kAfterRunMargin = 6;
@@ -43,7 +43,6 @@ bool waitUntil(Condition done, int ms) {
   return true;
 }
 
-QString q(const std::string& text) { return QString::fromStdString(text); }
 
 // lk24ctl in the folder, to its end.
 int runToEnd(const LoopTools& tools, const QString& folder, const QStringList& args, QString* out) {

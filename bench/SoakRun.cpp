@@ -65,7 +65,7 @@ Plan planRun(unsigned seed, std::optional<Fault> forced) {
       break;
     case Fault::StuckRetry:
       plan.program = true;
-      plan.device.stuckAt = below(addr::kLastCompared + 1);
+      plan.device.stuckAt = below(addr::kLastWritten + 1);
       break;
     case Fault::NoisyPreRead:
       plan.program = true;

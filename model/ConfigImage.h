@@ -22,7 +22,6 @@ constexpr int kTransmitterSerialHigh = 234;  // 234, 235: transmitter serial num
 constexpr int kTransmitterSerialLow = 235;
 constexpr int kLastChecksummed = 238;      // bytes 0..238 are covered by the checksum
 constexpr int kChecksum = 239;
-constexpr int kLastCompared = 239;         // the verify read-back compares 0..239
 constexpr int kLastWritten = 247;          // a program run writes 0..247
 constexpr int kDeviceType = 253;
 constexpr int kFirmwareMajor = 254;

@@ -1,6 +1,7 @@
 #include "cli/args/Inputs.h"
 
 #include "model/ConfigurationFile.h"
+#include "model/FileStatus.h"
 #include "model/LineList.h"
 #include "model/TemplateFormat.h"
 
@@ -8,19 +9,6 @@
 namespace lk24::cli {
 
 namespace {
-
-std::string readProblem(FileReadStatus status) {
-  switch (status) {
-    case FileReadStatus::Missing:
-      return "nicht gefunden";
-    case FileReadStatus::TooLarge:
-      return "größer als 1 MiB, keine LK24-Datei";
-    case FileReadStatus::Unreadable:
-    case FileReadStatus::Ok:
-      break;
-  }
-  return "nicht lesbar (ein Verzeichnis, keine Leserechte oder ein Lesefehler)";
-}
 
 std::string quoted(const std::string& path) { return '"' + path + '"'; }
 
@@ -31,7 +19,7 @@ std::optional<TemplateTables> loadTemplate(const std::string& path, ConfigImage&
   LineList lines;
   const FileReadStatus status = lines.loadFromFile(path);
   if (status != FileReadStatus::Ok) {
-    *error = "Vorlage " + quoted(path) + " " + readProblem(status);
+    *error = "Vorlage " + quoted(path) + " " + fileReadProblem(status);
     return std::nullopt;
   }
   switch (loadTemplateTables(lines, image)) {
@@ -53,7 +41,7 @@ std::optional<TemplateTables> loadTemplate(const std::string& path, ConfigImage&
 std::optional<Table> loadConfiguration(const std::string& path, std::string* error) {
   const ConfigurationFileLoad load = readConfigurationFile(path);
   if (load.ok) return load.deviceImage;
-  std::string problem = readProblem(load.readStatus);
+  std::string problem = fileReadProblem(load.readStatus);
   if (load.readStatus == FileReadStatus::Ok) {
     problem = "ist keine LK24-Konfiguration (Zeilen 256 bis 511)";
     // Line numbers as an editor counts them, from 1.

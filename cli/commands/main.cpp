@@ -13,6 +13,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <csignal>
 #endif
 
 namespace {
@@ -44,6 +46,11 @@ int main(int argc, char** argv) {
 #ifdef _WIN32
   // The texts are UTF-8; the console shows them as such.
   SetConsoleOutputCP(CP_UTF8);
+#else
+  // A reader that went away (a pipe into head, a closed SSH session) costs
+  // lk24ctl its output, never its life: even a usage error's JSON is written
+  // before any command runs, so this comes first.
+  std::signal(SIGPIPE, SIG_IGN);
 #endif
   const int status = run(std::vector<std::string>(argv + 1, argv + argc));
   lk24::cli::endMainLoop();

@@ -36,9 +36,6 @@ InterruptWatch::InterruptWatch(EventLoop& loop) : loop_(loop) {
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   for (int number : kInterruptSignals) ::sigaction(number, &action, nullptr);
-  // A terminal or SSH session that has gone away must not end the process
-  // at the next progress line: the write fails and the run goes on.
-  ::signal(SIGPIPE, SIG_IGN);
 }
 
 InterruptWatch::~InterruptWatch() {

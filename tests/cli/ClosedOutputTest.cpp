@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -17,31 +20,43 @@ namespace {
 
 using devsim::test::startedDevice;
 
-TEST(CtlClosedOutput, AStdoutWithoutReaderEndsWithAStatusNotASignal) {
-  CtlFolder folder;
-  auto device = startedDevice();
-  ASSERT_EQ(runCtl(folder, {"read", "-p", slave(*device), "-o", "cfg.lk2"}).exitCode, 0);
-
-  // The reading end is closed before lk24ctl starts, so its first line already hits a broken pipe.
+// Runs lk24ctl with ARGS, its stdout a pipe whose reading end is closed
+// before it starts, so its first line already hits a broken pipe.
+int statusIntoClosedPipe(const std::vector<std::string>& args) {
   int pipeFds[2];
-  ASSERT_EQ(::pipe(pipeFds), 0);
+  if (::pipe(pipeFds) != 0) return -1;
   ::close(pipeFds[0]);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
   const std::string program = ctlPath().toStdString();
-  const std::string file = folder.file("cfg.lk2");
-  char* argv[] = {const_cast<char*>(program.c_str()), const_cast<char*>("show"), const_cast<char*>(file.c_str()),
-                  nullptr};
+  std::vector<char*> argv{const_cast<char*>(program.c_str())};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
   pid_t child = 0;
-  ASSERT_EQ(::posix_spawn(&child, program.c_str(), &actions, nullptr, argv, environ), 0);
+  const int spawned = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   ::close(pipeFds[1]);
   int status = 0;
-  ASSERT_EQ(::waitpid(child, &status, 0), child);
-  EXPECT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
-  EXPECT_TRUE(WIFEXITED(status));
+  if (spawned != 0 || ::waitpid(child, &status, 0) != child) return -1;
+  return status;
+}
+
+TEST(CtlClosedOutput, AStdoutWithoutReaderEndsWithAStatusNotASignal) {
+  CtlFolder folder;
+  auto device = startedDevice();
+  ASSERT_EQ(runCtl(folder, {"read", "-p", slave(*device), "-o", "cfg.lk2"}).exitCode, 0);
+
+  // A command's output, and the JSON of a usage error printed before any command runs.
+  const std::vector<std::vector<std::string>> runs{{"show", folder.file("cfg.lk2")},
+                                                   {"show", "--json", "--no-such-option"}};
+  for (const auto& args : runs) {
+    const int status = statusIntoClosedPipe(args);
+    ASSERT_NE(status, -1) << args[1];
+    EXPECT_FALSE(WIFSIGNALED(status)) << args[1] << ": ended by signal " << WTERMSIG(status);
+    EXPECT_TRUE(WIFEXITED(status)) << args[1];
+  }
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ TEST_P(SoakKind, EveryRunEndsAsItsFaultDemandsAndLeavesNothingBehind) {
 INSTANTIATE_TEST_SUITE_P(Faults, SoakKind,
                          ::testing::Values(Fault::None, Fault::Jitter, Fault::StopAfter, Fault::WrongEcho,
                                            Fault::Garbage, Fault::BadChecksum, Fault::Vanish, Fault::Retry,
-                                           Fault::StuckRetry),
+                                           Fault::StuckRetry, Fault::NoisyPreRead),
                          [](const ::testing::TestParamInfo<Fault>& info) {
                            std::string name = soak::faultName(info.param);
                            for (char& c : name) {

@@ -198,7 +198,7 @@ TEST_F(TransferWindowTest, ACloseRequestDuringAWritePassThatFailsKeepsTheUsersIm
     SCOPED_TRACE(pulled ? "cable pulled" : "device silent");
     Options failing;
     failing.latencyMs = 2;
-    if (!pulled) failing.stopAfter = 256 + 8 + 80;  // silent from write 80 on
+    if (!pulled) failing.stopAfter = 256 + 21 + 80;  // silent from write 80 on
     startDevice(failing);
     TForm1 form;
     form.show();
